@@ -1,0 +1,45 @@
+#ifndef ZLKAPI_H
+#define ZLKAPI_H
+
+#include <QString>
+
+// The program's only door to the zlk library. Each call fills the C buffers
+// with blanks, calls the export and cleans the result the way every caller
+// needs it: blanks trimmed from both ends and one trailing NUL dropped. Texts
+// cross the C boundary as UTF-8.
+namespace Zlk {
+
+// The folder that holds zlk.ini (the installation's SYSTEM folder).
+void setSystemFolder(const QString& folder);
+
+// True when the HTML report file holds no report rows or cannot be read.
+bool isHtmlEmpty(const QString& file);
+
+// Compresses source into a new archive. On failure, error holds the library's
+// text exactly as written (up to its NUL, not trimmed).
+bool zipFile(const QString& source, const QString& archive, QString& error);
+
+// Reads up to byteCount bytes of file into data. Returns the number of bytes
+// read; 0 on failure with the reason in error (error is "" on success).
+int readFile(const QString& file, int byteCount, QString& data, QString& error);
+
+// Mails body (text/plain, or text/html when it starts with "<") and, when
+// attachment is not empty, that file. True when the server accepted it.
+bool sendEmail(const QString& senderName, const QString& recipient, const QString& subject,
+               const QString& body, const QString& attachment, QString* error = nullptr);
+
+// The notification store in zlk.ini. A missing value reads as defaultValue;
+// leading blanks of a stored value are lost, trailing ones kept.
+QString getNotificationString(const QString& section, const QString& key,
+                              const QString& defaultValue);
+bool setNotificationString(const QString& section, const QString& key, const QString& value);
+
+int bitwiseOr(int value, int mask);
+int bitwiseAnd(int value, int mask);
+
+// Why the last sendEmail or setNotificationString of this thread failed.
+QString lastError();
+
+} // namespace Zlk
+
+#endif // ZLKAPI_H
