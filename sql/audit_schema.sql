@@ -1,0 +1,34 @@
+-- The audit database: one row per event appended by the product's programs,
+-- and the error weight table. `When` is ISO text 'YYYY-MM-DD HH:MM:SS' so that
+-- text order is time order; `Unattended` is 0 or 1.
+CREATE TABLE IF NOT EXISTS Audit (
+    AutoIndex   INTEGER PRIMARY KEY AUTOINCREMENT,
+    Level       INTEGER NOT NULL DEFAULT 0,
+    Error       INTEGER NOT NULL DEFAULT 0,
+    Description TEXT    NOT NULL DEFAULT '',
+    Application TEXT    NOT NULL DEFAULT '',
+    [When]      TEXT    NOT NULL,
+    User        TEXT    NOT NULL DEFAULT '',
+    Details     TEXT    NOT NULL DEFAULT '',
+    Path        TEXT    NOT NULL DEFAULT '',
+    Unattended  INTEGER NOT NULL DEFAULT 0,
+    Response    TEXT    NOT NULL DEFAULT '',
+    TaskList    TEXT    NOT NULL DEFAULT ''
+);
+
+-- Age filters and the purge compare [When]; the purge also bounds Level.
+CREATE INDEX IF NOT EXISTS Audit_When ON Audit([When]);
+CREATE INDEX IF NOT EXISTS Audit_Level_When ON Audit(Level, [When]);
+-- Heading-click sorts: each index ends in the rowid (AutoIndex), the tie-break
+-- of every ordering the viewer builds, so ORDER BY [X], [AutoIndex] walks it.
+CREATE INDEX IF NOT EXISTS Audit_Error ON Audit(Error);
+CREATE INDEX IF NOT EXISTS Audit_Description ON Audit(Description);
+CREATE INDEX IF NOT EXISTS Audit_Application ON Audit(Application);
+CREATE INDEX IF NOT EXISTS Audit_User ON Audit(User);
+
+CREATE TABLE IF NOT EXISTS weight (
+    error       INTEGER NOT NULL DEFAULT 0,
+    application TEXT    NOT NULL DEFAULT '*',
+    weight      INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS weight_error_application ON weight(error, application);

@@ -1,0 +1,77 @@
+#include "JetDialect.h"
+
+#include "SqlDate.h"
+
+#include <QRegularExpression>
+
+namespace JetDialect {
+
+std::optional<QString> toSqlite(const QString& jet, AuditError* error)
+{
+    QString out;
+    out.reserve(jet.size() + 16);
+    const qsizetype n = jet.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = jet.at(i);
+        QChar closing;
+        if (c == QLatin1Char('\''))
+            closing = QLatin1Char('\'');
+        else if (c == QLatin1Char('"'))
+            closing = QLatin1Char('"');
+        else if (c == QLatin1Char('['))
+            closing = QLatin1Char(']');
+        else if (c == QLatin1Char('`'))
+            closing = QLatin1Char('`');
+
+        if (!closing.isNull()) {
+            // Copy a quoted string or name whole (a doubled quote stays inside).
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (jet.at(j) == closing) {
+                    if (closing != QLatin1Char(']') && j + 1 < n && jet.at(j + 1) == closing) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            const qsizetype end = qMin(j + 1, n);
+            out += QStringView(jet).mid(i, end - i);
+            i = end;
+            continue;
+        }
+
+        if (c == QLatin1Char('#')) {
+            const qsizetype close = jet.indexOf(QLatin1Char('#'), i + 1);
+            const QString literal =
+                close < 0 ? jet.mid(i) : jet.mid(i, close - i + 1);
+            const auto value =
+                close < 0 ? std::nullopt : ReadLocaleDateTime(jet.mid(i + 1, close - i - 1));
+            if (!value) {
+                if (error) {
+                    error->number = ErrorBadDateLiteral;
+                    error->description =
+                        QStringLiteral("Syntax error in date in query expression '%1'.")
+                            .arg(literal);
+                }
+                return std::nullopt;
+            }
+            out += QLatin1Char('\'') + IsoDateTime(*value) + QLatin1Char('\'');
+            i = close + 1;
+            continue;
+        }
+
+        out += c;
+        ++i;
+    }
+
+    static const QRegularExpression deleteFrom(
+        QStringLiteral("^(\\s*DELETE)\\s+[A-Za-z_][A-Za-z0-9_]*\\.\\*\\s+(FROM\\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    out.replace(deleteFrom, QStringLiteral("\\1 \\2"));
+    return out;
+}
+
+} // namespace JetDialect

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "AuditError.h"
+
+#include <QString>
+
+#include <optional>
+
+// Turns the Jet-dialect SQL texts the program builds into SQLite texts:
+// a '#...#' date literal becomes the ISO text 'YYYY-MM-DD HH:MM:SS' read with
+// the locale's date rules, and "DELETE x.* FROM" becomes "DELETE FROM".
+// Square brackets and back-quotes are left as they are; SQLite reads both.
+// Quoted strings and bracketed names are copied untouched.
+namespace JetDialect {
+
+// Error number of a malformed date literal (a syntax error in the expression).
+constexpr int ErrorBadDateLiteral = 3075;
+
+std::optional<QString> toSqlite(const QString& jet, AuditError* error = nullptr);
+
+} // namespace JetDialect
