@@ -1,66 +1,167 @@
+// The exports of zlk.h: argument checks and the buffer rules here, the work in
+// the classes beside this file.
 #include "zlk.h"
 
-#include <cstring>
-#include <string>
+#include "HtmlRowScanner.h"
+#include "IniFile.h"
+#include "MailSettings.h"
+#include "MimeMessage.h"
+#include "SmtpClient.h"
+#include "ZipArchiver.h"
+#include "ZlkSupport.h"
 
-// First cut: bit operations and the system folder; the rest follows.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+using namespace zlk;
+
 namespace {
-std::string g_systemFolder = ".";
-thread_local std::string t_lastError;
 
-void writeText(char* buffer, size_t size, const char* text)
+// One writer at a time for zlk.ini within this process; the file is replaced
+// by rename, so readers never see it half written.
+std::mutex iniMutex;
+
+int32_t fail(char* errorBuffer, const std::string& reason)
 {
-    if (!buffer || size == 0)
-        return;
-    size_t n = std::min(std::strlen(text), size - 1);
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
+    writeText(errorBuffer, ZLK_ERROR_BUFFER_SIZE, reason);
+    setLastError(reason);
+    return 0;
 }
+
 } // namespace
 
 extern "C" {
 
-int16_t ZLKIsHTMLEmpty(const char*)
+int16_t ZLKIsHTMLEmpty(const char* fileName)
 {
+    return HtmlRowScanner::hasReportRows(std::string(argument(fileName))) ? 0 : 1;
+}
+
+int32_t ZLKZipFile(const char* sourceFile, const char* archiveFile, char* errorBuffer)
+{
+    std::string error;
+    if (!ZipArchiver::zipFile(std::string(argument(sourceFile)), std::string(argument(archiveFile)),
+                              error))
+        return fail(errorBuffer, error);
+    writeText(errorBuffer, ZLK_ERROR_BUFFER_SIZE, "");
+    setLastError({});
     return 1;
 }
 
-int32_t ZLKZipFile(const char*, const char*, char* errorBuffer)
+int32_t ZLKReadFile(const char* fileName, char* dataBuffer, int32_t byteCount, char* errorBuffer)
 {
-    writeText(errorBuffer, ZLK_ERROR_BUFFER_SIZE, "not implemented");
-    return 0;
+    const std::string name(argument(fileName));
+    if (name.empty())
+        return fail(errorBuffer, "no file name given");
+    if (!dataBuffer || byteCount < 0)
+        return fail(errorBuffer, "cannot read " + name + ": no room for " +
+                                     std::to_string(byteCount) + " bytes");
+    std::FILE* file = std::fopen(name.c_str(), "rbe");
+    if (!file)
+        return fail(errorBuffer, "cannot open " + name + ": " + errnoText(errno));
+    const size_t n = std::fread(dataBuffer, 1, size_t(byteCount), file);
+    const bool failed = std::ferror(file);
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed)
+        return fail(errorBuffer, "cannot read " + name + ": " + errnoText(readErrno));
+    dataBuffer[n] = '\0';
+    writeText(errorBuffer, ZLK_ERROR_BUFFER_SIZE, "");
+    setLastError({});
+    return int32_t(n);
 }
 
-int32_t ZLKReadFile(const char*, char*, int32_t, char* errorBuffer)
+int32_t ZLKSendEmail(const char* senderName, const char* recipient, const char*, const char*,
+                     const char* subject, const char* body, const char* attachmentFile, const char*)
 {
-    writeText(errorBuffer, ZLK_ERROR_BUFFER_SIZE, "not implemented");
-    return 0;
+    std::string error;
+    MimeMessage::Content content;
+    if (!MimeMessage::parseAddresses(argument(recipient), content.recipients, error))
+        return fail(nullptr, error);
+
+    MailSettings settings;
+    {
+        std::lock_guard<std::mutex> lock(iniMutex);
+        IniFile ini;
+        if (!ini.load(iniFilePath(), error) ||
+            !settings.load(ini, std::getenv("ZLK_SMTP_URL"), error))
+            return fail(nullptr, error);
+    }
+    std::vector<std::string> from;
+    if (!MimeMessage::parseAddresses(settings.fromAddress, from, error) || from.size() != 1)
+        return fail(nullptr, "[Mail] FromAddress=" + settings.fromAddress +
+                                 " is not one valid e-mail address");
+
+    content.senderName = argument(senderName);
+    content.fromAddress = from.front();
+    content.subject = argument(subject);
+    content.body = argument(body);
+    content.attachmentPath = trimmed(argument(attachmentFile));
+    MimeMessage message;
+    if (!message.prepare(content, error))
+        return fail(nullptr, error);
+    settings.fromAddress = content.fromAddress;
+    if (!SmtpClient(settings).send(content.recipients, message, error))
+        return fail(nullptr, error);
+    setLastError({});
+    return 1;
 }
 
-int32_t ZLKSendEmail(const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*)
+int32_t ZLKGetNotificationString(const char* section, const char* key, const char* defaultValue,
+                                 char* buffer, int32_t bufferSize)
 {
-    t_lastError = "not implemented";
-    return 0;
+    if (!buffer || bufferSize <= 0)
+        return 0;
+    std::string value(argument(defaultValue));
+    std::string error;
+    IniFile ini;
+    {
+        std::lock_guard<std::mutex> lock(iniMutex);
+        if (!ini.load(iniFilePath(), error))
+            setLastError(error);
+    }
+    if (const auto stored = ini.value(argument(section), argument(key)))
+        value = *stored;
+    // The value and one NUL; the rest of the buffer stays as the caller left it.
+    return int32_t(writeText(buffer, size_t(bufferSize), value));
 }
 
-int32_t ZLKGetNotificationString(const char*, const char*, const char* defaultValue, char* buffer,
-                                 int32_t bufferSize)
+int32_t ZLKSetNotificationString(const char* section, const char* key, const char* value)
 {
-    writeText(buffer, bufferSize > 0 ? size_t(bufferSize) : 0, defaultValue ? defaultValue : "");
-    return 0;
-}
+    const std::string_view sectionName = argument(section);
+    const std::string_view keyName = argument(key);
+    const std::string_view text = argument(value);
+    // The caller ends every save with an all-empty call. Each value is on disk
+    // already, so there is nothing left to commit.
+    if (sectionName.empty() && keyName.empty() && text.empty()) {
+        setLastError({});
+        return 1;
+    }
+    for (const std::string& reason : {IniFile::checkSection(sectionName),
+                                      IniFile::checkKey(keyName), IniFile::checkValue(text)}) {
+        if (!reason.empty())
+            return fail(nullptr, reason);
+    }
 
-int32_t ZLKSetNotificationString(const char*, const char*, const char*)
-{
-    t_lastError = "not implemented";
-    return 0;
+    std::lock_guard<std::mutex> lock(iniMutex);
+    const std::string path = iniFilePath();
+    std::string error;
+    IniFile ini;
+    if (!ini.load(path, error))
+        return fail(nullptr, error);
+    if (ini.setValue(sectionName, keyName, text) && !ini.save(path, error))
+        return fail(nullptr, error);
+    setLastError({});
+    return 1;
 }
 
 int32_t ZLKBitwiseOR(int32_t value, int32_t mask)
 {
     return value | mask;
 }
+
 int32_t ZLKBitwiseAND(int32_t value, int32_t mask)
 {
     return value & mask;
@@ -68,10 +169,12 @@ int32_t ZLKBitwiseAND(int32_t value, int32_t mask)
 
 void zlk_set_system_folder(const char* folder)
 {
-    g_systemFolder = folder ? folder : ".";
+    setSystemFolder(folder);
 }
+
 const char* zlk_last_error(void)
 {
-    return t_lastError.c_str();
+    return lastError();
 }
-}
+
+} // extern "C"
