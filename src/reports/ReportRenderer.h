@@ -1,0 +1,73 @@
+#pragma once
+
+#include "AuditError.h"
+
+#include <QString>
+#include <optional>
+
+class QIODevice;
+class QPagedPaintDevice;
+class ReportLayout;
+
+// Export format keys, as the report routines pass them.
+inline const QString FormatKeyText = QStringLiteral("key_def_Text");
+inline const QString FormatKeyHtml = QStringLiteral("key_def_HTML");
+
+enum class ReportFormat
+{
+    Text,
+    Html
+};
+
+// Failure numbers raised while rendering (a data source failure keeps the
+// number the database gave it).
+namespace ReportErrorNumber {
+constexpr int InvalidArgument = 5; // unknown format key, no data source
+constexpr int DeviceError = 57;    // a write or close failed
+constexpr int DiskFull = 61;       // no space left for the output
+constexpr int FileAccess = 75;     // the output file cannot be created
+constexpr int PrinterError = 482;  // the paint device cannot be painted on
+constexpr int DataSource = 1;      // the rows could not be read (no number given)
+} // namespace ReportErrorNumber
+
+// Renders a bound layout (its data source, margins and title set) to a paint
+// device, a PDF, a text file or an HTML file. Every renderer first reads the
+// rows once to count the pages (for "Page %p of %P") and then a second time to
+// draw them, so memory stays the same however many rows there are.
+//
+// A failure returns false, is kept in lastError() and goes to the layout's
+// error handler. A file export writes to a temporary file next to the target
+// and renames it only when everything was written: a failed export leaves no
+// output file behind (an older file of that name stays as it was).
+class ReportRenderer
+{
+public:
+    explicit ReportRenderer(ReportLayout& layout);
+
+    // "key_def_Text" and "key_def_HTML"; nullopt for any other key.
+    static std::optional<ReportFormat> formatForKey(const QString& key);
+
+    bool exportReport(const QString& formatKey, const QString& fileName);
+    bool exportReport(ReportFormat format, const QString& fileName);
+
+    // Streaming writers (UTF-8) to an open device.
+    bool writeText(QIODevice* device);
+    bool writeHtml(QIODevice* device);
+
+    // Paints every page on the device (a QPdfWriter, a QPrinter), twips mapped
+    // exactly from the paper's corner; the device's page size is used as it is.
+    bool paint(QPagedPaintDevice* device);
+    // Writes a PDF of the layout's paper size.
+    bool writePdf(const QString& fileName);
+
+    // Pages of the last render.
+    int pageCount() const { return m_pageCount; }
+    AuditError lastError() const { return m_lastError; }
+
+private:
+    bool fail(int number, const QString& description);
+
+    ReportLayout& m_layout;
+    int m_pageCount = 0;
+    AuditError m_lastError;
+};

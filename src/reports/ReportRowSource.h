@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// The rows a report layout prints. The renderer reads the rows twice (first to
+// count the pages, then to draw them), so start() must be callable again and
+// must then deliver the same rows from the first one.
+class ReportRowSource
+{
+public:
+    virtual ~ReportRowSource() = default;
+
+    // Positions before the first row (running the query again when called a
+    // second time). On failure returns false and sets *error when given.
+    virtual bool start(QString* error) = 0;
+    // Moves to the next row; false when there is none (or reading failed:
+    // then lastError() is not empty).
+    virtual bool next() = 0;
+    // The named column of the current row; an invalid QVariant for an unknown
+    // column or a null value.
+    virtual QVariant value(const QString& field) const = 0;
+
+    // Why the last start() or next() failed, "" when it did not.
+    virtual QString lastError() const { return QString(); }
+    // The number of that failure as the data source reports it, 0 when none.
+    virtual int lastErrorNumber() const { return 0; }
+    // The renderer has read all it needs: the source may release its rows.
+    virtual void finish() {}
+};
