@@ -1,0 +1,45 @@
+#include "ViewLoad.h"
+
+#include "AppState.h"
+#include "AuditDatabase.h"
+#include "Settings.h"
+#include "UiHooks.h"
+#include "ViewQuery.h"
+
+bool LoadViewData()
+{
+    AuditDatabase& database = AuditDatabase::instance();
+    if (!database.isOpen()) {
+        AuditError error = database.openError();
+        if (!error.isError())
+            error = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
+        HandleViewLoadError(error);
+        return false;
+    }
+    AuditConnectionString = database.connectionString();
+    ViewSortBy1 = GetSettingValue(SettingKey::ReportSortBy, SettingDefault::ViewerSortBy);
+    ViewSortBy2 = GetSettingValue(SettingKey::ReportSortBy2, SettingDefault::ViewerSortBy2);
+    ViewSortBy3 = GetSettingValue(SettingKey::ReportSortBy3, SettingDefault::ViewerSortBy3);
+    ViewSortDirection = QStringLiteral("DESC");
+    return BuildViewQuery();
+}
+
+void HandleViewLoadError(const AuditError& error)
+{
+    const QString operation = QStringLiteral("Load View");
+    if (error.number != ErrorDatabaseNotFound) {
+        ReportErrorAndEnd(operation, error);
+        return;
+    }
+    if (UnattendedMode) {
+        const QString path = AuditDatabase::instance().databasePath().isEmpty()
+                                 ? DatabasePath
+                                 : AuditDatabase::instance().databasePath();
+        NoteRunFailure(
+            QStringLiteral("Unable to open Audit database %1: %2").arg(path, error.description));
+    } else {
+        ShowMessage(QStringLiteral("Unable to open Audit database.  "), MsgButtons::Ok,
+                    MsgIcon::Exclamation, operation);
+    }
+    EndProgram(1);
+}
