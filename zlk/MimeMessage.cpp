@@ -312,9 +312,13 @@ bool MimeMessage::prepare(const Content& content, std::string& error)
                                  (html ? "text/html" : "text/plain") +
                                  "; charset=utf-8\r\n"
                                  "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
-                                 quotedPrintable(content.body) + "\r\n";
+                                 quotedPrintable(content.body);
     if (!m_attachment) {
-        m_pending = head + bodyPart;
+        // SMTP ends the last line of a message with CRLF; a soft line break
+        // keeps it out of a body that ends without one.
+        const bool open =
+            !content.body.empty() && content.body.back() != '\n' && content.body.back() != '\r';
+        m_pending = head + bodyPart + (open ? "=\r\n" : "");
         return true;
     }
 
@@ -322,7 +326,7 @@ bool MimeMessage::prepare(const Content& content, std::string& error)
     head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
     head += "This is a message in MIME format.\r\n";
     if (!content.body.empty())
-        head += "--" + boundary + "\r\n" + bodyPart;
+        head += "--" + boundary + "\r\n" + bodyPart + "\r\n"; // the CRLF belongs to the boundary
     const std::string fileName = baseName(content.attachmentPath);
     head += "--" + boundary + "\r\n";
     head += "Content-Type: " + contentTypeFor(fileName) + "; " +

@@ -204,3 +204,11 @@ QList<SmtpTestServer::Message> SmtpTestServer::messages() const
     }
     return result;
 }
+
+void SmtpTestServer::clearMessages()
+{
+    QDir folder(m_folder.path());
+    const QStringList names = folder.entryList(QDir::Files);
+    for (const QString& name : names)
+        folder.remove(name);
+}

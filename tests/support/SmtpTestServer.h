@@ -74,6 +74,8 @@ public:
 
     // Every message accepted so far, in arrival order.
     QList<Message> messages() const;
+    // Forgets the messages received so far (one server can serve many tests).
+    void clearMessages();
 
 private:
     bool start(const Options& options);

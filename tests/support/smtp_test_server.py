@@ -89,7 +89,7 @@ def make_authenticator(user, password):
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login.decode() == user
               and auth_data.password.decode() == password)
-        return AuthResult(success=ok)
+        return AuthResult(success=ok, handled=False)  # handled=False: server answers 535
     return authenticate
 
 
