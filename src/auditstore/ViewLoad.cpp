@@ -32,11 +32,14 @@ void HandleViewLoadError(const AuditError& error)
         return;
     }
     if (UnattendedMode) {
-        const QString path = AuditDatabase::instance().databasePath().isEmpty()
-                                 ? DatabasePath
-                                 : AuditDatabase::instance().databasePath();
-        NoteRunFailure(
-            QStringLiteral("Unable to open Audit database %1: %2").arg(path, error.description));
+        QString path = AuditDatabase::instance().databasePath();
+        if (path.isEmpty())
+            path = DatabasePath;
+        // The description of a missing file names it already.
+        QString line = QStringLiteral("Unable to open Audit database");
+        if (!path.isEmpty() && !error.description.contains(path))
+            line += QLatin1Char(' ') + path;
+        NoteRunFailure(line + QStringLiteral(": ") + error.description);
     } else {
         ShowMessage(QStringLiteral("Unable to open Audit database.  "), MsgButtons::Ok,
                     MsgIcon::Exclamation, operation);

@@ -1,9 +1,299 @@
 #include "Startup.h"
 
+#include "AppState.h"
+#include "AuditColumns.h"
+#include "AuditDatabase.h"
+#include "AuditView.h"
+#include "CommandLine.h"
+#include "Purge.h"
+#include "ReportRoutines.h"
+#include "Settings.h"
+#include "SqlDate.h"
+#include "UiHooks.h"
+#include "ViewLoad.h"
+#include "ZlkApi.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+#if __has_include("WidgetHooks.h")
+#include "WidgetHooks.h"
+#define AUDITLOG_HAVE_WIDGET_HOOKS 1
+#endif
+#if __has_include("frmView.h")
+#include "frmView.h"
+#define AUDITLOG_HAVE_VIEWER 1
+#endif
+
+namespace {
+
+QString commandLine;
+
+const char* const helpText =
+    "Usage: auditlog [/KEYWORD [value]]...\n"
+    "Shows the Velmora audit log, or produces one report unattended.\n"
+    "\n"
+    "Levels:       /STATUS /WARNING /ERROR /FATAL\n"
+    "Age:          /UNDER days | /OVER days | /SPAN_START date /SPAN_END date\n"
+    "              (in a date, \\ stands for / and _ for a blank: 1\\1\\2026_08:00)\n"
+    "Destination:  /PRINT | /FILE file | /EMAIL address\n"
+    "Report:       /SUMMARY /NODETAIL /HTML /SUBJECT text /QUERY text\n"
+    "              /SORTBY1 column /SORTBY2 column /SORTBY3 column\n"
+    "Mail sizes:   /ATTACH_OVER bytes /ZIP_OVER bytes /ABORT_ATTACH_OVER bytes\n"
+    "Other:        /DELETE (delete the reported entries) /UNATTENDED (show nothing)\n"
+    "              /SYSTEM folder (installation root) /@FILE file (more keywords\n"
+    "              from a file, which is deleted) /DEBUG\n"
+    "\n"
+    "Keywords are case-insensitive. A value that holds \"/\" is written in double\n"
+    "quotes or given as a separate argument.\n"
+    "\n"
+    "Exit status: 0 done, 1 failure (one line on standard error), 2 invalid\n"
+    "command line.\n"
+    "\n"
+    "  --help       show this help\n"
+    "  --version    show the version\n";
+
+// A size threshold from the settings; a value that is not a 32-bit whole
+// number leaves the built-in default.
+int32_t threshold(const QString& key, const QString& defaultValue)
+{
+    bool ok = false;
+    const qlonglong value = GetSettingValue(key, defaultValue).trimmed().toLongLong(&ok);
+    if (!ok || value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max())
+        return defaultValue.toInt();
+    return static_cast<int32_t>(value);
+}
+
+// The folder of the running executable (before any application object exists).
+QString programFolder(const char* argv0)
+{
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    const QString target = self.canonicalFilePath();
+    if (!target.isEmpty())
+        return QFileInfo(target).absolutePath();
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
+}
+
+// Qt warns on standard error when XDG_RUNTIME_DIR is not set (as under cron)
+// and then uses /tmp/runtime-<user>; an unattended run must print nothing but
+// its one line, so the folder is made and named here instead.
+void ensureRuntimeFolder()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QString::number(::getuid());
+    const QString folder = QDir::tempPath() + QStringLiteral("/runtime-") + user;
+    if (!QDir().mkpath(folder))
+        return;
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+}
+
+// Windows can be seen: not the offscreen or minimal platform.
+bool haveScreen()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+// A report run is over: a failure the routine recorded gives status 1 and one line.
+int reportRunStatus()
+{
+    if (!RunFailed())
+        return 0;
+    PrintErrorLine(RunFailureReason());
+    return 1;
+}
+
+// Step 8's first half: the viewer's data (unattended) or the viewer window,
+// loaded and not shown (interactive). False when the load failed.
+bool loadViewer()
+{
+#ifdef AUDITLOG_HAVE_VIEWER
+    if (!UnattendedMode) {
+        frmView::instance();
+        return AuditView::instance().isOpen();
+    }
+#endif
+    return LoadViewData();
+}
+
+} // namespace
+
+QString InstallRootFromFolder(const QString& programFolder)
+{
+    // Scan from the last-but-one character back to a "/": the parent folder.
+    for (qsizetype i = programFolder.size() - 2; i >= 0; --i)
+        if (programFolder.at(i) == QLatin1Char('/'))
+            return programFolder.left(i + 1);
+    return QStringLiteral("../");
+}
+
+void TranslateSortNames(RunOptions& options)
+{
+    if (options.SortBy1.isEmpty() && options.SortBy2.isEmpty() && options.SortBy3.isEmpty())
+        return;
+    for (const AuditColumns::GridColumn& column : AuditColumns::Grid()) {
+        for (QString* name : {&options.SortBy1, &options.SortBy2, &options.SortBy3})
+            if (*name == column.heading)
+                *name = column.field;
+    }
+}
+
+bool PrepareRun(const QStringList& arguments, const QString& programFolder)
+{
+    // 1. Defaults, with the size thresholds from the settings.
+    Options = RunOptions();
+    Options.AttachAtSize =
+        threshold(SettingKey::ReportAttachAtSize, SettingDefault::ReportAttachAtSize);
+    Options.ZipAtSize = threshold(SettingKey::ReportZipAtSize, SettingDefault::ReportZipAtSize);
+    Options.AbortAttachAtSize =
+        threshold(SettingKey::AbortAttachAtSize, SettingDefault::AbortAttachAtSize);
+    // Today's date as a text the date rules read back as today.
+    Options.SpanStart = SqlDateLiteral(QStringLiteral("d"), 0, QDate::currentDate());
+    Options.SpanEnd = Options.SpanStart;
+    UnattendedMode = false;
+
+    // 2. The installation root: the parent of the program's folder.
+    InstallRoot = InstallRootFromFolder(programFolder);
+    if (InstallRoot.trimmed().isEmpty())
+        InstallRoot = QStringLiteral("../");
+
+    // 3. The command line.
+    commandLine = CommandLineFromArguments(arguments);
+    if (commandLine.trimmed().isEmpty())
+        return true;
+    return ParseCommandLine(commandLine, Options);
+}
+
+QString StartupCommandLine()
+{
+    return commandLine;
+}
+
+int ReportInvalidCommandLine()
+{
+    const QString text =
+        QStringLiteral("Invalid Command Line. '") + commandLine + QStringLiteral("' ");
+    if (UnattendedMode)
+        PrintErrorLine(text.trimmed());
+    else
+        ShowMessage(text, MsgButtons::Ok, MsgIcon::Information, ProductName);
+    return 2;
+}
+
+int StartRun()
+{
+    // 4.-6. Help file, SYSTEM folder, database path.
+    if (!InstallRoot.endsWith(QLatin1Char('/')))
+        InstallRoot += QLatin1Char('/');
+    HelpFile = InstallRoot + QStringLiteral("HELP/QXAM32.HLP");
+    InstallRoot += QStringLiteral("SYSTEM/");
+    DatabasePath = InstallRoot + QStringLiteral("Audit.mdb");
+    Zlk::setSystemFolder(InstallRoot);
+
+    // 7. The shared connection. A database that cannot be opened is reported
+    // as the viewer's load reports it.
+    AuditError error;
+    if (!AuditDatabase::instance().open(AuditDatabase::connectionStringFor(DatabasePath), &error)) {
+        HandleViewLoadError(error);
+        return 1;
+    }
+
+    // 8. The viewer's data (its first view query), then the automatic purge.
+    FilterWindowOpen = false;
+    if (!loadViewer())
+        return 1;
+    AutoDeleteOldEntries();
+
+    // 9. Sort names given as grid headings become field names.
+    TranslateSortNames(Options);
+
+    // 10. One report and end, or the viewer.
+    RunOptions& o = Options;
+    if (o.Summary) {
+        (o.Detail ? ReportSummaryDetail : ReportSummary)(
+            o.Destination, o.Status, o.Warning, o.Error, o.Fatal, o.AgeMode, o.Days, o.SpanStart,
+            o.SpanEnd, o.Delete, o.Address, o.Subject, o.AttachAtSize, o.ZipAtSize,
+            o.AbortAttachAtSize, o.SortBy1, o.SortBy2, o.SortBy3, o.Query);
+        return reportRunStatus();
+    }
+    if (o.Destination >= 0 || o.Delete) {
+        (o.Detail ? ReportAuditDetail : ReportAudit)(
+            o.Destination, o.Status, o.Warning, o.Error, o.Fatal, o.AgeMode, o.Days, o.SpanStart,
+            o.SpanEnd, o.Delete, o.Address, o.Subject, o.AttachAtSize, o.ZipAtSize,
+            o.AbortAttachAtSize, o.SortBy1, o.SortBy2, o.SortBy3, o.Query);
+        return reportRunStatus();
+    }
+    // An unattended run without a report has done its work with the purge:
+    // there is nobody to show the viewer to.
+    if (UnattendedMode)
+        return 0;
+#ifdef AUDITLOG_HAVE_VIEWER
+    frmView::instance()->show();
+    return -1;
+#else
+    PrintErrorLine(QStringLiteral("the viewer window is not built yet; nothing to show."));
+    return 1;
+#endif
+}
 
 int RunAuditLog(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+        std::fputs(helpText, stdout);
+        return 0;
+    }
+    if (arguments.contains(QLatin1String("--version"))) {
+        std::printf("auditlog %s\n", AUDITLOG_VERSION);
+        return 0;
+    }
+
+    const bool valid = PrepareRun(arguments, programFolder(argv[0]));
+
+    // The application object comes after parsing: an unattended run needs no
+    // display, so it uses the offscreen platform unless one was chosen.
+    if (UnattendedMode && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ensureRuntimeFolder();
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setOrganizationName(ProductName);
+    QApplication::setApplicationName(AppTitle);
+    QApplication::setApplicationVersion(QStringLiteral(AUDITLOG_VERSION));
+
+    // Message boxes and the busy pointer for runs someone can see. Without a
+    // screen, messages go to standard error instead of waiting for a click.
+    if (!UnattendedMode && haveScreen()) {
+#ifdef AUDITLOG_HAVE_WIDGET_HOOKS
+        InstallWidgetMessageResponder();
+        auto busy = std::make_shared<std::optional<BusyCursor>>();
+        SetBusyPointerHook([busy](bool on) {
+            if (on)
+                busy->emplace();
+            else
+                busy->reset();
+        });
+#endif
+    }
+
+    if (!valid)
+        return ReportInvalidCommandLine();
+
+    const int status = StartRun();
+    if (status >= 0)
+        return status;
+    return app.exec();
 }
