@@ -13,7 +13,10 @@ AuditView& AuditView::instance()
     return view;
 }
 
-void AuditView::setRecordSource(const QString& jet) { m_source = jet; }
+void AuditView::setRecordSource(const QString& jet)
+{
+    m_source = jet;
+}
 
 QString AuditView::keySource() const
 {
@@ -32,6 +35,8 @@ QString AuditView::keySource() const
 
 bool AuditView::load(AuditError* error)
 {
+    // The record source as built; what runs is its key-only form below.
+    qCDebug(lcAuditSql).noquote() << "view:  " << m_source;
     auto query = AuditDatabase::instance().select(keySource(), error, true);
     if (!query)
         return false;
@@ -91,7 +96,10 @@ void AuditView::setCurrentRow(int row)
     emit currentRowChanged(m_current);
 }
 
-int AuditView::rowOfKey(qint64 key) const { return static_cast<int>(m_keys.indexOf(key)); }
+int AuditView::rowOfKey(qint64 key) const
+{
+    return static_cast<int>(m_keys.indexOf(key));
+}
 
 void AuditView::fetchPage(int row)
 {
@@ -143,8 +151,7 @@ bool AuditView::deleteCurrent(AuditError* error)
         return false;
     const int row = m_current;
     const qint64 key = m_keys[row];
-    const QString jet =
-        QStringLiteral("DELETE Audit.* FROM Audit WHERE [AutoIndex] = %1").arg(key);
+    const QString jet = QStringLiteral("DELETE Audit.* FROM Audit WHERE [AutoIndex] = %1").arg(key);
     if (!AuditDatabase::instance().execute(jet, nullptr, error))
         return false;
     emit rowAboutToBeRemoved(row);
