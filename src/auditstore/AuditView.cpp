@@ -13,10 +13,7 @@ AuditView& AuditView::instance()
     return view;
 }
 
-void AuditView::setRecordSource(const QString& jet)
-{
-    m_source = jet;
-}
+void AuditView::setRecordSource(const QString& jet) { m_source = jet; }
 
 QString AuditView::keySource() const
 {
@@ -96,10 +93,7 @@ void AuditView::setCurrentRow(int row)
     emit currentRowChanged(m_current);
 }
 
-int AuditView::rowOfKey(qint64 key) const
-{
-    return static_cast<int>(m_keys.indexOf(key));
-}
+int AuditView::rowOfKey(qint64 key) const { return static_cast<int>(m_keys.indexOf(key)); }
 
 void AuditView::fetchPage(int row)
 {
@@ -151,7 +145,8 @@ bool AuditView::deleteCurrent(AuditError* error)
         return false;
     const int row = m_current;
     const qint64 key = m_keys[row];
-    const QString jet = QStringLiteral("DELETE Audit.* FROM Audit WHERE [AutoIndex] = %1").arg(key);
+    const QString jet =
+        QStringLiteral("DELETE Audit.* FROM Audit WHERE [AutoIndex] = %1").arg(key);
     if (!AuditDatabase::instance().execute(jet, nullptr, error))
         return false;
     emit rowAboutToBeRemoved(row);
