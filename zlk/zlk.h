@@ -9,6 +9,27 @@
  * Files: mail server settings ([Mail] section) and the notification strings live
  * in zlk.ini in the SYSTEM folder (see zlk_set_system_folder). ZLK_SMTP_URL in
  * the environment (for example smtp://127.0.0.1:2525) overrides the mail server.
+ *
+ * The [Mail] section of zlk.ini (keys compare without regard to case):
+ *
+ *   Server            host name or address of the SMTP server (required unless
+ *                     ZLK_SMTP_URL is set); the port goes in Port
+ *   Port              default 25 for none, 587 for starttls, 465 for tls
+ *   Security          none (default) | starttls (required, not opportunistic) |
+ *                     tls (implicit TLS, "SMTPS")
+ *   User, Password    log in with these when User is not empty
+ *   FromAddress       envelope sender and address of From
+ *                     (default auditlog@<host name>)
+ *   ConnectTimeout    seconds to wait for the connection, default 15
+ *   Timeout           seconds for the whole submission, default 120
+ *   VerifyCertificate yes (default) | no: check the server's TLS certificate
+ *
+ * ZLK_SMTP_URL replaces Server, Port and Security: smtp://host:port is plain
+ * SMTP, smtps://host:port implicit TLS. The other keys still apply.
+ *
+ * Values in zlk.ini: the text after "=", blanks around it removed; a value
+ * between double quotes keeps its blanks (the store writes it so when needed).
+ * Line breaks cannot be stored: ZLKSetNotificationString rejects them.
  */
 #ifndef ZLK_H
 #define ZLK_H
@@ -33,24 +54,33 @@ int32_t ZLKZipFile(const char* sourceFile, const char* archiveFile, char* errorB
 
 /* Reads up to byteCount bytes of fileName into dataBuffer (which holds at least
  * byteCount + 1 bytes; the NUL after the data is written when it fits).
- * Returns the number of bytes placed; 0 on failure with the reason in errorBuffer. */
+ * Returns the number of bytes placed; 0 on failure with the reason in errorBuffer.
+ * After a success errorBuffer holds "" (so an empty file gives 0 and ""). */
 int32_t ZLKReadFile(const char* fileName, char* dataBuffer, int32_t byteCount, char* errorBuffer);
 
 /* Submits one message over SMTP. The body goes as text/plain, or text/html when
  * it starts with an HTML tag; attachmentFile, when not empty, is attached in
- * base64. Returns non-zero when the server accepted the message; on failure,
- * zlk_last_error() tells why. The third, fourth and eighth texts are reserved. */
+ * base64. senderName is the display name of From. recipient may list several
+ * addresses separated by "," or ";". Returns non-zero when the server accepted
+ * the message; on failure, zlk_last_error() tells why (no recipient, connection
+ * refused, authentication failed, recipient rejected, timed out...). The third,
+ * fourth and eighth texts are reserved. */
 int32_t ZLKSendEmail(const char* senderName, const char* recipient, const char* reserved3,
                      const char* reserved4, const char* subject, const char* body,
                      const char* attachmentFile, const char* reserved8);
 
 /* Reads section/key of the notification store into buffer (bufferSize bytes),
- * or defaultValue when there is none. Returns the length written. */
+ * or defaultValue when there is none. Writes the value and one NUL and leaves
+ * the rest of the buffer alone; a value that does not fit is cut at a UTF-8
+ * character boundary. Returns the length written (without the NUL). */
 int32_t ZLKGetNotificationString(const char* section, const char* key, const char* defaultValue,
                                  char* buffer, int32_t bufferSize);
 
-/* Stores value under section/key (the file is replaced atomically).
- * Returns non-zero on success. */
+/* Stores value under section/key (the file is replaced atomically; other
+ * sections, keys and comments stay as they are). Returns non-zero on success;
+ * 0 for a value with a line break or an unusable section or key name, with the
+ * reason in zlk_last_error(). The call with all three texts empty, which ends
+ * every save, does nothing and succeeds: each value is on disk already. */
 int32_t ZLKSetNotificationString(const char* section, const char* key, const char* value);
 
 int32_t ZLKBitwiseOR(int32_t value, int32_t mask);
@@ -59,8 +89,8 @@ int32_t ZLKBitwiseAND(int32_t value, int32_t mask);
 /* Linux additions. The folder that holds zlk.ini (the installation's SYSTEM
  * folder); until set, the current directory. */
 void zlk_set_system_folder(const char* folder);
-/* The reason of the last failed ZLKSendEmail/ZLKSetNotificationString of this
- * thread, or "" after a success. */
+/* The reason of the last failed call of this thread (ZLKSendEmail,
+ * ZLKSetNotificationString, ZLKZipFile, ZLKReadFile), or "" after a success. */
 const char* zlk_last_error(void);
 
 #ifdef __cplusplus
