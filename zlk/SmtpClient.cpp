@@ -1,6 +1,7 @@
 #include "SmtpClient.h"
 
 #include "MimeMessage.h"
+#include "ZlkSupport.h"
 
 #include <curl/curl.h>
 #include <mutex>
@@ -12,7 +13,7 @@ namespace {
 struct Transfer
 {
     MimeMessage* message;
-    std::string lastReply; // the server's last reply line
+    std::string lastRefusal; // the server's last 4xx or 5xx reply line
 };
 
 size_t readMessage(char* buffer, size_t size, size_t count, void* userData)
@@ -28,19 +29,21 @@ int watchReplies(CURL*, curl_infotype type, char* data, size_t size, void* userD
         std::string line(data, size);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
-        if (!line.empty())
-            static_cast<Transfer*>(userData)->lastReply = line;
+        if (!line.empty() && (line[0] == '4' || line[0] == '5'))
+            static_cast<Transfer*>(userData)->lastRefusal = line;
     }
     return 0;
 }
 
-std::string describe(CURLcode code, const char* detail, const std::string& lastReply,
+std::string describe(CURLcode code, const char* detail, long osError, const std::string& refusal,
                      const MailSettings& settings)
 {
     std::string reason;
     switch (code) {
     case CURLE_COULDNT_CONNECT:
         reason = "cannot connect to the mail server " + settings.url;
+        if (osError != 0) // libcurl's own text does not say why
+            reason += ": " + errnoText(int(osError));
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
         reason = "unknown mail server host in " + settings.url;
@@ -62,15 +65,15 @@ std::string describe(CURLcode code, const char* detail, const std::string& lastR
         if (std::string(detail).rfind("RCPT", 0) == 0)
             reason = "recipient rejected by the mail server";
         else if (std::string(detail).rfind("MAIL", 0) == 0)
-            reason = "sender address rejected by the mail server";
+            reason = "the mail server refused the sender " + settings.fromAddress;
         else
             reason = std::string("mail not sent: ") + curl_easy_strerror(code);
         break;
     }
     if (*detail)
         reason += std::string(" (") + detail + ')';
-    if (!lastReply.empty() && code != CURLE_COULDNT_CONNECT)
-        reason += "; server said: " + lastReply;
+    if (!refusal.empty())
+        reason += "; server said: " + refusal;
     return reason;
 }
 
@@ -123,6 +126,8 @@ bool SmtpClient::send(const std::vector<std::string>& recipients, MimeMessage& m
     }
 
     const CURLcode result = curl_easy_perform(curl);
+    long osError = 0;
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osError);
     curl_slist_free_all(rcpt);
     curl_easy_cleanup(curl);
     if (message.failed()) {
@@ -130,7 +135,7 @@ bool SmtpClient::send(const std::vector<std::string>& recipients, MimeMessage& m
         return false;
     }
     if (result != CURLE_OK) {
-        error = describe(result, detail, transfer.lastReply, m_settings);
+        error = describe(result, detail, osError, transfer.lastRefusal, m_settings);
         return false;
     }
     return true;

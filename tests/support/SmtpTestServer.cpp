@@ -113,6 +113,12 @@ bool SmtpTestServer::start(const Options& options)
         arguments << QStringLiteral("--auth") << options.user + ':' + options.password;
     if (options.silent)
         arguments << QStringLiteral("--silent");
+    if (options.tls != Options::Tls::None) {
+        m_implicitTls = options.tls == Options::Tls::Implicit;
+        arguments << (m_implicitTls ? QStringLiteral("--tls") : QStringLiteral("--starttls"));
+        if (!makeCertificate(arguments))
+            return false;
+    }
 
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(pythonProgram(), arguments);
@@ -142,6 +148,29 @@ bool SmtpTestServer::start(const Options& options)
             QStringLiteral("the SMTP server does not accept connections on port %1").arg(m_port);
         return false;
     }
+    return true;
+}
+
+bool SmtpTestServer::makeCertificate(QStringList& arguments)
+{
+    // Beside the messages, not among them: clearMessages() removes files only.
+    const QDir folder(m_folder.path());
+    folder.mkdir(QStringLiteral("tls"));
+    const QString certificate = folder.filePath(QStringLiteral("tls/cert.pem"));
+    const QString key = folder.filePath(QStringLiteral("tls/key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
+                   "-out", certificate});
+    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0) {
+        m_error = QStringLiteral("cannot make a certificate with openssl: ") +
+                  openssl.errorString() + ' ' +
+                  QString::fromLocal8Bit(openssl.readAllStandardError());
+        return false;
+    }
+    arguments << certificate << key;
     return true;
 }
 
@@ -177,7 +206,9 @@ quint16 SmtpTestServer::port() const
 
 QString SmtpTestServer::url() const
 {
-    return QStringLiteral("smtp://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(m_implicitTls ? QStringLiteral("smtps") : QStringLiteral("smtp"))
+        .arg(m_port);
 }
 
 void SmtpTestServer::installAsMailServer()

@@ -28,6 +28,14 @@ public:
         QString user;                 // when set, AUTH with user/password is required
         QString password;
         bool silent = false; // accepts connections but never answers
+        // TLS with a self-signed certificate for 127.0.0.1 (made with openssl):
+        // StartTls requires STARTTLS before MAIL, Implicit is TLS from the start.
+        enum class Tls
+        {
+            None,
+            StartTls,
+            Implicit
+        } tls = Tls::None;
     };
 
     struct Attachment
@@ -67,7 +75,7 @@ public:
     bool isRunning() const;
     QString errorString() const;
     quint16 port() const;
-    QString url() const; // smtp://127.0.0.1:<port>
+    QString url() const; // smtp://127.0.0.1:<port>, smtps:// with implicit TLS
 
     // Sets ZLK_SMTP_URL to url() until this server is destroyed.
     void installAsMailServer();
@@ -79,11 +87,13 @@ public:
 
 private:
     bool start(const Options& options);
+    bool makeCertificate(QStringList& arguments);
     bool acceptsConnections() const;
 
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
+    bool m_implicitTls = false;
     QString m_error;
     bool m_installed = false;
     QByteArray m_previousUrl;

@@ -8,6 +8,7 @@ answers 250, so a client that saw its message accepted finds it there.
 
 Options make it misbehave on purpose: --reject refuses a recipient, --auth
 requires a login, --silent accepts connections and never says a word.
+--starttls CERT KEY requires STARTTLS, --tls CERT KEY speaks TLS from the start.
 """
 
 import argparse
@@ -17,6 +18,7 @@ import email
 import email.policy
 import json
 import os
+import ssl
 import sys
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
@@ -105,7 +107,14 @@ async def main():
     parser.add_argument("--reject", action="append", default=[])
     parser.add_argument("--auth", help="USER:PASSWORD required before MAIL")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--starttls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     args = parser.parse_args()
+
+    def tls_context(files):
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(*files)
+        return context
 
     loop = asyncio.get_running_loop()
     if args.silent:
@@ -117,8 +126,11 @@ async def main():
             user, _, password = args.auth.partition(":")
             options.update(authenticator=make_authenticator(user, password),
                            auth_required=True, auth_require_tls=False)
+        if args.starttls:
+            options.update(tls_context=tls_context(args.starttls), require_starttls=True)
         server = await loop.create_server(lambda: SMTP(handler, **options),
-                                          "127.0.0.1", args.port)
+                                          "127.0.0.1", args.port,
+                                          ssl=tls_context(args.tls) if args.tls else None)
     port = server.sockets[0].getsockname()[1]
     print("LISTENING %d" % port, flush=True)
     async with server:

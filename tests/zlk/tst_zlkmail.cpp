@@ -51,6 +51,8 @@ private slots:
     void severalRecipients();
     void settingsFromIniFile();
     void authentication();
+    void tls_data();
+    void tls();
     void failures_data();
     void failures();
     void deadServerTimesOut();
@@ -319,6 +321,68 @@ void tst_ZlkMail::authentication()
     QCOMPARE(server.messages().size(), 1);
 }
 
+void tst_ZlkMail::tls_data()
+{
+    using Tls = SmtpTestServer::Options::Tls;
+    QTest::addColumn<Tls>("serverTls");
+    QTest::addColumn<QString>("security"); // [Mail] Security; "url": ZLK_SMTP_URL instead
+    QTest::addColumn<QString>("verify");   // [Mail] VerifyCertificate
+    QTest::addColumn<QString>("reason");   // empty: the message must arrive
+
+    QTest::newRow("STARTTLS") << Tls::StartTls << "starttls"
+                              << "no"
+                              << "";
+    QTest::newRow("implicit TLS by [Mail]") << Tls::Implicit << "tls"
+                                            << "no"
+                                            << "";
+    QTest::newRow("implicit TLS by smtps:// URL") << Tls::Implicit << "url"
+                                                  << "no"
+                                                  << "";
+    QTest::newRow("self-signed certificate refused") << Tls::StartTls << "starttls"
+                                                     << "yes"
+                                                     << "TLS";
+    QTest::newRow("STARTTLS required, not offered") << Tls::None << "starttls"
+                                                    << "no"
+                                                    << "does not offer STARTTLS";
+    QTest::newRow("server requires STARTTLS, none asked") << Tls::StartTls << "none"
+                                                          << "no"
+                                                          << "STARTTLS";
+}
+
+void tst_ZlkMail::tls()
+{
+    using Tls = SmtpTestServer::Options::Tls;
+    QFETCH(Tls, serverTls);
+    QFETCH(QString, security);
+    QFETCH(QString, verify);
+    QFETCH(QString, reason);
+    SmtpTestServer::Options options;
+    options.tls = serverTls;
+    SmtpTestServer server(options);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    if (security == "url") {
+        server.installAsMailServer();
+    } else {
+        qunsetenv("ZLK_SMTP_URL");
+        setMail("Server", "127.0.0.1");
+        setMail("Port", QString::number(server.port()));
+        setMail("Security", security);
+    }
+    setMail("VerifyCertificate", verify);
+
+    QString error;
+    const bool sent = Zlk::sendEmail(Sender, Recipient, "s", "over TLS", QString(), &error);
+    if (reason.isEmpty()) {
+        QVERIFY2(sent, qPrintable(error));
+        QCOMPARE(server.messages().size(), 1);
+        QCOMPARE(server.messages().at(0).body, "over TLS");
+    } else {
+        QVERIFY(!sent);
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(server.messages().size(), 0);
+    }
+}
+
 void tst_ZlkMail::failures_data()
 {
     QTest::addColumn<QString>("recipient");
@@ -328,7 +392,7 @@ void tst_ZlkMail::failures_data()
 
     QTest::newRow("no server listening") << Recipient << ""
                                          << "closed"
-                                         << "cannot connect to the mail server";
+                                         << "Connection refused";
     QTest::newRow("recipient rejected") << "nobody@example.com"
                                         << ""
                                         << "server"
