@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class ReportLayout;
+
+// What the report routines need from windows: the printer, the preview and the
+// e-mail address prompt. The report library has no widgets; the windows
+// library installs these (InstallReportWindowHooks), and tests may install
+// their own.
+struct ReportEngineHooks
+{
+    // Prints the bound layout without a dialog; false with a reason when it
+    // could not.
+    std::function<bool(ReportLayout& layout, QString* error)> print;
+    // Shows the bound layout in a modal, maximised preview.
+    std::function<void(ReportLayout& layout)> preview;
+    // Shows the e-mail address dialog modally; the address it leaves is in
+    // MailToAddress afterwards.
+    std::function<void()> askMailAddress;
+
+    static const ReportEngineHooks& current();
+    // Installs hooks and returns the previous ones.
+    static ReportEngineHooks install(ReportEngineHooks hooks);
+};
