@@ -1,0 +1,37 @@
+#include "BoundedRowSource.h"
+
+namespace {
+const QString AutoIndexField = QStringLiteral("AutoIndex");
+}
+
+BoundedRowSource::BoundedRowSource(ReportRowSource& rows, qint64 highestIndex)
+    : m_rows(rows), m_bound(highestIndex)
+{
+}
+
+bool BoundedRowSource::start(QString* error)
+{
+    if (m_rows.start(error))
+        return true;
+    m_failed = true;
+    return false;
+}
+
+bool BoundedRowSource::next()
+{
+    while (m_rows.next()) {
+        const qint64 index = m_rows.value(AutoIndexField).toLongLong();
+        if (index > m_bound)
+            continue;
+        m_highestRead = qMax(m_highestRead, index);
+        return true;
+    }
+    if (!m_rows.lastError().isEmpty())
+        m_failed = true;
+    return false;
+}
+
+QVariant BoundedRowSource::value(const QString& field) const
+{
+    return m_rows.value(field);
+}

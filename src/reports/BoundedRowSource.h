@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ReportRowSource.h"
+
+// Passes on the rows of another source whose AutoIndex is at most a bound, so
+// that every pass of a render (and every repaint of a preview) shows the same
+// entries however many other programs append meanwhile, and the deletion after
+// the report can be limited to those entries.
+class BoundedRowSource : public ReportRowSource
+{
+public:
+    BoundedRowSource(ReportRowSource& rows, qint64 highestIndex);
+
+    bool start(QString* error) override;
+    bool next() override;
+    QVariant value(const QString& field) const override;
+    QString lastError() const override { return m_rows.lastError(); }
+    int lastErrorNumber() const override { return m_rows.lastErrorNumber(); }
+    void finish() override { m_rows.finish(); }
+
+    // True when any start() or next() failed to read the rows.
+    bool failed() const { return m_failed; }
+    // The highest AutoIndex passed on so far (0 before the first row).
+    qint64 highestRead() const { return m_highestRead; }
+
+private:
+    ReportRowSource& m_rows;
+    qint64 m_bound;
+    qint64 m_highestRead = 0;
+    bool m_failed = false;
+};

@@ -1,0 +1,331 @@
+#include "ReportEngine.h"
+
+#include "AppState.h"
+#include "AuditDatabase.h"
+#include "BoundedRowSource.h"
+#include "ReportEngineHooks.h"
+#include "ReportLayout.h"
+#include "ReportLayouts.h"
+#include "ReportMailer.h"
+#include "ReportRenderer.h"
+#include "SqlDate.h"
+#include "SqlRowSource.h"
+#include "UiHooks.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+
+const ReportEngine::Kind ReportEngine::Summary{QStringLiteral("Audit Log Summary"),
+                                               QStringLiteral("dataReportSummary"),
+                                               QStringLiteral("AuditSummaryRpt")};
+const ReportEngine::Kind ReportEngine::SummaryDetail{QStringLiteral("Audit Log Detail Summary"),
+                                                     QStringLiteral("dataReportSummaryDetail"),
+                                                     QStringLiteral("AuditDetailSummaryRpt")};
+const ReportEngine::Kind ReportEngine::Audit{
+    QStringLiteral("Audit Report"), QStringLiteral("datareportAudit"), QStringLiteral("AuditRpt")};
+const ReportEngine::Kind ReportEngine::AuditDetail{QStringLiteral("Audit Detail Report"),
+                                                   QStringLiteral("datareportAuditDetail"),
+                                                   QStringLiteral("AuditDetailRpt")};
+
+namespace {
+
+// Margins in twips: printed pages, and the tighter exported files.
+constexpr int PrintMargin = 720;
+constexpr int ExportMargin = 72;
+
+} // namespace
+
+// The hourglass for the whole run, with the normal pointer while a window
+// waits for the operator. Only where there is a GUI application.
+class ReportEngine::WaitCursor
+{
+public:
+    WaitCursor() { busy(); }
+    ~WaitCursor() { normal(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void busy()
+    {
+        if (!m_set && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            m_set = true;
+        }
+    }
+    void normal()
+    {
+        if (m_set) {
+            QGuiApplication::restoreOverrideCursor();
+            m_set = false;
+        }
+    }
+
+private:
+    bool m_set = false;
+};
+
+namespace {
+
+void setUpLayout(ReportLayout& layout, int margins, const QString& title)
+{
+    layout.setMargins(margins);
+    layout.setTitle(title);
+    layout.setCaption(title);
+}
+
+void letEventsRun()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+ReportEngine::ReportEngine(const Kind& kind, const Request& request)
+    : m_kind(kind), m_request(request), m_today(QDate::currentDate())
+{
+}
+
+QString ReportEngine::temporaryFile(const QString& extension) const
+{
+    return QDir::currentPath() + QLatin1Char('/') + m_kind.temporaryBaseName + extension;
+}
+
+bool ReportEngine::run()
+{
+    m_select.clear();
+    m_delete.clear();
+    m_deleted = -1;
+    m_failed = false;
+
+    WaitCursor cursor;
+    if (!validate())
+        return false;
+
+    const QString where = m_request.condition.where(m_today);
+    m_select =
+        ReportCondition::selectText(where, m_request.SortBy1, m_request.SortBy2, m_request.SortBy3);
+
+    // Entries appended by other programs while the report runs get higher
+    // AutoIndex values: the report reads only entries up to the highest one
+    // present now, and the deletion is limited to the same bound.
+    qint64 highest = 0;
+    if (!readHighestIndex(highest))
+        return false;
+
+    SqlRowSource sqlRows(m_select);
+    BoundedRowSource rows(sqlRows, highest);
+    ReportLayout layout = ReportLayouts::byName(m_kind.layoutName);
+    layout.setDataSource(&rows);
+    setUpLayout(layout, PrintMargin, m_kind.title);
+    if (m_printTime.isValid())
+        layout.setPrintTime(m_printTime);
+    bool handlerSpoke = false;
+    layout.setErrorHandler([this, &layout, &handlerSpoke](int number, const QString& description) {
+        handlerSpoke = true;
+        fail(layout.errorMessage(number, description));
+    });
+
+    bool done = true;
+    switch (m_request.Destination) {
+    case Print:
+        done = print(layout);
+        break;
+    case TextFile:
+        setUpLayout(layout, ExportMargin, m_kind.title);
+        // Plain text whatever HtmlOutput says.
+        done = exportTo(layout, FormatKeyText, m_request.Address);
+        break;
+    case Mail:
+        done = mail(layout, cursor);
+        break;
+    case None:
+        break;
+    default:
+        cursor.normal();
+        done = preview(layout);
+        cursor.busy();
+        break;
+    }
+    // The rows' read transaction must end before the deletion writes.
+    rows.finish();
+    letEventsRun();
+
+    if (rows.failed()) {
+        done = false;
+        if (!handlerSpoke && !m_failed)
+            fail(QStringLiteral("Error %1 - %2").arg(rows.lastErrorNumber()).arg(rows.lastError()));
+    }
+    if (done && !m_failed && m_request.Delete)
+        deleteReported(where, highest);
+    return done && !m_failed;
+}
+
+bool ReportEngine::validate()
+{
+    const ReportCondition& c = m_request.condition;
+    if (!c.hasLevel()) {
+        // W would hold "()": no SQL, and a deletion without a level would be a guess.
+        fail(QStringLiteral("No report level (Status, Warning, Error or Fatal) was selected: "
+                            "nothing was reported or deleted."));
+        return false;
+    }
+    if (c.AgeMode == 3) {
+        for (const QString& date : {c.SpanStart, c.SpanEnd}) {
+            if (!ReadLocaleDateTime(date)) {
+                fail(QStringLiteral("'%1' is not a date: nothing was reported or deleted.")
+                         .arg(date));
+                return false;
+            }
+        }
+    }
+    if (m_request.Destination == TextFile && m_request.Address.trimmed().isEmpty()) {
+        fail(QStringLiteral("No output file was named: nothing was reported or deleted."));
+        return false;
+    }
+    return true;
+}
+
+bool ReportEngine::readHighestIndex(qint64& highest)
+{
+    AuditError error;
+    auto query = AuditDatabase::instance().select(
+        QStringLiteral("SELECT MAX([AutoIndex]) FROM Audit"), &error);
+    if (!query) {
+        fail(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description));
+        return false;
+    }
+    highest = query->next() ? query->value(0).toLongLong() : 0;
+    return true;
+}
+
+bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, const QString& file)
+{
+    ReportRenderer renderer(layout);
+    const bool written = renderer.exportReport(formatKey, file);
+    letEventsRun();
+    if (!written && !m_failed) {
+        const AuditError error = renderer.lastError();
+        fail(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description));
+    }
+    return written;
+}
+
+bool ReportEngine::print(ReportLayout& layout)
+{
+    // AUDITLOG_PRINT_TO_PDF=<file> prints to that PDF file instead of the
+    // printer (machines without a printer, tests).
+    const QString pdf = qEnvironmentVariable("AUDITLOG_PRINT_TO_PDF");
+    if (!pdf.isEmpty()) {
+        ReportRenderer renderer(layout);
+        if (renderer.writePdf(pdf))
+            return true;
+        if (!m_failed) {
+            const AuditError error = renderer.lastError();
+            fail(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description));
+        }
+        return false;
+    }
+
+    const auto& hooks = ReportEngineHooks::current();
+    if (!hooks.print) {
+        fail(QStringLiteral("Printing is not available in this run: nothing was printed."));
+        return false;
+    }
+    QString error;
+    if (hooks.print(layout, &error))
+        return true;
+    if (!m_failed)
+        fail(error.isEmpty() ? QStringLiteral("The report could not be printed.") : error);
+    return false;
+}
+
+bool ReportEngine::preview(ReportLayout& layout)
+{
+    const auto& hooks = ReportEngineHooks::current();
+    if (!hooks.preview) {
+        fail(QStringLiteral("The report preview is not available in this run."));
+        return false;
+    }
+    hooks.preview(layout);
+    return true;
+}
+
+bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
+{
+    const bool html = HtmlOutput;
+    const QString reportFile =
+        temporaryFile(html ? QStringLiteral(".html") : QStringLiteral(".txt"));
+    const QString archiveFile = temporaryFile(QStringLiteral(".zip"));
+    setUpLayout(layout, ExportMargin, m_kind.title);
+
+    if (!exportTo(layout, html ? FormatKeyHtml : FormatKeyText, reportFile)) {
+        QFile::remove(reportFile);
+        return false;
+    }
+
+    const QString subject =
+        m_request.Subject.isEmpty() ? QStringLiteral("Velmora ") + m_kind.title : m_request.Subject;
+    QString address = m_request.Address;
+    if (address.isEmpty()) {
+        if (UnattendedMode) {
+            address = MailToAddress;
+        } else if (const auto& ask = ReportEngineHooks::current().askMailAddress) {
+            cursor.normal();
+            ask();
+            cursor.busy();
+            address = MailToAddress;
+        }
+    }
+    if (address.isEmpty()) {
+        // The operator gave no address: end quietly, nothing mailed or deleted.
+        QFile::remove(reportFile);
+        if (UnattendedMode)
+            NoteRunFailure(QStringLiteral("No mail address was given: nothing was mailed."));
+        return false;
+    }
+
+    ReportMailer mailer(address, subject, m_request.AttachAtSize, m_request.ZipAtSize,
+                        m_request.AbortAttachAtSize);
+    switch (mailer.send(reportFile, archiveFile, html)) {
+    case ReportMailer::Outcome::Sent:
+        return true;
+    case ReportMailer::Outcome::NothingToReport:
+        ShowMessage(ReportMailer::NothingToReportText);
+        return false;
+    case ReportMailer::Outcome::ZipFailed:
+    case ReportMailer::Outcome::ReadFailed:
+    case ReportMailer::Outcome::SendFailed:
+        fail(mailer.failureText());
+        return false;
+    }
+    return false;
+}
+
+void ReportEngine::deleteReported(const QString& where, qint64 highest)
+{
+    // Bounded by the highest AutoIndex present when the report was read, so
+    // entries appended meanwhile (which the report did not show) survive.
+    m_delete = ReportCondition::deleteText(where, highest);
+    AuditError error;
+    int count = 0;
+    if (!AuditDatabase::instance().execute(m_delete, &count, &error)) {
+        fail(QStringLiteral("The reported entries could not be deleted: Error %1 - %2")
+                 .arg(error.number)
+                 .arg(error.description));
+        return;
+    }
+    m_deleted = count;
+}
+
+void ReportEngine::fail(const QString& text)
+{
+    m_failed = true;
+    if (UnattendedMode)
+        NoteRunFailure(text);
+    else
+        ShowMessage(text);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ReportCondition.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+class ReportLayout;
+
+// One run of a report routine: selects the entries, renders the routine's
+// layout to the destination (printer, preview, text file, mail or none) and
+// then, when asked, deletes exactly the entries it reported. The four report
+// routines are this one algorithm with four sets of constants (Kind).
+//
+// Failures never reach the caller as errors: they are shown with ShowMessage,
+// or, in an unattended run, recorded with NoteRunFailure (status 1 and one
+// line on standard error). After any failure nothing is deleted.
+//
+// Printing honours AUDITLOG_PRINT_TO_PDF=<file> (see ReportWindowHooks).
+class ReportEngine
+{
+public:
+    struct Kind
+    {
+        QString title;
+        QString layoutName;
+        QString temporaryBaseName; // in the current directory, with .txt/.html/.zip
+    };
+    static const Kind Summary;
+    static const Kind SummaryDetail;
+    static const Kind Audit;
+    static const Kind AuditDetail;
+
+    // The values of one run, as the routines receive them.
+    struct Request
+    {
+        int16_t Destination = -1; // 0 print, 2 mail, 3 text file, -1 none, other: preview
+        ReportCondition condition;
+        bool Delete = false;
+        QString Address; // mail recipient or output file
+        QString Subject;
+        int32_t AttachAtSize = 1000;
+        int32_t ZipAtSize = 100000;
+        int32_t AbortAttachAtSize = 500000;
+        QString SortBy1;
+        QString SortBy2;
+        QString SortBy3;
+    };
+
+    enum Destination : int16_t
+    {
+        Print = 0,
+        Preview = 1,
+        Mail = 2,
+        TextFile = 3,
+        None = -1
+    };
+
+    ReportEngine(const Kind& kind, const Request& request);
+
+    // The day age conditions count from (today unless set).
+    void setToday(const QDate& today) { m_today = today; }
+    // The time the report prints in its page header (the render time unless set).
+    void setPrintTime(const QDateTime& time) { m_printTime = time; }
+
+    // Runs the report. True when everything asked for was done.
+    bool run();
+
+    // The statements of the last run ("" when not reached).
+    QString selectText() const { return m_select; }
+    QString deleteText() const { return m_delete; }
+    // Entries the last run deleted (-1 when it deleted nothing).
+    int deletedCount() const { return m_deleted; }
+
+    // The current directory's temporary report file with that extension.
+    QString temporaryFile(const QString& extension) const;
+
+private:
+    bool validate();
+    bool readHighestIndex(qint64& highest);
+    bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file);
+    bool print(ReportLayout& layout);
+    bool preview(ReportLayout& layout);
+    class WaitCursor;
+    bool mail(ReportLayout& layout, WaitCursor& cursor);
+    void deleteReported(const QString& where, qint64 highest);
+    void fail(const QString& text);
+
+    Kind m_kind;
+    Request m_request;
+    QDate m_today;
+    QDateTime m_printTime;
+    QString m_select;
+    QString m_delete;
+    int m_deleted = -1;
+    bool m_failed = false;
+};
