@@ -4,6 +4,42 @@
 #include "Settings.h"
 
 #include <QDir>
+#include <QLoggingCategory>
+#include <QMutex>
+
+namespace {
+// Where audit.sql lines go while an environment records them, and what was
+// installed before.
+QStringList* sqlLines = nullptr;
+QMutex sqlMutex;
+QtMessageHandler previousHandler = nullptr;
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+bool isSqlCategory(const char* name)
+{
+    return name && qstrcmp(name, "audit.sql") == 0;
+}
+
+void sqlFilter(QLoggingCategory* category)
+{
+    if (previousFilter)
+        previousFilter(category);
+    if (isSqlCategory(category->categoryName()))
+        category->setEnabled(QtDebugMsg, true);
+}
+
+void sqlHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (isSqlCategory(context.category)) {
+        QMutexLocker lock(&sqlMutex);
+        if (sqlLines)
+            sqlLines->append(message);
+        return;
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+} // namespace
 
 TestEnvironment::TestEnvironment()
 {
@@ -22,6 +58,12 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment()
 {
+    if (m_recordingSql) {
+        qInstallMessageHandler(previousHandler);
+        QLoggingCategory::installFilter(previousFilter);
+        QMutexLocker lock(&sqlMutex);
+        sqlLines = nullptr;
+    }
     SetMessageResponder(m_previousResponder);
     SetEndHandler(m_previousEndHandler);
     SetSettingsFile(QString());
@@ -66,4 +108,28 @@ MsgAnswer TestEnvironment::respond(const MessageRequest& request)
     const bool yesNo =
         request.buttons == MsgButtons::YesNo || request.buttons == MsgButtons::YesNoCancel;
     return yesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+}
+
+void TestEnvironment::recordSqlLog()
+{
+    if (m_recordingSql)
+        return;
+    {
+        QMutexLocker lock(&sqlMutex);
+        sqlLines = &m_sqlLog;
+    }
+    m_recordingSql = true;
+    previousHandler = qInstallMessageHandler(sqlHandler);
+    previousFilter = QLoggingCategory::installFilter(sqlFilter);
+}
+
+QStringList TestEnvironment::sqlLog(const QString& kind) const
+{
+    QStringList texts;
+    const QString prefix = kind + QLatin1Char(':');
+    QMutexLocker lock(&sqlMutex);
+    for (const QString& line : m_sqlLog)
+        if (line.startsWith(prefix))
+            texts.append(line.mid(8)); // every kind is padded to eight columns
+    return texts;
 }

@@ -46,6 +46,14 @@ public:
     void answerNext(MsgAnswer answer) { m_answers.append(answer); }
     void setAnswerHandler(std::function<MsgAnswer(const MessageRequest&)> handler);
 
+    // Records the statements logged under audit.sql from now on (whatever
+    // QT_LOGGING_RULES says), each line as logged: "jet:    DELETE ...".
+    void recordSqlLog();
+    QStringList sqlLog() const { return m_sqlLog; }
+    // The logged texts of one kind ("jet", "sqlite", "view"), prefix removed.
+    QStringList sqlLog(const QString& kind) const;
+    void clearSqlLog() { m_sqlLog.clear(); }
+
     // EndProgram calls so far (EndProgram returns to its caller in tests).
     bool ended() const { return !m_endStatuses.isEmpty(); }
     int endStatus() const { return m_endStatuses.value(0, -1); }
@@ -60,6 +68,8 @@ private:
     QList<MsgAnswer> m_answers;
     std::function<MsgAnswer(const MessageRequest&)> m_answerHandler;
     QList<int> m_endStatuses;
+    QStringList m_sqlLog;
+    bool m_recordingSql = false;
     MessageResponder m_previousResponder;
     EndHandler m_previousEndHandler;
     QByteArray m_previousConfigHome;
