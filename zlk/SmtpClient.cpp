@@ -66,6 +66,8 @@ std::string describe(CURLcode code, const char* detail, long osError, const std:
             reason = "recipient rejected by the mail server";
         else if (std::string(detail).rfind("MAIL", 0) == 0)
             reason = "the mail server refused the sender " + settings.fromAddress;
+        else if (!refusal.empty()) // refused after DATA: too large, spam, policy...
+            reason = "the mail server refused the message";
         else
             reason = std::string("mail not sent: ") + curl_easy_strerror(code);
         break;
