@@ -55,9 +55,11 @@ int32_t ZLKReadFile(const char* fileName, char* dataBuffer, int32_t byteCount, c
     const std::string name(argument(fileName));
     if (name.empty())
         return fail(errorBuffer, "no file name given");
-    if (!dataBuffer || byteCount < 0)
-        return fail(errorBuffer, "cannot read " + name + ": no room for " +
-                                     std::to_string(byteCount) + " bytes");
+    if (byteCount < 0)
+        return fail(errorBuffer, "cannot read " + name + ": the byte count " +
+                                     std::to_string(byteCount) + " is negative");
+    if (!dataBuffer)
+        return fail(errorBuffer, "cannot read " + name + ": no data buffer");
     std::FILE* file = std::fopen(name.c_str(), "rbe");
     if (!file)
         return fail(errorBuffer, "cannot open " + name + ": " + errnoText(errno));
