@@ -32,9 +32,9 @@ void HandleViewLoadError(const AuditError& error)
         return;
     }
     if (UnattendedMode) {
-        QString path = AuditDatabase::instance().databasePath();
+        QString path = DatabasePath;
         if (path.isEmpty())
-            path = DatabasePath;
+            path = AuditDatabase::instance().databasePath();
         // The description of a missing file names it already.
         QString line = QStringLiteral("Unable to open Audit database");
         if (!path.isEmpty() && !error.description.contains(path))
