@@ -223,7 +223,7 @@ void frmReport::buildControls()
     // Email Report Format
     optFormat = new QButtonGroup(this);
     auto* fraFormat = groupBox(QStringLiteral("fraFormat"), tr("Email Report Format"));
-    auto* formatLayout = new QHBoxLayout(fraFormat);
+    auto* formatLayout = new QVBoxLayout(fraFormat);
     formatLayout->addWidget(addOption(optFormat, QStringLiteral("optFormat"), 0, tr("Text")));
     formatLayout->addWidget(addOption(optFormat, QStringLiteral("optFormat"), 1, tr("HTML")));
     formatLayout->addStretch();
@@ -253,6 +253,7 @@ void frmReport::buildControls()
     cmdCancel = button(QStringLiteral("cmdCancel"), tr("&Cancel"));
     cmdOK->setDefault(true);
     auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 6, 0, 0);
     buttons->addStretch();
     for (QPushButton* push : {cmdOK, cmdPreview, cmdEmail, cmdCancel})
         buttons->addWidget(push);

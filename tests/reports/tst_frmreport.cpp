@@ -1,0 +1,500 @@
+#include "AppState.h"
+#include "ReportDialogRoutines.h"
+#include "Settings.h"
+#include "SqlDate.h"
+#include "TestEnvironment.h"
+#include "WidgetHooks.h"
+#include "frmReport.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QtTest>
+#include <optional>
+
+namespace {
+
+// Each routine call as one line; the span texts kept apart.
+QStringList calls;
+QList<QStringList> spans;
+
+ReportRoutine recorder(const QString& name)
+{
+    return [name](AUDITLOG_REPORT_PARAMETERS) {
+        QString levels;
+        for (bool level : {Status, Warning, Error, Fatal})
+            levels += level ? QLatin1Char('1') : QLatin1Char('0');
+        QString line =
+            QString::asprintf("%s to %d levels %s age %d days %d sizes %d,%d,%d sort %s,%s,%s%s",
+                              qPrintable(name), Destination, qPrintable(levels), AgeMode, Days,
+                              AttachAtSize, ZipAtSize, AbortAttachAtSize, qPrintable(SortBy1),
+                              qPrintable(SortBy2), qPrintable(SortBy3), HtmlOutput ? " html" : "");
+        // Never set by the dialog: shown only when they are.
+        if (Delete || !Address.isEmpty() || !Subject.isEmpty() || !Query.isEmpty())
+            line += QStringLiteral(" extra");
+        calls << line;
+        spans << QStringList{SpanStart, SpanEnd};
+    };
+}
+
+// Sets a control as the operator would: types into boxes (so the editing rules
+// run), clicks checkable controls ("1" or "0"), picks dates (ISO) and list texts.
+void setControl(QWidget* dialog, const QString& name, const QString& value)
+{
+    QWidget* widget = dialog->findChild<QWidget*>(name);
+    QVERIFY2(widget, qPrintable(name));
+    if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+        box->selectAll();
+        if (value.isEmpty())
+            QTest::keyClick(box, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(box, value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        // On the indicator: a box stretched by its layout has no text at its centre.
+        const QPoint indicator(button->height() / 2, button->height() / 2);
+        if (button->isChecked() != (value == QLatin1String("1")))
+            QTest::mouseClick(button, Qt::LeftButton, {}, indicator);
+    } else if (auto* picker = qobject_cast<QDateEdit*>(widget)) {
+        picker->setDate(QDate::fromString(value, Qt::ISODate));
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+        list->setEditText(value);
+    }
+}
+
+void setControls(QWidget* dialog, const QStringList& edits)
+{
+    for (const QString& edit : edits)
+        setControl(dialog, edit.section(QLatin1Char('='), 0, 0), edit.section(QLatin1Char('='), 1));
+}
+
+// A control's state in the form setControl takes.
+QString stateOf(QWidget* dialog, const QString& name)
+{
+    QWidget* widget = dialog->findChild<QWidget*>(name);
+    if (auto* box = qobject_cast<QLineEdit*>(widget))
+        return box->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    if (auto* picker = qobject_cast<QDateEdit*>(widget))
+        return picker->date().toString(Qt::ISODate);
+    if (auto* list = qobject_cast<QComboBox*>(widget))
+        return list->currentText();
+    return QStringLiteral("<no %1>").arg(name);
+}
+
+void click(QWidget* dialog, const QString& name)
+{
+    QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+const QString Defaults = QStringLiteral("sizes 1000,100000,500000 sort When,User,AutoIndex");
+
+} // namespace
+
+class TestFrmReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensWithStoredValues_data();
+    void opensWithStoredValues();
+    void layoutShowsEveryCaptionWhole();
+    void attachLimit_data();
+    void attachLimit();
+    void validation_data();
+    void validation();
+    void routineArguments_data();
+    void routineArguments();
+    void spanDatesReadBackOnLocale_data();
+    void spanDatesReadBackOnLocale();
+    void savesOnEveryClose_data();
+    void savesOnEveryClose();
+    void realRoutinesByType();
+    void showReportDialogIsModal();
+
+private:
+    std::optional<TestEnvironment> env;
+};
+
+void TestFrmReport::init()
+{
+    env.emplace();
+    QVERIFY(env->isValid());
+    calls.clear();
+    spans.clear();
+    const QStringList names = {"ReportAudit", "ReportAuditDetail", "ReportSummary",
+                               "ReportSummaryDetail"};
+    for (int type = 0; type < ReportTypeCount; ++type)
+        SetDialogReportRoutine(type, recorder(names[type]));
+}
+
+void TestFrmReport::cleanup()
+{
+    for (int type = 0; type < ReportTypeCount; ++type)
+        SetDialogReportRoutine(type, {});
+    SetModalHandler({});
+    QLocale::setDefault(QLocale::system());
+    env.reset();
+}
+
+void TestFrmReport::opensWithStoredValues_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored"); // a null text leaves the key absent
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("expected");
+
+    const QString none;
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QList<QStringList> rows = {
+        {"type absent", "ReportType", none, "optReportType0", "1"},
+        {"type 2", "ReportType", "2", "optReportType2", "1"},
+        {"type 7", "ReportType", "7", "optReportType3", "1"},
+        {"type word", "ReportType", "full", "optReportType3", "1"},
+        {"date option absent", "ReportDateSentOpt", none, "optDate3", "1"},
+        {"date option 1", "ReportDateSentOpt", "1", "optDate1", "1"},
+        {"days more", "ReportDaysMore", "30", "txtDays1", "30"},
+        {"days less absent", "ReportDaysLess", none, "txtDays2", "7"},
+        {"from date", "ReportDaysFrom", "2003-03-04", "DTPicker1", "2003-03-04"},
+        {"to not a date", "ReportDaysTo", "soon", "DTPicker2", today},
+        {"level true", "LevelError", "true", "chkError", "0"},
+        {"level False", "LevelFatalError", "False", "chkFatal", "0"},
+        {"format absent", "HTMLFormat", none, "optFormat0", "1"},
+        {"format false", "HTMLFormat", "false", "optFormat1", "1"},
+        {"attach absent", "ReportAttachAtSize", none, "txtAttach", "1000"},
+        {"attach above limit", "ReportAttachAtSize", "5000", "txtAttach", "5000"},
+        {"abort", "AbortAttachAtSize", "750000", "txtAbortAttach", "750000"},
+        {"first absent", "ReportSortBy", none, "cmbFirst", "When"},
+        {"third absent", "ReportSortBy3", none, "cmbThird", "AutoIndex"},
+        {"first field", "ReportSortBy", "Level", "cmbFirst", "Level"},
+        {"second wrong case", "ReportSortBy2", "user", "cmbSecond", ""},
+        {"third not in grid", "ReportSortBy3", "TaskList", "cmbThird", ""},
+    };
+    for (const QStringList& row : rows)
+        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << row[3] << row[4];
+}
+
+void TestFrmReport::opensWithStoredValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(QString, control);
+    QFETCH(QString, expected);
+
+    if (!stored.isNull())
+        env->setSetting(key, stored);
+    frmReport dialog;
+    QCOMPARE(stateOf(&dialog, control), expected);
+    QCOMPARE(dialog.findChild<QComboBox*>(QStringLiteral("cmbThird"))->count(), 9);
+    QVERIFY(env->messages().isEmpty());
+}
+
+void TestFrmReport::layoutShowsEveryCaptionWhole()
+{
+    frmReport dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Print"));
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget))
+            QVERIFY2(widget->width() >= widget->sizeHint().width(),
+                     qPrintable(widget->property("text").toString()));
+        if (auto* box = qobject_cast<QGroupBox*>(widget))
+            QVERIFY(box->width() > box->fontMetrics().horizontalAdvance(box->title()));
+    }
+    QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->isDefault());
+
+    // AUDITLOG_SCREENSHOT=<file.png> keeps a picture of the dialog.
+    const QString picture = qEnvironmentVariable("AUDITLOG_SCREENSHOT");
+    if (!picture.isEmpty())
+        QVERIFY(dialog.grab().save(picture));
+}
+
+void TestFrmReport::attachLimit_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("unattended");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("messages");
+
+    QTest::newRow("2500") << "2500" << false << "2000" << 1;
+    QTest::newRow("exactly 2000") << "2000" << false << "2000" << 0;
+    QTest::newRow("not numeric") << "x3000" << false << "x3000" << 0;
+    QTest::newRow("unattended") << "9000" << true << "2000" << 0;
+}
+
+void TestFrmReport::attachLimit()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, unattended);
+    QFETCH(QString, expected);
+    QFETCH(int, messages);
+
+    frmReport dialog;
+    UnattendedMode = unattended;
+    setControl(&dialog, QStringLiteral("txtAttach"), typed);
+    QCOMPARE(stateOf(&dialog, QStringLiteral("txtAttach")), expected);
+    QCOMPARE(env->messages().size(), messages);
+    for (const MessageRequest& request : env->messages()) {
+        QCOMPARE(request.text, QStringLiteral("Attach report value must be less then 2000"));
+        QCOMPARE(request.caption, QStringLiteral("Validation Failure"));
+    }
+}
+
+void TestFrmReport::validation_data()
+{
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("message"); // "" when the report runs
+    QTest::addColumn<bool>("staysOpen");
+
+    const QStringList noLevel = {"chkStatus=0", "chkWarning=0", "chkError=0", "chkFatal=0"};
+    const QString levels = QStringLiteral("At least one box must be Checked");
+    const QString numeric = QStringLiteral("Days must be numeric");
+    const QString range = QStringLiteral("Days must be between 1 and 999");
+    const QString bytes = QStringLiteral("Bytes must be numeric");
+
+    QTest::newRow("no level, preview") << noLevel << "cmdPreview" << levels << true;
+    QTest::newRow("no level, print") << noLevel << "cmdOK" << levels << false;
+    QTest::newRow("levels before days")
+        << noLevel + QStringList{"txtDays1=abc"} << "cmdPreview" << levels << true;
+    QTest::newRow("days 0") << QStringList{"txtDays1=0"} << "cmdPreview" << range << true;
+    QTest::newRow("days 1000") << QStringList{"txtDays1=1000"} << "cmdOK" << range << false;
+    QTest::newRow("days abc") << QStringList{"txtDays1=abc"} << "cmdEmail" << numeric << false;
+    QTest::newRow("days blank") << QStringList{"txtDays2="} << "cmdPreview" << numeric << true;
+    QTest::newRow("days 999") << QStringList{"txtDays2=999"} << "cmdOK"
+                              << "" << false;
+    QTest::newRow("days unused with All")
+        << QStringList{"txtDays1=abc", "optDate0=1"} << "cmdPreview"
+        << "" << true;
+    QTest::newRow("days before bytes")
+        << QStringList{"txtDays1=0", "txtZip=x"} << "cmdPreview" << range << true;
+    QTest::newRow("attach blank") << QStringList{"txtAttach="} << "cmdOK" << bytes << false;
+    QTest::newRow("zip separators") << QStringList{"txtZip=1,000"} << "cmdPreview" << bytes << true;
+    QTest::newRow("abort above 32 bits")
+        << QStringList{"txtAbortAttach=2147483648"} << "cmdEmail" << bytes << false;
+    QTest::newRow("abort 32-bit maximum")
+        << QStringList{"txtAbortAttach=2147483647"} << "cmdPreview"
+        << "" << true;
+}
+
+void TestFrmReport::validation()
+{
+    QFETCH(QStringList, edits);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+    QFETCH(bool, staysOpen);
+
+    frmReport dialog;
+    dialog.show();
+    setControls(&dialog, edits);
+    click(&dialog, button);
+
+    if (message.isEmpty()) {
+        QCOMPARE(env->messageTexts(), QStringList());
+        QCOMPARE(calls.size(), 1);
+    } else {
+        QCOMPARE(env->messageTexts(), QStringList{message});
+        QCOMPARE(env->messages()[0].icon, MsgIcon::Information);
+        QCOMPARE(env->messages()[0].caption, QStringLiteral("Print"));
+        QCOMPARE(calls.size(), 0);
+    }
+    QCOMPARE(dialog.isVisible(), staysOpen);
+    // The dialog keeps what was entered; a closing button saves it even after a message.
+    for (const QString& edit : edits)
+        QCOMPARE(stateOf(&dialog, edit.section(QLatin1Char('='), 0, 0)),
+                 edit.section(QLatin1Char('='), 1));
+    if (!staysOpen)
+        QCOMPARE(GetSettingValue(SettingKey::LevelStatus) == QLatin1String("True"),
+                 stateOf(&dialog, QStringLiteral("chkStatus")) == QLatin1String("1"));
+}
+
+void TestFrmReport::routineArguments_data()
+{
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("call");
+
+    QTest::newRow("full, all, print") << QStringList{"optReportType0=1", "optDate0=1"} << "cmdOK"
+                                      << "ReportAudit to 0 levels 1111 age 0 days 0 " + Defaults;
+    QTest::newRow("full detail, typed more than days, preview")
+        << QStringList{"optReportType1=1", "txtDays1=30"} << "cmdPreview"
+        << "ReportAuditDetail to 1 levels 1111 age 1 days 30 " + Defaults;
+    QTest::newRow("summary, typed less than days, email as HTML")
+        << QStringList{"optReportType2=1", "txtDays2=7.5", "optFormat1=1"} << "cmdEmail"
+        << "ReportSummary to 2 levels 1111 age 2 days 8 " + Defaults + " html";
+    QTest::newRow("summary detail, picked date, email as text")
+        << QStringList{"optReportType3=1", "optDate0=1", "DTPicker2=2003-03-04", "optFormat0=1"}
+        << "cmdEmail"
+        << "ReportSummaryDetail to 2 levels 1111 age 3 days 0 " + Defaults;
+    QTest::newRow("levels") << QStringList{"chkStatus=0", "chkFatal=0"} << "cmdPreview"
+                            << "ReportAudit to 1 levels 0110 age 3 days 0 " + Defaults;
+    QTest::newRow("sizes") << QStringList{"txtAttach=1500", "txtZip=2e5", "txtAbortAttach= 7 "}
+                           << "cmdPreview"
+                           << "ReportAudit to 1 levels 1111 age 3 days 0 sizes 1500,200000,7 "
+                              "sort When,User,AutoIndex";
+    QTest::newRow("sort lists") << QStringList{"cmbFirst=Level", "cmbSecond=", "cmbThird=path"}
+                                << "cmdPreview"
+                                << "ReportAudit to 1 levels 1111 age 3 days 0 sizes "
+                                   "1000,100000,500000 sort Level,,";
+}
+
+void TestFrmReport::routineArguments()
+{
+    QFETCH(QStringList, edits);
+    QFETCH(QString, button);
+    QFETCH(QString, call);
+
+    HtmlOutput = !call.endsWith(QLatin1String(" html"));
+    frmReport dialog;
+    dialog.show();
+    setControls(&dialog, edits);
+    click(&dialog, button);
+    QCOMPARE(env->messageTexts(), QStringList());
+    QCOMPARE(calls, QStringList{call});
+}
+
+void TestFrmReport::spanDatesReadBackOnLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("reopenLocale");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+
+    QTest::newRow("month first") << "en_US"
+                                 << "en_GB" << QDate(2003, 3, 4) << QDate(2003, 3, 20);
+    QTest::newRow("day first, days up to 12") << "en_GB"
+                                              << "en_US" << QDate(2003, 3, 4) << QDate(2003, 12, 1);
+    QTest::newRow("day first, days above 12")
+        << "de_DE"
+        << "de_DE" << QDate(2003, 3, 13) << QDate(2004, 1, 31);
+}
+
+void TestFrmReport::spanDatesReadBackOnLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, reopenLocale);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+
+    QLocale::setDefault(QLocale(locale));
+    frmReport dialog;
+    dialog.show();
+    setControls(&dialog, {"DTPicker1=" + from.toString(Qt::ISODate),
+                          "DTPicker2=" + to.toString(Qt::ISODate)});
+    QCOMPARE(dialog.findChild<QDateEdit*>(QStringLiteral("DTPicker1"))->text(),
+             from.toString(QStringLiteral("MM/dd/yyyy")));
+    click(&dialog, QStringLiteral("cmdPreview"));
+    QCOMPARE(spans.size(), 1);
+    const auto start = ReadLocaleDateTime(spans[0][0]);
+    const auto end = ReadLocaleDateTime(spans[0][1]);
+    QVERIFY2(start && end, qPrintable(spans[0].join(QLatin1Char(' '))));
+    QCOMPARE(start->date(), from);
+    QCOMPARE(end->date(), to);
+
+    // The saved dates come back the same on another locale.
+    click(&dialog, QStringLiteral("cmdCancel"));
+    QLocale::setDefault(QLocale(reopenLocale));
+    frmReport reopened;
+    QCOMPARE(stateOf(&reopened, QStringLiteral("DTPicker1")), from.toString(Qt::ISODate));
+    QCOMPARE(stateOf(&reopened, QStringLiteral("DTPicker2")), to.toString(Qt::ISODate));
+}
+
+void TestFrmReport::savesOnEveryClose_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("report"); // the routine call's start, "" when none runs
+
+    QTest::newRow("print") << "cmdOK"
+                           << "ReportSummary to 0";
+    QTest::newRow("email") << "cmdEmail"
+                           << "ReportSummary to 2";
+    QTest::newRow("cancel") << "cmdCancel"
+                            << "";
+    QTest::newRow("close box") << "close"
+                               << "";
+    QTest::newRow("escape") << "escape"
+                            << "";
+    QTest::newRow("enter prints") << "enter"
+                                  << "ReportSummary to 0";
+}
+
+void TestFrmReport::savesOnEveryClose()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, report);
+
+    env->setSetting(SettingKey::ReportSortBy3, QStringLiteral("Path"));
+    frmReport dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    setControls(&dialog,
+                {"optReportType2=1", "chkWarning=0", "txtDays1=30", "txtDays2=5",
+                 "DTPicker1=2003-03-04", "DTPicker2=2003-03-20", "optDate2=1", "optFormat1=1",
+                 "txtAttach=1500", "txtZip=200000", "txtAbortAttach=600000", "cmbFirst=Level",
+                 "cmbSecond=Error", "cmbThird="});
+    QVERIFY(GetSettingValue(SettingKey::ReportType).isEmpty());
+
+    if (way == QLatin1String("close"))
+        dialog.close();
+    else if (way == QLatin1String("escape"))
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    else if (way == QLatin1String("enter"))
+        QTest::keyClick(dialog.findChild<QLineEdit*>(QStringLiteral("txtZip")), Qt::Key_Return);
+    else
+        click(&dialog, way);
+
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(calls.size(), report.isEmpty() ? 0 : 1);
+    QCOMPARE(calls.value(0).left(report.size()), report);
+
+    const QStringList expected = {
+        "ReportType=2",           "ReportDateSentOpt=2",       "ReportDaysMore=30",
+        "ReportDaysLess=5",       "ReportDaysFrom=2003-03-04", "ReportDaysTo=2003-03-20",
+        "LevelStatus=True",       "LevelWarning=False",        "LevelError=True",
+        "LevelFatalError=True",   "HTMLFormat=True",           "ReportAttachAtSize=1500",
+        "ReportZipAtSize=200000", "AbortAttachAtSize=600000",  "ReportSortBy=Level",
+        "ReportSortBy2=Error",
+        "ReportSortBy3=Path", // a blank list leaves its key alone
+    };
+    QStringList saved;
+    for (const QString& entry : expected)
+        saved << entry.section(QLatin1Char('='), 0, 0) + QLatin1Char('=') +
+                     GetSettingValue(entry.section(QLatin1Char('='), 0, 0));
+    QCOMPARE(saved, expected);
+}
+
+void TestFrmReport::realRoutinesByType()
+{
+    using Routine = void (*)(AUDITLOG_REPORT_PARAMETERS);
+    const Routine real[] = {ReportAudit, ReportAuditDetail, ReportSummary, ReportSummaryDetail};
+    for (int type = 0; type < ReportTypeCount; ++type) {
+        SetDialogReportRoutine(type, {});
+        const Routine* routine = DialogReportRoutine(type).target<Routine>();
+        QVERIFY(routine && *routine == real[type]);
+    }
+    QVERIFY(!DialogReportRoutine(ReportTypeCount));
+}
+
+void TestFrmReport::showReportDialogIsModal()
+{
+    QString title;
+    SetModalHandler([&title](QWidget* window) {
+        window->show();
+        title = window->windowTitle();
+        setControl(window, QStringLiteral("optReportType1"), QStringLiteral("1"));
+        click(window, QStringLiteral("cmdCancel"));
+    });
+    ShowReportDialog();
+    QCOMPARE(title, QStringLiteral("Print"));
+    QCOMPARE(GetSettingValue(SettingKey::ReportType), QStringLiteral("1"));
+}
+
+QTEST_MAIN(TestFrmReport)
+#include "tst_frmreport.moc"
