@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
     libcurl4-openssl-dev libzip-dev libsqlite3-dev
     fonts-liberation
-    python3-aiosmtpd poppler-utils unzip sqlite3 time
+    python3-aiosmtpd poppler-utils unzip sqlite3 time openssl
 )
 
 missing=()
