@@ -1,0 +1,104 @@
+#include "BandLayoutEngine.h"
+
+#include "ReportTextMetrics.h"
+
+#include <algorithm>
+
+BandLayoutEngine::BandLayoutEngine(const ReportBand& band, const ReportTextMetrics& metrics)
+    : m_band(&band), m_metrics(&metrics)
+{
+    const qsizetype n = band.elements.size();
+    for (int i = 0; i < n; ++i) {
+        m_byTop.append(i);
+        const ReportElement& e = band.elements.at(i);
+        m_lineHeights.append(e.isText() ? metrics.lineHeight(e.font) : 0);
+    }
+    std::stable_sort(m_byTop.begin(), m_byTop.end(), [&](int a, int b) {
+        return band.elements.at(a).top < band.elements.at(b).top;
+    });
+}
+
+void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) const
+{
+    const QList<ReportElement>& elements = m_band->elements;
+    const qsizetype n = elements.size();
+    out->band = m_band;
+    out->elements.resize(n);
+
+    // Growth of each element that grew, and how far its bottom moved in all
+    // (its own growth plus the shift of its top).
+    struct Grower
+    {
+        int designBottom;
+        int moved;
+    };
+    QList<Grower> growers;
+    auto shiftAt = [&](int y) {
+        int shift = 0;
+        for (const Grower& g : growers) {
+            if (g.designBottom <= y)
+                shift = std::max(shift, g.moved);
+        }
+        return shift;
+    };
+
+    for (int index : m_byTop) {
+        const ReportElement& e = elements.at(index);
+        LaidOutElement& item = out->elements[index];
+        item.element = &e;
+        item.top = e.top + shiftAt(e.top);
+        item.height = e.height;
+        item.lineHeight = m_lineHeights.at(index);
+        item.lines.clear();
+        if (!e.isText())
+            continue;
+        const QString& text = texts.value(index);
+        item.inset = std::min(m_metrics->horizontalInset(), e.width / 4);
+        const int width = e.width - 2 * item.inset;
+        if (e.canGrow) {
+            item.lines = m_metrics->wrap(text, width, e.font);
+            const int needed = int(item.lines.size()) * item.lineHeight;
+            if (needed > e.height) {
+                item.height = needed;
+                growers.append({e.bottom(), item.top - e.top + needed - e.height});
+            }
+        } else {
+            const int fits = std::max(1, e.height / std::max(1, item.lineHeight));
+            item.lines = m_metrics->wrap(text, width, e.font, fits);
+        }
+    }
+
+    int height = m_band->height + shiftAt(m_band->height);
+    for (int i = 0; i < n; ++i) {
+        LaidOutElement& item = out->elements[i];
+        const ReportElement& e = elements.at(i);
+        if (e.kind == ReportElementKind::VerticalLine)
+            item.height = e.bottom() + shiftAt(e.bottom()) - item.top;
+        height = std::max(height, item.bottom());
+    }
+    out->height = height;
+}
+
+int BandLayoutEngine::breakPoint(const LaidOutBand& band, int from, int limit)
+{
+    int cut = limit;
+    bool moved = true;
+    while (moved && cut > from) {
+        moved = false;
+        for (const LaidOutElement& item : band.elements) {
+            if (item.lines.isEmpty() || item.lineHeight <= 0)
+                continue;
+            for (int i = 0; i < item.lines.size(); ++i) {
+                const int top = item.lineTop(i);
+                if (top >= cut)
+                    break;
+                if (top + item.lineHeight > cut && top >= from) {
+                    cut = top;
+                    moved = true;
+                    break;
+                }
+            }
+        }
+    }
+    return std::max(cut, from);
+}

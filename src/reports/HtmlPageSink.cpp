@@ -1,0 +1,215 @@
+#include "HtmlPageSink.h"
+
+#include "ReportLayout.h"
+
+namespace {
+
+// Twips as CSS points.
+QString pt(int twips)
+{
+    return QString::number(twips / 20.0, 'f', twips % 20 == 0 ? 0 : 2) + QLatin1String("pt");
+}
+
+const char* alignmentName(ReportAlignment alignment)
+{
+    switch (alignment) {
+    case ReportAlignment::Right:
+        return "right";
+    case ReportAlignment::Center:
+        return "center";
+    case ReportAlignment::Left:
+        break;
+    }
+    return "left";
+}
+
+const char* bandName(ReportBand::Kind kind)
+{
+    switch (kind) {
+    case ReportBand::ReportHeader:
+        return "report-header";
+    case ReportBand::PageHeader:
+        return "page-header";
+    case ReportBand::Detail:
+        break;
+    case ReportBand::PageFooter:
+        return "page-footer";
+    case ReportBand::ReportFooter:
+        return "report-footer";
+    }
+    return "detail";
+}
+
+} // namespace
+
+HtmlPageSink::HtmlPageSink(QIODevice* device, const ReportLayout& layout)
+    : m_layout(layout), m_plan(layout), m_out(device)
+{
+}
+
+QString HtmlPageSink::escaped(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        case '\'':
+            out += QLatin1String("&#39;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool HtmlPageSink::beginDocument(int)
+{
+    m_out.append(QLatin1String("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"));
+    m_out.append(QStringLiteral("<title>%1</title>\n").arg(escaped(m_layout.title())));
+    writeStyleSheet();
+    m_out.append(QLatin1String("</head>\n<body>\n"));
+    return flush(false);
+}
+
+void HtmlPageSink::writeStyleSheet()
+{
+    const int width = m_plan.tableWidth();
+    const QString rule = QStringLiteral("1px solid #000");
+    QString css;
+    css += QStringLiteral("body{margin:0;padding:12pt;background:#e8e8e8;color:#000;"
+                          "font-family:Arial,'Liberation Sans',Helvetica,sans-serif}\n");
+    css += QStringLiteral(".page{background:#fff;margin:0 auto 12pt auto;width:%1;"
+                          "padding:%2 %3 %4 %5;box-shadow:0 1px 4px #999}\n")
+               .arg(pt(width), pt(m_layout.topMargin()), pt(m_layout.rightMargin()),
+                    pt(m_layout.bottomMargin()), pt(m_layout.leftMargin()));
+    css += QStringLiteral("table{border-collapse:collapse;table-layout:fixed;width:%1}\n")
+               .arg(pt(width));
+    css += QStringLiteral("td{padding:0 1.5pt;vertical-align:top;overflow:hidden;white-space:pre;"
+                          "font-size:8.25pt;line-height:1.15}\n");
+    css += QStringLiteral(".bt{border-top:%1}.bb{border-bottom:%1}.bl{border-left:%1}"
+                          ".br{border-right:%1}\n")
+               .arg(rule);
+    const QList<HtmlTablePlan::Style>& styles = m_plan.styles();
+    for (qsizetype i = 0; i < styles.size(); ++i) {
+        const HtmlTablePlan::Style& s = styles.at(i);
+        css += QStringLiteral(".s%1{font-size:%2pt;font-weight:%3;text-align:%4}\n")
+                   .arg(i)
+                   .arg(s.font.pointSize)
+                   .arg(QLatin1String(s.font.bold ? "bold" : "normal"),
+                        QLatin1String(alignmentName(s.alignment)));
+    }
+    css += QStringLiteral("@media print{body{padding:0;background:none}"
+                          ".page{box-shadow:none;margin:0;break-after:page}}\n");
+    m_out.append(QLatin1String("<style>\n"));
+    m_out.append(css);
+    m_out.append(QLatin1String("</style>\n"));
+}
+
+bool HtmlPageSink::beginPage(int page)
+{
+    m_out.append(
+        QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table>\n<colgroup>").arg(page));
+    for (int w : m_plan.columnWidths())
+        m_out.append(QStringLiteral("<col style=\"width:%1\">").arg(pt(w)));
+    m_out.append(QLatin1String("</colgroup>\n"));
+    return flush(false);
+}
+
+bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int sliceBottom)
+{
+    const ReportBand::Kind kind = band.band->kind;
+    const QList<HtmlTablePlan::Row>& rows = m_plan.rows(kind);
+    if (rows.isEmpty())
+        return true;
+    const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
+
+    QString html;
+    if (kind == ReportBand::Detail)
+        html += QLatin1String("<tbody class=\"report-row\">\n");
+    else
+        html += QStringLiteral("<tbody data-band=\"%1\">\n").arg(QLatin1String(bandName(kind)));
+    for (const HtmlTablePlan::Row& row : rows) {
+        // A band split over pages: each part shows the text lines that fall in it.
+        QString cells;
+        bool shown = whole;
+        bool hasText = false;
+        for (const HtmlTablePlan::Cell& cell : row.cells) {
+            QString classes;
+            if (!cell.elements.isEmpty())
+                classes +=
+                    QLatin1Char('s') + QString::number(m_plan.styleOf(kind, cell.elements.first()));
+            for (auto [flag, name] : {std::pair{cell.top, "bt"}, std::pair{cell.bottom, "bb"},
+                                      std::pair{cell.left, "bl"}, std::pair{cell.right, "br"}}) {
+                if (!flag)
+                    continue;
+                if (!classes.isEmpty())
+                    classes += QLatin1Char(' ');
+                classes += QLatin1String(name);
+            }
+            cells += QLatin1String("<td");
+            if (cell.span > 1)
+                cells += QStringLiteral(" colspan=\"%1\"").arg(cell.span);
+            if (!classes.isEmpty())
+                cells += QStringLiteral(" class=\"%1\"").arg(classes);
+            cells += QLatin1Char('>');
+            bool firstLine = true;
+            hasText = hasText || !cell.elements.isEmpty();
+            for (int index : cell.elements) {
+                const LaidOutElement& item = band.elements.at(index);
+                for (int i = 0; i < item.lines.size(); ++i) {
+                    const int top = item.lineTop(i);
+                    if (!whole && (top < sliceTop || top >= sliceBottom))
+                        continue;
+                    shown = true;
+                    if (!firstLine)
+                        cells += QLatin1String("<br>");
+                    cells += escaped(item.lines.at(i));
+                    firstLine = false;
+                }
+            }
+            cells += QLatin1String("</td>");
+        }
+        if (!shown && !hasText)
+            shown = row.top >= sliceTop && row.top < sliceBottom;
+        if (!shown)
+            continue;
+        html += QStringLiteral("<tr style=\"height:%1\">").arg(pt(row.height));
+        html += cells;
+        html += QLatin1String("</tr>\n");
+    }
+    html += QLatin1String("</tbody>\n");
+    m_out.append(html);
+    return flush(false);
+}
+
+bool HtmlPageSink::endPage()
+{
+    m_out.append(QLatin1String("</table>\n</div>\n"));
+    return flush(false);
+}
+
+bool HtmlPageSink::endDocument()
+{
+    m_out.append(QLatin1String("</body>\n</html>\n"));
+    return flush(true);
+}
+
+bool HtmlPageSink::flush(bool force)
+{
+    if (m_out.flush(force))
+        return true;
+    return fail(m_out.error().number, m_out.error().description);
+}

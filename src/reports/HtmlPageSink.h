@@ -1,0 +1,36 @@
+#pragma once
+
+#include "HtmlTablePlan.h"
+#include "ReportPageSink.h"
+#include "ReportStreamWriter.h"
+
+class QIODevice;
+class ReportLayout;
+
+// The HTML back end: one self-contained UTF-8 page with its style sheet
+// inline. Each printed page becomes a table (see HtmlTablePlan) holding the
+// page header and the rows of that page; every detail band is one
+// <tbody class="report-row">, and that marker appears nowhere else (the mail
+// library finds empty reports by it). Every text is escaped. Written as it
+// goes, in blocks.
+class HtmlPageSink : public ReportPageSink
+{
+public:
+    HtmlPageSink(QIODevice* device, const ReportLayout& layout);
+
+    bool beginDocument(int pageCount) override;
+    bool beginPage(int page) override;
+    bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) override;
+    bool endPage() override;
+    bool endDocument() override;
+
+    static QString escaped(QStringView text);
+
+private:
+    void writeStyleSheet();
+    bool flush(bool force);
+
+    const ReportLayout& m_layout;
+    HtmlTablePlan m_plan;
+    ReportStreamWriter m_out;
+};

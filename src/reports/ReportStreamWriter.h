@@ -1,0 +1,29 @@
+#pragma once
+
+#include "AuditError.h"
+
+#include <QByteArray>
+#include <QStringView>
+
+class QIODevice;
+
+// Collects UTF-8 output and hands it to the device in large blocks, checking
+// every write. After a failure it writes nothing more and error() says why.
+class ReportStreamWriter
+{
+public:
+    explicit ReportStreamWriter(QIODevice* device);
+
+    void append(QStringView text) { m_buffer.append(text.toUtf8()); }
+    void append(QLatin1StringView text) { m_buffer.append(text.data(), text.size()); }
+    void append(char c) { m_buffer.append(c); }
+    // Writes out the collected output once there is enough of it (always
+    // when forced); false once a write failed.
+    bool flush(bool force = false);
+    AuditError error() const { return m_error; }
+
+private:
+    QIODevice* m_device;
+    QByteArray m_buffer;
+    AuditError m_error;
+};

@@ -1,0 +1,129 @@
+#include "ReportTextMetrics.h"
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QChar(0x00A0);
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+// A copy with every control character but the line breaks turned into a blank.
+QString printable(QStringView text)
+{
+    QString copy = text.toString();
+    for (QChar& c : copy) {
+        if (c.unicode() < 0x20 && !isLineBreak(c))
+            c = QLatin1Char(' ');
+        else if (c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    return copy;
+}
+
+bool needsCleaning(QStringView text)
+{
+    for (QChar c : text) {
+        if ((c.unicode() < 0x20 && !isLineBreak(c)) || c.unicode() == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+QString trimmedRight(QStringView text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && isBlank(text[end - 1]))
+        --end;
+    return text.first(end).toString();
+}
+
+} // namespace
+
+qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
+{
+    qreal total = 0;
+    for (QChar c : text)
+        total += advance(c, font);
+    return total;
+}
+
+QStringList ReportTextMetrics::wrap(QStringView text, qreal maxWidth, const ReportFont& font,
+                                    int maxLines) const
+{
+    QString cleaned;
+    if (needsCleaning(text)) {
+        cleaned = printable(text);
+        text = cleaned;
+    }
+    QStringList lines;
+    qsizetype pos = 0;
+    const qsizetype n = text.size();
+    for (;;) {
+        qsizetype end = pos;
+        while (end < n && !isLineBreak(text[end]))
+            ++end;
+        if (!wrapParagraph(text.sliced(pos, end - pos), maxWidth, font, maxLines, lines))
+            break;
+        if (end >= n)
+            break;
+        pos = end + 1;
+        if (text[end] == QLatin1Char('\r') && pos < n && text[pos] == QLatin1Char('\n'))
+            ++pos;
+    }
+    if (lines.isEmpty())
+        lines.append(QString());
+    return lines;
+}
+
+// Appends the lines of one paragraph; false once maxLines lines are there.
+bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, const ReportFont& font,
+                                      int maxLines, QStringList& lines) const
+{
+    auto full = [&] { return maxLines > 0 && lines.size() >= maxLines; };
+    if (paragraph.isEmpty()) {
+        lines.append(QString());
+        return !full();
+    }
+    const qsizetype n = paragraph.size();
+    qsizetype i = 0;
+    while (i < n) {
+        qreal used = 0;
+        qsizetype j = i;
+        qsizetype lastBlank = -1;
+        while (j < n) {
+            const QChar c = paragraph[j];
+            const qreal a = advance(c, font);
+            if (used + a > maxWidth && j > i && !isBlank(c))
+                break;
+            if (isBlank(c))
+                lastBlank = j;
+            used += a;
+            ++j;
+        }
+        if (j >= n) {
+            lines.append(trimmedRight(paragraph.sliced(i)));
+            return !full();
+        }
+        qsizetype end;
+        if (lastBlank > i) {
+            end = lastBlank;
+        } else {
+            end = j;
+            // Never split a surrogate pair.
+            if (paragraph[end].isLowSurrogate() && end - 1 > i)
+                --end;
+        }
+        lines.append(trimmedRight(paragraph.sliced(i, end - i)));
+        if (full())
+            return false;
+        i = end;
+        while (i < n && isBlank(paragraph[i]))
+            ++i;
+    }
+    return !full();
+}

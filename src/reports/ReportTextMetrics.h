@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ReportElement.h"
+
+#include <QStringList>
+#include <QStringView>
+
+// How wide characters are and how far apart lines are, in twips, for one kind
+// of output. Pagination and line breaking use it, so every back end breaks a
+// text exactly where its page layout said it would.
+class ReportTextMetrics
+{
+public:
+    virtual ~ReportTextMetrics() = default;
+
+    // Distance from the top of one line of text to the top of the next.
+    virtual int lineHeight(const ReportFont& font) const = 0;
+    // Advance width of one UTF-16 code unit.
+    virtual qreal advance(QChar c, const ReportFont& font) const = 0;
+    // Space kept free inside a text box on its left and right.
+    virtual int horizontalInset() const { return 0; }
+
+    qreal width(QStringView text, const ReportFont& font) const;
+
+    // Breaks text into lines no wider than maxWidth: at line breaks, after
+    // spaces where possible and inside a word where it must. Control
+    // characters print as blanks; blanks at a break are dropped. Returns at
+    // least one line; with maxLines > 0 at most that many.
+    QStringList wrap(QStringView text, qreal maxWidth, const ReportFont& font,
+                     int maxLines = 0) const;
+
+private:
+    bool wrapParagraph(QStringView paragraph, qreal maxWidth, const ReportFont& font, int maxLines,
+                       QStringList& lines) const;
+};
