@@ -140,7 +140,7 @@ std::string format(const char* pattern, auto... values)
 int chooseLevel(Generator& g)
 {
     const double u = g.unit();
-    if (u < 0.0005)
+    if (u < 0.001)
         return 4;
     if (u < 0.02)
         return 3;
@@ -348,12 +348,15 @@ int main(int argc, char* argv[])
                                                 "yyyy-MM-ddTHH:mm:ss (default: now)."),
                                  QStringLiteral("time"));
     parser.addOptions({force, append, seed, now});
-    parser.process(app);
 
     auto usageError = [](const QString& text) {
         std::fprintf(stderr, "makedemo: %s\n", qPrintable(text));
         return 2;
     };
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty() || positional.size() > 2)
         return usageError(QStringLiteral("usage: makedemo PATH [ROWS] [--force|--append] "
