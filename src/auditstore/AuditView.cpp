@@ -3,13 +3,41 @@
 #include "AuditDatabase.h"
 
 #include <QRegularExpression>
+#include <QSet>
+#include <QSqlError>
 #include <QSqlRecord>
+#include <limits>
+
+namespace {
+// Each view reads its keys on a connection of its own, named after the view.
+QString keyConnectionName(const AuditView* view)
+{
+    return QStringLiteral("AuditViewKeys-%1").arg(reinterpret_cast<quintptr>(view), 0, 16);
+}
+} // namespace
 
 AuditView::AuditView(QObject* parent) : QObject(parent) {}
+
+AuditView::~AuditView()
+{
+    // The shared view lives until the process ends, when the SQL module's own
+    // registry may already be gone: leave its reader to the operating system.
+    if (m_shared) {
+        (void)m_pending.release();
+        return;
+    }
+    stopLoading();
+    const QString name = keyConnectionName(this);
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+}
 
 AuditView& AuditView::instance()
 {
     static AuditView view;
+    view.m_shared = true;
     return view;
 }
 
@@ -30,22 +58,148 @@ QString AuditView::keySource() const
     return QStringLiteral("SELECT AutoIndex FROM (") + source + QStringLiteral(")");
 }
 
+QSqlDatabase AuditView::keyConnection(AuditError* error)
+{
+    const QString name = keyConnectionName(this);
+    AuditDatabase& shared = AuditDatabase::instance();
+    if (!shared.isOpen()) {
+        if (error)
+            *error = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
+        return QSqlDatabase();
+    }
+    // Follow the shared connection to whatever file it has opened.
+    if (QSqlDatabase::contains(name) && m_keyConnectionString == shared.connectionString()) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            return db;
+    }
+    m_keyConnectionString = shared.connectionString();
+    QSqlDatabase db = AuditDatabase::openConnection(m_keyConnectionString, name, error);
+    if (!db.isOpen())
+        return QSqlDatabase();
+    // Key scans walk large parts of the file: map it instead of copying pages.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=1073741824"));
+    return db;
+}
+
 bool AuditView::load(AuditError* error)
 {
+    stopLoading();
     // The record source as built; what runs is its key-only form below.
     qCDebug(lcAuditSql).noquote() << "view:  " << m_source;
-    auto query = AuditDatabase::instance().select(keySource(), error, true);
+    QSqlDatabase db = keyConnection(error);
+    if (!db.isValid())
+        return false;
+    auto query = AuditDatabase::run(db, keySource(), error, true);
     if (!query)
         return false;
-    QVector<qint64> keys;
-    while (query->next())
-        keys.append(query->value(0).toLongLong());
+    m_pending = std::make_unique<QSqlQuery>(std::move(*query));
+    QVector<qint64> keys = readKeys(FirstChunk, error);
+    if (!m_pending && error && error->isError())
+        return false;
     emit aboutToReset();
+    m_resetting = true;
     m_keys = std::move(keys);
     m_cache.clear();
     m_cacheOrder.clear();
     m_open = true;
+    if (m_pending)
+        scheduleMore();
     return true;
+}
+
+QVector<qint64> AuditView::readKeys(int limit, AuditError* error)
+{
+    QVector<qint64> keys;
+    if (!m_pending)
+        return keys;
+    keys.reserve(limit);
+    while (keys.size() < limit && m_pending->next())
+        keys.append(m_pending->value(0).toLongLong());
+    if (keys.size() < limit) {
+        // The end of the result, or a failure while stepping through it.
+        const QSqlError failure = m_pending->lastError();
+        if (failure.isValid()) {
+            const AuditError reported = AuditDatabase::errorOf(failure);
+            qCWarning(lcAuditSql).noquote() << "reading keys failed:" << reported.description;
+            if (error)
+                *error = reported;
+        }
+        stopLoading();
+    }
+    return keys;
+}
+
+void AuditView::appendKeys(QVector<qint64> keys)
+{
+    if (keys.isEmpty())
+        return;
+    if (m_resetting) {
+        m_keys += keys;
+        return;
+    }
+    const int first = loadedCount();
+    const int last = first + static_cast<int>(keys.size()) - 1;
+    emit rowsAboutToBeAppended(first, last);
+    m_keys += keys;
+    emit rowsAppended(first, last);
+}
+
+void AuditView::stopLoading()
+{
+    if (!m_pending)
+        return;
+    m_pending->finish();
+    m_pending.reset();
+}
+
+void AuditView::scheduleMore()
+{
+    if (m_moreScheduled)
+        return;
+    m_moreScheduled = true;
+    QMetaObject::invokeMethod(this, &AuditView::readMore, Qt::QueuedConnection);
+}
+
+void AuditView::readMore()
+{
+    m_moreScheduled = false;
+    if (!m_pending)
+        return;
+    appendKeys(readKeys(LaterChunk, nullptr));
+    if (m_pending)
+        scheduleMore();
+    else
+        emit loadingFinished();
+}
+
+void AuditView::readUntil(int row)
+{
+    if (!m_pending)
+        return;
+    while (m_pending && row >= loadedCount())
+        appendKeys(readKeys(LaterChunk, nullptr));
+    if (!m_pending && !m_resetting)
+        emit loadingFinished();
+}
+
+void AuditView::fetchAll()
+{
+    readUntil(std::numeric_limits<int>::max() - 1);
+}
+
+int AuditView::recordCount() const
+{
+    // Reading keys does not change the result, only how much of it is known.
+    const_cast<AuditView*>(this)->fetchAll();
+    return loadedCount();
+}
+
+qint64 AuditView::keyAt(int row) const
+{
+    if (row >= loadedCount())
+        const_cast<AuditView*>(this)->readUntil(row);
+    return m_keys.value(row, 0);
 }
 
 bool AuditView::refresh(AuditError* error)
@@ -53,6 +207,7 @@ bool AuditView::refresh(AuditError* error)
     if (!load(error))
         return false;
     m_current = m_keys.isEmpty() ? -1 : 0;
+    m_resetting = false;
     emit reset();
     emit currentRowChanged(m_current);
     return true;
@@ -64,10 +219,14 @@ bool AuditView::requery(AuditError* error)
     const int oldRow = m_current;
     if (!load(error))
         return false;
+    // Keys read while looking for the row are part of the reset.
     int row = currentKey ? rowOfKey(currentKey) : -1;
-    if (row < 0 && !m_keys.isEmpty())
-        row = qBound(0, oldRow, recordCount() - 1);
+    if (row < 0 && !m_keys.isEmpty()) {
+        readUntil(oldRow);
+        row = qBound(0, oldRow, loadedCount() - 1);
+    }
     m_current = m_keys.isEmpty() ? -1 : row;
+    m_resetting = false;
     emit reset();
     emit currentRowChanged(m_current);
     return true;
@@ -75,6 +234,7 @@ bool AuditView::requery(AuditError* error)
 
 void AuditView::clear()
 {
+    stopLoading();
     emit aboutToReset();
     m_keys.clear();
     m_cache.clear();
@@ -86,23 +246,39 @@ void AuditView::clear()
 
 void AuditView::setCurrentRow(int row)
 {
-    const int next = (row >= 0 && row < recordCount()) ? row : -1;
+    if (row >= loadedCount())
+        readUntil(row);
+    const int next = (row >= 0 && row < loadedCount()) ? row : -1;
     if (next == m_current)
         return;
     m_current = next;
     emit currentRowChanged(m_current);
 }
 
-int AuditView::rowOfKey(qint64 key) const { return static_cast<int>(m_keys.indexOf(key)); }
+int AuditView::rowOfKey(qint64 key) const
+{
+    qsizetype row = m_keys.indexOf(key);
+    while (row < 0 && isLoading()) {
+        const qsizetype from = m_keys.size();
+        const_cast<AuditView*>(this)->readUntil(loadedCount());
+        row = m_keys.indexOf(key, from);
+    }
+    return static_cast<int>(row);
+}
 
 void AuditView::fetchPage(int row)
 {
     const int first = (row / PageSize) * PageSize;
-    const int last = qMin(first + PageSize, recordCount());
+    const int last = qMin(first + PageSize, loadedCount());
+    QSet<qint64> missing;
     QStringList wanted;
-    for (int r = first; r < last; ++r)
-        if (!m_cache.contains(m_keys[r]))
-            wanted.append(QString::number(m_keys[r]));
+    for (int r = first; r < last; ++r) {
+        const qint64 key = m_keys[r];
+        if (!m_cache.contains(key) && !missing.contains(key)) {
+            missing.insert(key);
+            wanted.append(QString::number(key));
+        }
+    }
     if (wanted.isEmpty())
         return;
 
@@ -111,13 +287,21 @@ void AuditView::fetchPage(int row)
     auto query = AuditDatabase::instance().select(jet, nullptr, true);
     if (!query)
         return;
-    while (query->next()) {
-        AuditEntry entry = AuditEntry::fromRecord(query->record());
-        const qint64 key = entry.AutoIndex;
+    auto keep = [this](qint64 key, AuditEntry entry) {
         if (!m_cache.contains(key))
             m_cacheOrder.push_back(key);
         m_cache.insert(key, std::move(entry));
+    };
+    while (query->next()) {
+        AuditEntry entry = AuditEntry::fromRecord(query->record());
+        const qint64 key = entry.AutoIndex;
+        missing.remove(key);
+        keep(key, std::move(entry));
     }
+    // Rows that other programs deleted since the keys were read: remember them
+    // as empty entries (AutoIndex 0) instead of asking again on every paint.
+    for (const qint64 key : std::as_const(missing))
+        keep(key, AuditEntry());
     while (m_cache.size() > CacheLimit && !m_cacheOrder.empty()) {
         m_cache.remove(m_cacheOrder.front());
         m_cacheOrder.pop_front();
@@ -126,7 +310,9 @@ void AuditView::fetchPage(int row)
 
 AuditEntry AuditView::entryAt(int row)
 {
-    if (row < 0 || row >= recordCount())
+    if (row >= loadedCount())
+        readUntil(row);
+    if (row < 0 || row >= loadedCount())
         return AuditEntry();
     const qint64 key = m_keys[row];
     auto it = m_cache.constFind(key);
@@ -153,7 +339,9 @@ bool AuditView::deleteCurrent(AuditError* error)
     m_keys.remove(row);
     m_cache.remove(key);
     emit rowRemoved(row);
-    m_current = m_keys.isEmpty() ? -1 : qMin(row, recordCount() - 1);
+    if (row >= loadedCount())
+        readUntil(row);
+    m_current = m_keys.isEmpty() ? -1 : qMin(row, loadedCount() - 1);
     emit currentRowChanged(m_current);
     return true;
 }

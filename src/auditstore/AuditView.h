@@ -5,10 +5,12 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
-
 #include <deque>
+#include <memory>
 
 // The viewer's record set: its record source (a Jet SELECT over Audit), a
 // snapshot of the selected keys in order, the current row, and rows fetched
@@ -19,12 +21,20 @@
 // row); the full rows are fetched by key when asked for and a bounded number
 // is kept, so a view of a million entries costs a few megabytes. Rows that
 // other programs append appear at the next requery, as with a static cursor.
+//
+// The keys arrive in steps: refresh and requery read the first FirstChunk
+// keys at once and the rest in slices from the event loop, on a read
+// connection of the view's own (one snapshot, no lock held on the shared
+// connection). recordCount() and every access to a row not read yet finish
+// the reading first, so callers see the whole result; a window that wants to
+// stay quick asks loadedCount() and follows rowsAppended().
 class AuditView : public QObject
 {
     Q_OBJECT
 
 public:
     explicit AuditView(QObject* parent = nullptr);
+    ~AuditView() override;
 
     // The viewer's view, shared by the windows and start-up.
     static AuditView& instance();
@@ -41,16 +51,24 @@ public:
     void clear();
 
     bool isOpen() const { return m_open; }
-    int recordCount() const { return static_cast<int>(m_keys.size()); }
+    // Every selected row (finishes reading the keys).
+    int recordCount() const;
+    // The rows whose keys have been read so far, and whether more are coming.
+    int loadedCount() const { return static_cast<int>(m_keys.size()); }
+    bool isLoading() const { return m_pending != nullptr; }
+    // Reads the remaining keys now.
+    void fetchAll();
     // At both beginning and end: no rows, or never run.
     bool isEmpty() const { return m_keys.isEmpty(); }
     bool bof() const { return m_current < 0; }
-    bool eof() const { return m_current < 0 || m_current >= recordCount(); }
+    // The current row is always one whose key has been read.
+    bool eof() const { return m_current < 0 || m_current >= loadedCount(); }
 
     int currentRow() const { return m_current; }
     void setCurrentRow(int row);
 
-    qint64 keyAt(int row) const { return m_keys.value(row, 0); }
+    qint64 keyAt(int row) const;
+    // The row of a key (finishes reading the keys when it is not read yet).
     int rowOfKey(qint64 key) const;
     // The entry at a row (fetched with its page when not cached). A row whose
     // entry has since been deleted by another program comes back with
@@ -65,6 +83,9 @@ public:
     // Rows fetched per page and the most rows kept in memory.
     static constexpr int PageSize = 256;
     static constexpr int CacheLimit = 64 * PageSize;
+    // Keys read at once by refresh and requery, and per slice afterwards.
+    static constexpr int FirstChunk = 20000;
+    static constexpr int LaterChunk = 20000;
 
 signals:
     void aboutToReset();
@@ -72,15 +93,35 @@ signals:
     void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void currentRowChanged(int row);
+    // Keys of rows first to last have been read (appended at the end).
+    void rowsAboutToBeAppended(int first, int last);
+    void rowsAppended(int first, int last);
+    // Every key of the current result has been read.
+    void loadingFinished();
 
 private:
     bool load(AuditError* error);
+    // Reads up to limit more keys from the pending statement; at its end the
+    // statement is dropped. Returns the keys read.
+    QVector<qint64> readKeys(int limit, AuditError* error);
+    void appendKeys(QVector<qint64> keys);
+    void readUntil(int row);
+    void scheduleMore();
+    void readMore();
+    void stopLoading();
+    QSqlDatabase keyConnection(AuditError* error);
     void fetchPage(int row);
     QString keySource() const;
 
     QString m_source;
     bool m_open = false;
     QVector<qint64> m_keys;
+    std::unique_ptr<QSqlQuery> m_pending;
+    bool m_moreScheduled = false;
+    bool m_shared = false; // the process-wide instance()
+    // Between aboutToReset and reset: keys read then need no signal of their own.
+    bool m_resetting = false;
+    QString m_keyConnectionString;
     int m_current = -1;
     QHash<qint64, AuditEntry> m_cache;
     std::deque<qint64> m_cacheOrder;
