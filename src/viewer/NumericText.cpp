@@ -1,0 +1,145 @@
+#include "NumericText.h"
+
+#include <cmath>
+
+namespace NumericText {
+namespace {
+
+// "&H1F", "&O17" or "&17": the radix and the text after the prefix.
+bool splitRadix(const QString& s, int* base, QString* digits)
+{
+    if (!s.startsWith(QLatin1Char('&')))
+        return false;
+    *digits = s.mid(1);
+    *base = 8;
+    if (digits->startsWith(QLatin1Char('H'), Qt::CaseInsensitive)) {
+        *base = 16;
+        digits->remove(0, 1);
+    } else if (digits->startsWith(QLatin1Char('O'), Qt::CaseInsensitive)) {
+        digits->remove(0, 1);
+    }
+    return true;
+}
+
+// How many characters at the start are digits of the radix.
+qsizetype radixDigits(const QString& digits, int base)
+{
+    qsizetype n = 0;
+    while (n < digits.size()) {
+        const QChar c = digits.at(n).toLower();
+        const int value = c.isDigit() ? c.digitValue()
+                          : (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+                              ? 10 + (c.unicode() - 'a')
+                              : 99;
+        if (value >= base)
+            break;
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+bool isNumeric(const QString& text, const QLocale& locale)
+{
+    QString s = text.trimmed();
+    if (s.isEmpty())
+        return false;
+    int base = 0;
+    QString digits;
+    if (splitRadix(s, &base, &digits))
+        return !digits.isEmpty() && radixDigits(digits, base) == digits.size() &&
+               digits.size() <= (base == 16 ? 8 : 11);
+    if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')')))
+        s = s.mid(1, s.size() - 2).trimmed();
+    else if (s.startsWith(QLatin1Char('+')) || s.startsWith(QLatin1Char('-')))
+        s = s.mid(1).trimmed();
+    else if (s.endsWith(QLatin1Char('+')) || s.endsWith(QLatin1Char('-')))
+        s.chop(1);
+
+    const QString decimal = locale.decimalPoint();
+    const QString group = locale.groupSeparator();
+    int digitCount = 0;
+    qsizetype i = 0;
+    // Whole part: digits and group separators.
+    while (i < s.size()) {
+        if (s.at(i).isDigit()) {
+            ++digitCount;
+            ++i;
+        } else if (!group.isEmpty() && QStringView(s).mid(i).startsWith(group) &&
+                   group != decimal) {
+            i += group.size();
+        } else {
+            break;
+        }
+    }
+    // Fraction.
+    if (i < s.size() &&
+        (QStringView(s).mid(i).startsWith(decimal) || s.at(i) == QLatin1Char('.'))) {
+        i += QStringView(s).mid(i).startsWith(decimal) ? decimal.size() : 1;
+        while (i < s.size() && s.at(i).isDigit()) {
+            ++digitCount;
+            ++i;
+        }
+    }
+    if (digitCount == 0)
+        return false;
+    // Exponent.
+    if (i < s.size() && QStringLiteral("eEdD").contains(s.at(i))) {
+        ++i;
+        if (i < s.size() && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
+            ++i;
+        const qsizetype start = i;
+        while (i < s.size() && s.at(i).isDigit())
+            ++i;
+        if (i == start)
+            return false;
+    }
+    return i == s.size();
+}
+
+double leadingNumber(const QString& text)
+{
+    // Blanks, tabs and line feeds are skipped wherever they stand.
+    QString s;
+    for (const QChar c : text)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+            c != QLatin1Char('\r'))
+            s.append(c);
+    int base = 0;
+    QString digits;
+    if (splitRadix(s, &base, &digits)) {
+        bool ok = false;
+        const qlonglong value = digits.left(radixDigits(digits, base)).toLongLong(&ok, base);
+        return ok ? static_cast<double>(value) : 0.0;
+    }
+    qsizetype i = 0;
+    if (i < s.size() && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
+        ++i;
+    const qsizetype mantissaStart = i;
+    while (i < s.size() && s.at(i).isDigit())
+        ++i;
+    if (i < s.size() && s.at(i) == QLatin1Char('.')) {
+        ++i;
+        while (i < s.size() && s.at(i).isDigit())
+            ++i;
+    }
+    if (i == mantissaStart || s.mid(mantissaStart, i - mantissaStart) == QLatin1String("."))
+        return 0.0;
+    QString number = s.left(i);
+    if (i < s.size() && QStringLiteral("eEdD").contains(s.at(i))) {
+        qsizetype j = i + 1;
+        if (j < s.size() && (s.at(j) == QLatin1Char('+') || s.at(j) == QLatin1Char('-')))
+            ++j;
+        const qsizetype digitsStart = j;
+        while (j < s.size() && s.at(j).isDigit())
+            ++j;
+        if (j > digitsStart)
+            number = s.left(i) + QLatin1Char('e') + s.mid(i + 1, j - i - 1);
+    }
+    bool ok = false;
+    const double value = QLocale::c().toDouble(number, &ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+} // namespace NumericText
