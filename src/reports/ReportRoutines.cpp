@@ -1,18 +1,57 @@
 #include "ReportRoutines.h"
 
-#include "UiHooks.h"
+#include "ReportEngine.h"
 
-// Placeholder until the report engine lands: says so and records a failure.
 namespace {
-void notBuilt(const char* name)
+
+void runReport(const ReportEngine::Kind& kind, AUDITLOG_REPORT_PARAMETERS)
 {
-    const QString text = QStringLiteral("%1 is not available in this build.").arg(QLatin1String(name));
-    NoteRunFailure(text);
-    ShowMessage(text);
+    ReportEngine::Request request;
+    request.Destination = Destination;
+    request.condition.Status = Status;
+    request.condition.Warning = Warning;
+    request.condition.Error = Error;
+    request.condition.Fatal = Fatal;
+    request.condition.AgeMode = AgeMode;
+    request.condition.Days = Days;
+    request.condition.SpanStart = SpanStart;
+    request.condition.SpanEnd = SpanEnd;
+    request.condition.Query = Query;
+    request.Delete = Delete;
+    request.Address = Address;
+    request.Subject = Subject;
+    request.AttachAtSize = AttachAtSize;
+    request.ZipAtSize = ZipAtSize;
+    request.AbortAttachAtSize = AbortAttachAtSize;
+    request.SortBy1 = SortBy1;
+    request.SortBy2 = SortBy2;
+    request.SortBy3 = SortBy3;
+    ReportEngine(kind, request).run();
 }
+
 } // namespace
 
-void ReportSummary(AUDITLOG_REPORT_PARAMETERS) { notBuilt("ReportSummary"); }
-void ReportSummaryDetail(AUDITLOG_REPORT_PARAMETERS) { notBuilt("ReportSummaryDetail"); }
-void ReportAudit(AUDITLOG_REPORT_PARAMETERS) { notBuilt("ReportAudit"); }
-void ReportAuditDetail(AUDITLOG_REPORT_PARAMETERS) { notBuilt("ReportAuditDetail"); }
+#define AUDITLOG_REPORT_ARGUMENTS                                                                  \
+    Destination, Status, Warning, Error, Fatal, AgeMode, Days, SpanStart, SpanEnd, Delete,         \
+        Address, Subject, AttachAtSize, ZipAtSize, AbortAttachAtSize, SortBy1, SortBy2, SortBy3,   \
+        Query
+
+void ReportSummary(AUDITLOG_REPORT_PARAMETERS)
+{
+    runReport(ReportEngine::Summary, AUDITLOG_REPORT_ARGUMENTS);
+}
+
+void ReportSummaryDetail(AUDITLOG_REPORT_PARAMETERS)
+{
+    runReport(ReportEngine::SummaryDetail, AUDITLOG_REPORT_ARGUMENTS);
+}
+
+void ReportAudit(AUDITLOG_REPORT_PARAMETERS)
+{
+    runReport(ReportEngine::Audit, AUDITLOG_REPORT_ARGUMENTS);
+}
+
+void ReportAuditDetail(AUDITLOG_REPORT_PARAMETERS)
+{
+    runReport(ReportEngine::AuditDetail, AUDITLOG_REPORT_ARGUMENTS);
+}
