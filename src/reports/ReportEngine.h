@@ -18,7 +18,10 @@ class ReportLayout;
 // or, in an unattended run, recorded with NoteRunFailure (status 1 and one
 // line on standard error). After any failure nothing is deleted.
 //
-// Printing honours AUDITLOG_PRINT_TO_PDF=<file> (see ReportWindowHooks).
+// Printing: when the environment holds AUDITLOG_PRINT_TO_PDF=<file>, the
+// report is written to that PDF file instead of going to the printer (for
+// machines without a printer, and for tests); otherwise it goes to the
+// system's default printer through the installed print hook.
 class ReportEngine
 {
 public:

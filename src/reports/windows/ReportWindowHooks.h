@@ -5,7 +5,6 @@
 // dialog. Start-up calls this once the application object exists, in
 // interactive and unattended runs alike.
 //
-// Printing goes to the system's default printer. When the environment holds
-// AUDITLOG_PRINT_TO_PDF=<file>, it goes to that PDF file instead (for runs on
-// machines without a printer, and for tests).
+// Printing goes to the system's default printer (the report engine itself
+// writes a PDF instead when AUDITLOG_PRINT_TO_PDF=<file> is set).
 void InstallReportWindowHooks();
