@@ -102,3 +102,15 @@ int BandLayoutEngine::breakPoint(const LaidOutBand& band, int from, int limit)
     }
     return std::max(cut, from);
 }
+
+bool BandLayoutEngine::hasTextIn(const LaidOutBand& band, int from, int to)
+{
+    for (const LaidOutElement& item : band.elements) {
+        for (int i = 0; i < item.lines.size(); ++i) {
+            const int top = item.lineTop(i);
+            if (top >= from && top < to)
+                return true;
+        }
+    }
+    return false;
+}

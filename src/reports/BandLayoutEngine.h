@@ -25,6 +25,8 @@ public:
     // between two pages without cutting a line of text in half; from when
     // nothing above limit can go.
     static int breakPoint(const LaidOutBand& band, int from, int limit);
+    // Whether a line of text starts in [from, to).
+    static bool hasTextIn(const LaidOutBand& band, int from, int to);
 
 private:
     const ReportBand* m_band;

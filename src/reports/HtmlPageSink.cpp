@@ -137,8 +137,11 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
     const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
 
     QString html;
-    if (kind == ReportBand::Detail)
+    // One marker per row: the rest of a row split over two pages has none.
+    if (kind == ReportBand::Detail && sliceTop <= 0)
         html += QLatin1String("<tbody class=\"report-row\">\n");
+    else if (kind == ReportBand::Detail)
+        html += QLatin1String("<tbody data-band=\"detail-continued\">\n");
     else
         html += QStringLiteral("<tbody data-band=\"%1\">\n").arg(QLatin1String(bandName(kind)));
     for (const HtmlTablePlan::Row& row : rows) {

@@ -130,6 +130,11 @@ bool ReportPaginator::place(const LaidOutBand& band, bool keepTogether)
             return true;
         }
         int cut = BandLayoutEngine::breakPoint(band, offset, offset + room);
+        // A part without any text (only rules or space) is not worth a
+        // split on a page that has rows already.
+        if (cut > offset && (!BandLayoutEngine::hasTextIn(band, offset, cut) ||
+                             !BandLayoutEngine::hasTextIn(band, cut, height)))
+            cut = offset;
         if (cut <= offset) {
             if (m_y > m_bodyTop) {
                 // Nothing of the band fits here: it starts on the next page.
