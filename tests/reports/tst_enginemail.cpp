@@ -10,7 +10,8 @@
 #include <QtTest>
 
 // The mail branch against a real SMTP server: which way a report file of a
-// given size travels, exactly at the thresholds, and its failures.
+// given size travels, exactly at the thresholds. (Its failures are tested
+// with whole report runs in tst_enginerun.)
 class tst_EngineMail : public QObject
 {
     Q_OBJECT
@@ -21,9 +22,6 @@ private slots:
     void thresholds_data();
     void thresholds();
     void emptyHtmlReport();
-    void zipFailure();
-    void serverFailures_data();
-    void serverFailures();
 
 private:
     QString writeReport(const QString& name, qint64 size);
@@ -191,61 +189,6 @@ void tst_EngineMail::emptyHtmlReport()
     QCOMPARE(mailer.send(report, m_env->filePath(QStringLiteral("AuditRpt.zip")), false),
              ReportMailer::Outcome::NothingToReport);
     QCOMPARE(m_server->messages().size(), before);
-}
-
-void tst_EngineMail::zipFailure()
-{
-    // A folder where the archive should go: the library cannot create it.
-    const QString report = writeReport(QStringLiteral("AuditRpt.txt"), 200);
-    const QString archive = m_env->filePath(QStringLiteral("AuditRpt.zip"));
-    QVERIFY(QDir(m_env->path()).mkdir(QStringLiteral("AuditRpt.zip")));
-
-    const int before = m_server->messages().size();
-    ReportMailer mailer(QStringLiteral("ops@example.org"), QStringLiteral("s"), 10, 100, 500000);
-    QCOMPARE(mailer.send(report, archive, false), ReportMailer::Outcome::ZipFailed);
-    QVERIFY2(mailer.failureText().startsWith(QStringLiteral("Zip failed returning: ")),
-             qPrintable(mailer.failureText()));
-    QVERIFY(mailer.failureText().endsWith(QStringLiteral(", terminating send")));
-    QVERIFY(mailer.failureText().size() > 40); // the library's reason is in between
-    QCOMPARE(m_server->messages().size(), before);
-    QVERIFY(!QFile::exists(report));
-}
-
-void tst_EngineMail::serverFailures_data()
-{
-    QTest::addColumn<QString>("recipient");
-    QTest::addColumn<bool>("serverDown");
-    QTest::newRow("recipient refused") << "refused@example.org" << false;
-    QTest::newRow("no server") << "ops@example.org" << true;
-}
-
-void tst_EngineMail::serverFailures()
-{
-    QFETCH(QString, recipient);
-    QFETCH(bool, serverDown);
-
-    SmtpTestServer::Options options;
-    options.rejectRecipients = QStringList{QStringLiteral("refused@example.org")};
-    auto server = std::make_unique<SmtpTestServer>(options);
-    QVERIFY2(server->isRunning(), qPrintable(server->errorString()));
-    const QString url = server->url();
-    if (serverDown)
-        server.reset();
-    qputenv("ZLK_SMTP_URL", url.toUtf8());
-
-    const QString report = writeReport(QStringLiteral("AuditRpt.txt"), 2000);
-    ReportMailer mailer(recipient, QStringLiteral("s"), 1000, 100000, 500000);
-    const auto outcome =
-        mailer.send(report, m_env->filePath(QStringLiteral("AuditRpt.zip")), false);
-    qputenv("ZLK_SMTP_URL", m_server->url().toUtf8());
-
-    QCOMPARE(outcome, ReportMailer::Outcome::SendFailed);
-    QVERIFY2(
-        mailer.failureText().startsWith("The report could not be mailed to " + recipient + ": "),
-        qPrintable(mailer.failureText()));
-    QVERIFY(!QFile::exists(report));
-    if (server)
-        QVERIFY(server->messages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_EngineMail)

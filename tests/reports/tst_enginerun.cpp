@@ -40,8 +40,6 @@ private slots:
     void failuresKeepEntries();
     void mailRun_data();
     void mailRun();
-    void mailThresholdsOfRenderedReport_data();
-    void mailThresholdsOfRenderedReport();
     void mailAddress_data();
     void mailAddress();
     void mailFailureKeepsEntries_data();
@@ -397,67 +395,6 @@ void tst_EngineRun::mailRun()
     QCOMPARE(descriptionsIn(m.body), Selected);
     QCOMPARE(leftInFolder(), QStringList());
     QCOMPARE(m_db->count(), 5);
-}
-
-void tst_EngineRun::mailThresholdsOfRenderedReport_data()
-{
-    QTest::addColumn<int>("attachDelta"); // AttachAtSize = report size + delta
-    QTest::addColumn<int>("zipDelta");
-    QTest::addColumn<int>("abortDelta");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("one byte under attach: inline") << 1 << 1000 << 1000 << "inline";
-    QTest::newRow("exactly attach: attached") << 0 << 1000 << 1000 << "attached";
-    QTest::newRow("exactly abort: attached") << 0 << 1000 << 0 << "attached";
-    QTest::newRow("one byte over abort: aborted") << 0 << 1000 << -1 << "aborted";
-    QTest::newRow("exactly zip: zipped") << -100 << 0 << 1000 << "zipped";
-}
-
-void tst_EngineRun::mailThresholdsOfRenderedReport()
-{
-    QFETCH(int, attachDelta);
-    QFETCH(int, zipDelta);
-    QFETCH(int, abortDelta);
-    QFETCH(QString, expected);
-
-    // The size of the text report as the mail branch renders it.
-    const QString probe = m_env->filePath(QStringLiteral("probe.txt"));
-    ReportEngine::Request r = request(3);
-    r.Address = probe;
-    QVERIFY(run(ReportEngine::Audit, r));
-    QFile probeFile(probe);
-    QVERIFY(probeFile.open(QIODevice::ReadOnly));
-    const QByteArray content = probeFile.readAll();
-    const int size = int(content.size());
-
-    UnattendedMode = true;
-    r = request(2);
-    r.Address = QStringLiteral("ops@example.org");
-    r.AttachAtSize = size + attachDelta;
-    r.ZipAtSize = size + zipDelta;
-    r.AbortAttachAtSize = size + abortDelta;
-    const int before = m_server->messages().size();
-    QVERIFY(run(ReportEngine::Audit, r));
-
-    const auto messages = m_server->messages();
-    QCOMPARE(messages.size(), before + 1);
-    const SmtpTestServer::Message& m = messages.last();
-    QCOMPARE(m.subject, QStringLiteral("Velmora Audit Report"));
-    if (expected == QLatin1String("inline")) {
-        QVERIFY(m.attachments.isEmpty());
-        QCOMPARE(descriptionsIn(m.body), Selected);
-    } else if (expected == QLatin1String("aborted")) {
-        QVERIFY(m.attachments.isEmpty());
-        QCOMPARE(m.body.trimmed(), QStringLiteral("Attachment aborted as it exceeded size limit"));
-    } else {
-        QCOMPARE(m.attachments.size(), 1);
-        QCOMPARE(m.attachments.first().fileName, expected == QLatin1String("zipped")
-                                                     ? QStringLiteral("AuditRpt.zip")
-                                                     : QStringLiteral("AuditRpt.txt"));
-        if (expected == QLatin1String("attached"))
-            QCOMPARE(m.attachments.first().data, content);
-    }
-    QCOMPARE(leftInFolder(), QStringList());
 }
 
 void tst_EngineRun::mailAddress_data()
