@@ -94,9 +94,14 @@ bool AuditView::load(AuditError* error)
     if (!query)
         return false;
     m_pending = std::make_unique<QSqlQuery>(std::move(*query));
-    QVector<qint64> keys = readKeys(FirstChunk, error);
-    if (!m_pending && error && error->isError())
+    m_readError = {};
+    QVector<qint64> keys = readKeys(FirstChunk);
+    if (m_readError.isError()) {
+        if (error)
+            *error = m_readError;
+        m_readError = {};
         return false;
+    }
     emit aboutToReset();
     m_resetting = true;
     m_keys = std::move(keys);
@@ -108,7 +113,7 @@ bool AuditView::load(AuditError* error)
     return true;
 }
 
-QVector<qint64> AuditView::readKeys(int limit, AuditError* error)
+QVector<qint64> AuditView::readKeys(int limit)
 {
     QVector<qint64> keys;
     if (!m_pending)
@@ -120,10 +125,8 @@ QVector<qint64> AuditView::readKeys(int limit, AuditError* error)
         // The end of the result, or a failure while stepping through it.
         const QSqlError failure = m_pending->lastError();
         if (failure.isValid()) {
-            const AuditError reported = AuditDatabase::errorOf(failure);
-            qCWarning(lcAuditSql).noquote() << "reading keys failed:" << reported.description;
-            if (error)
-                *error = reported;
+            m_readError = AuditDatabase::errorOf(failure);
+            qCWarning(lcAuditSql).noquote() << "reading keys failed:" << m_readError.description;
         }
         stopLoading();
     }
@@ -166,11 +169,13 @@ void AuditView::readMore()
     m_moreScheduled = false;
     if (!m_pending)
         return;
-    appendKeys(readKeys(LaterChunk, nullptr));
-    if (m_pending)
+    appendKeys(readKeys(LaterChunk));
+    if (m_pending) {
         scheduleMore();
-    else
-        emit loadingFinished();
+        return;
+    }
+    reportReadError();
+    emit loadingFinished();
 }
 
 void AuditView::readUntil(int row)
@@ -178,9 +183,20 @@ void AuditView::readUntil(int row)
     if (!m_pending)
         return;
     while (m_pending && row >= loadedCount())
-        appendKeys(readKeys(LaterChunk, nullptr));
-    if (!m_pending && !m_resetting)
+        appendKeys(readKeys(LaterChunk));
+    if (!m_pending && !m_resetting) {
+        reportReadError();
         emit loadingFinished();
+    }
+}
+
+void AuditView::reportReadError()
+{
+    if (!m_readError.isError())
+        return;
+    const AuditError error = m_readError;
+    m_readError = {};
+    emit readFailed(error);
 }
 
 void AuditView::fetchAll()

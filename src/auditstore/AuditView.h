@@ -98,12 +98,16 @@ signals:
     void rowsAppended(int first, int last);
     // Every key of the current result has been read.
     void loadingFinished();
+    // Reading the keys after the first slice failed: the view holds the rows
+    // read until then (loadingFinished follows).
+    void readFailed(const AuditError& error);
 
 private:
     bool load(AuditError* error);
-    // Reads up to limit more keys from the pending statement; at its end the
-    // statement is dropped. Returns the keys read.
-    QVector<qint64> readKeys(int limit, AuditError* error);
+    // Reads up to limit more keys from the pending statement; at its end (or
+    // a failure, kept in m_readError) the statement is dropped.
+    QVector<qint64> readKeys(int limit);
+    void reportReadError();
     void appendKeys(QVector<qint64> keys);
     void readUntil(int row);
     void scheduleMore();
@@ -119,6 +123,7 @@ private:
     std::unique_ptr<QSqlQuery> m_pending;
     bool m_moreScheduled = false;
     bool m_shared = false; // the process-wide instance()
+    AuditError m_readError;
     // Between aboutToReset and reset: keys read then need no signal of their own.
     bool m_resetting = false;
     QString m_keyConnectionString;
