@@ -1,6 +1,8 @@
 #include "OpenWindows.h"
 
 #include "UiHooks.h"
+#include "WidgetHooks.h"
+#include "frmReport.h"
 
 #include <QString>
 
@@ -10,9 +12,10 @@ void ShowNotAvailableYet(const QString& window)
                 MsgButtons::Ok, MsgIcon::Information);
 }
 
-void OpenReportDialog(QWidget*)
+void OpenReportDialog(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("report dialog"));
+    frmReport dialog(viewer);
+    ShowModal(&dialog);
 }
 
 void OpenFindWindow(QWidget*)

@@ -321,6 +321,14 @@ void frmView::createGrid()
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &frmView::updateStatus);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &frmView::updateStatus);
     connect(&AuditView::instance(), &AuditView::loadingFinished, this, &frmView::updateStatus);
+    connect(&AuditView::instance(), &AuditView::readFailed, this, [this](const AuditError& error) {
+        ShowMessage(QStringLiteral("Not every entry could be read; the list shows the first %L1.\n"
+                                   "Refresh to try again.\n\nError %2 - %3")
+                        .arg(m_model->rowCount())
+                        .arg(error.number)
+                        .arg(error.description),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+    });
 
     m_ssView->installEventFilter(this);
     m_ssView->viewport()->installEventFilter(this);

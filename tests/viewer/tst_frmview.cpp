@@ -11,6 +11,8 @@
 #include "frmDetails.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
@@ -68,6 +70,8 @@ private slots:
     void columnWidthsAtLoad();
     void columnWidthChangeIsSaved();
     void missingDatabase();
+    void helpFileMissing();
+    void keyboard();
 };
 
 void TestFrmView::menusAndToolbar()
@@ -515,6 +519,61 @@ void TestFrmView::missingDatabase()
     QCOMPARE(f.env.messages().first().caption, QStringLiteral("Load View"));
     QCOMPARE(f.env.messages().first().icon, MsgIcon::Exclamation);
     QCOMPARE(f.env.endStatuses(), QList<int>({1}));
+}
+
+void TestFrmView::helpFileMissing()
+{
+    ViewerFixture f;
+    frmView* viewer = f.openShown();
+    QVERIFY(viewer);
+    HelpFile = f.env.filePath(QStringLiteral("HELP/QXAM32.HLP"));
+    QTest::mouseClick(button(viewer, "HELP"), Qt::LeftButton);
+    QCOMPARE(f.env.messages().size(), 1);
+    QVERIFY(f.env.messageTexts().first().contains(HelpFile));
+    QCOMPARE(f.env.messages().first().icon, MsgIcon::Information);
+}
+
+void TestFrmView::keyboard()
+{
+    ViewerFixture f;
+    QVERIFY(f.addLevels({0, 1}));
+    frmView* viewer = f.openShown();
+    QVERIFY(viewer);
+    viewer->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(viewer));
+    QCOMPARE(QApplication::focusWidget(), viewer->grid());
+
+    // Ctrl+P: the report dialog, modal.
+    QString opened;
+    f.driveModal([&opened](QWidget* window) {
+        opened = window->objectName();
+        window->close();
+    });
+    QTest::keyClick(viewer, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(opened, QStringLiteral("frmReport"));
+
+    // F5: entries another program appended since show up.
+    f.db.add(AuditTestDb::entry(2, QDateTime::currentDateTime()));
+    QTest::keyClick(viewer->grid(), Qt::Key_F5);
+    QCOMPARE(viewer->model()->rowCount(), 3);
+    QCOMPARE(AuditView::instance().currentRow(), 1); // the same entry, one row down
+
+    // The menu key: the popup menu at the current row.
+    QTest::keyClick(viewer->grid(), Qt::Key_Down);
+    QCOMPARE(AuditView::instance().currentRow(), 2);
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                              viewer->grid()->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(viewer->grid(), &menuKey);
+    QTRY_VERIFY(viewer->popupMenu()->isVisible());
+    const QRect cell = viewer->grid()->visualRect(viewer->model()->index(2, 0));
+    QVERIFY(viewer->popupMenu()->geometry().top() >=
+            viewer->grid()->viewport()->mapToGlobal(cell.topLeft()).y());
+    viewer->popupMenu()->close();
+
+    // Enter: details of the current entry.
+    f.driveModal([](QWidget* window) { window->close(); });
+    QTest::keyClick(viewer->grid(), Qt::Key_Enter);
+    QCOMPARE(f.modalShown, 1);
 }
 
 QTEST_MAIN(TestFrmView)
