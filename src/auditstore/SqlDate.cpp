@@ -5,6 +5,9 @@
 
 bool LocaleIsDayFirst()
 {
+    // The C locale writes "d MMM yyyy" but stands for American usage: month first.
+    if (QLocale().language() == QLocale::C)
+        return false;
     const QString format = QLocale().dateFormat(QLocale::ShortFormat);
     const qsizetype day = format.indexOf(QLatin1Char('d'));
     const qsizetype month = format.indexOf(QLatin1Char('M'));
