@@ -52,19 +52,13 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         item.lines.clear();
         if (!e.isText())
             continue;
-        const QString& text = texts.value(index);
-        item.inset = std::min(m_metrics->horizontalInset(), e.width / 4);
-        const int width = e.width - 2 * item.inset;
+        wrapText(e, texts.value(index), &item);
         if (e.canGrow) {
-            item.lines = m_metrics->wrap(text, width, e.font);
             const int needed = int(item.lines.size()) * item.lineHeight;
             if (needed > e.height) {
                 item.height = needed;
                 growers.append({e.bottom(), item.top - e.top + needed - e.height});
             }
-        } else {
-            const int fits = std::max(1, e.height / std::max(1, item.lineHeight));
-            item.lines = m_metrics->wrap(text, width, e.font, fits);
         }
     }
 
@@ -77,6 +71,33 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         height = std::max(height, item.bottom());
     }
     out->height = height;
+}
+
+// Breaks the text for its box, keeping the metrics' inset free on both sides
+// unless that would cost a line (or, in a box that cannot grow, characters):
+// a heading that just fits its box is not cut for the sake of the inset.
+void BandLayoutEngine::wrapText(const ReportElement& e, const QString& text,
+                                LaidOutElement* item) const
+{
+    const int maxLines = e.canGrow ? 0 : std::max(1, e.height / std::max(1, item->lineHeight));
+    item->inset = std::min(m_metrics->horizontalInset(), e.width / 4);
+    item->lines = m_metrics->wrap(text, e.width - 2 * item->inset, e.font, maxLines);
+    if (item->inset == 0)
+        return;
+    const bool overflows = item->lines.size() > 1 || item->lines.first().size() < text.size();
+    if (!overflows)
+        return;
+    QStringList full = m_metrics->wrap(text, e.width, e.font, maxLines);
+    auto shown = [](const QStringList& lines) {
+        qsizetype n = 0;
+        for (const QString& line : lines)
+            n += line.size();
+        return n;
+    };
+    if (full.size() < item->lines.size() || shown(full) > shown(item->lines)) {
+        item->lines = std::move(full);
+        item->inset = 0;
+    }
 }
 
 int BandLayoutEngine::breakPoint(const LaidOutBand& band, int from, int limit)

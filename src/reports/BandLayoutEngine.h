@@ -29,6 +29,8 @@ public:
     static bool hasTextIn(const LaidOutBand& band, int from, int to);
 
 private:
+    void wrapText(const ReportElement& e, const QString& text, LaidOutElement* item) const;
+
     const ReportBand* m_band;
     const ReportTextMetrics* m_metrics;
     QList<int> m_byTop; // element indexes sorted by design top

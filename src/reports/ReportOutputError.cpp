@@ -9,47 +9,52 @@
 
 namespace {
 
-bool isOutOfSpace(const QString& reason)
+bool isOutOfSpace(int code)
 {
+    return code == ENOSPC || code == EFBIG || code == EDQUOT;
+}
+
+// The device's own reason, or the system's when the device has none.
+QString reasonOf(const QIODevice* device, int systemError)
+{
+    QString reason = device ? device->errorString() : QString();
+    if (systemError != 0 && (reason.isEmpty() || reason == QLatin1String("Unknown error")))
+        reason = QString::fromLocal8Bit(std::strerror(systemError));
+    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+int numberOf(const QString& reason, int systemError)
+{
+    if (isOutOfSpace(systemError))
+        return ReportErrorNumber::DiskFull;
     for (int code : {ENOSPC, EFBIG, EDQUOT}) {
         if (reason.contains(QString::fromLocal8Bit(std::strerror(code)), Qt::CaseInsensitive))
-            return true;
+            return ReportErrorNumber::DiskFull;
     }
-    return false;
-}
-
-AuditError classify(const QString& reason, const QString& text)
-{
-    return {isOutOfSpace(reason) ? ReportErrorNumber::DiskFull : ReportErrorNumber::DeviceError,
-            text};
-}
-
-QString reasonOf(const QIODevice* device)
-{
-    const QString reason = device ? device->errorString() : QString();
-    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+    return ReportErrorNumber::DeviceError;
 }
 
 } // namespace
 
 namespace ReportOutputError {
 
-AuditError ofWrite(const QIODevice* device)
+AuditError ofWrite(const QIODevice* device, int systemError)
 {
-    const QString reason = reasonOf(device);
-    return classify(reason, QStringLiteral("Cannot write the report: %1").arg(reason));
+    const QString reason = reasonOf(device, systemError);
+    return {numberOf(reason, systemError), QStringLiteral("Cannot write the report: %1").arg(reason)};
 }
 
 AuditError ofOpen(const QIODevice* device, const QString& fileName)
 {
     return {ReportErrorNumber::FileAccess,
-            QStringLiteral("Cannot create %1: %2").arg(fileName, reasonOf(device))};
+            QStringLiteral("Cannot create %1: %2").arg(fileName, reasonOf(device, 0))};
 }
 
-AuditError ofClose(const QIODevice* device, const QString& fileName)
+AuditError ofClose(const QIODevice* device, const QString& fileName, int systemError)
 {
-    const QString reason = reasonOf(device);
-    return classify(reason, QStringLiteral("Cannot write %1: %2").arg(fileName, reason));
+    const QString reason = reasonOf(device, systemError);
+    return {numberOf(reason, systemError),
+            QStringLiteral("Cannot write %1: %2").arg(fileName, reason)};
 }
 
 } // namespace ReportOutputError

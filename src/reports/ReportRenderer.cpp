@@ -15,6 +15,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace {
 
 QPageSize pageSizeOf(const ReportLayout& layout)
@@ -85,8 +87,9 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
         file.cancelWriting();
         return false;
     }
+    errno = 0;
     if (!file.commit()) {
-        const AuditError error = ReportOutputError::ofClose(&file, fileName);
+        const AuditError error = ReportOutputError::ofClose(&file, fileName, errno);
         return fail(error.number, error.description);
     }
     return true;
@@ -144,8 +147,9 @@ bool ReportRenderer::writePdf(const QString& fileName)
             return false;
         }
     }
+    errno = 0;
     if (!file.commit()) {
-        const AuditError error = ReportOutputError::ofClose(&file, fileName);
+        const AuditError error = ReportOutputError::ofClose(&file, fileName, errno);
         return fail(error.number, error.description);
     }
     return true;

@@ -4,6 +4,8 @@
 
 #include <QIODevice>
 
+#include <cerrno>
+
 namespace {
 
 constexpr qsizetype BlockSize = 64 * 1024;
@@ -21,9 +23,10 @@ bool ReportStreamWriter::flush(bool force)
         return false;
     if (m_buffer.isEmpty() || (!force && m_buffer.size() < BlockSize))
         return true;
+    errno = 0;
     const qint64 written = m_device->write(m_buffer);
     if (written != m_buffer.size()) {
-        m_error = ReportOutputError::ofWrite(m_device);
+        m_error = ReportOutputError::ofWrite(m_device, errno);
         return false;
     }
     m_buffer.clear();
