@@ -1,8 +1,10 @@
 #include "frmDelete.h"
 
+#include "AuditDatabase.h"
 #include "NumericText.h"
 #include "Purge.h"
 #include "Settings.h"
+#include "SqliteProgress.h"
 #include "UiHooks.h"
 #include "ViewQuery.h"
 #include "WidgetHooks.h"
@@ -10,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -154,17 +157,35 @@ bool frmDelete::purge(const QString& days, int level)
     progress.setMinimumDuration(0);
     progress.setCancelButton(nullptr);
     progress.show();
-    // Paint the progress window before the delete statement holds the thread.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-
-    // Between requeries the program keeps painting instead of sleeping.
-    const PurgeWait wait = [&progress] {
-        progress.setLabelText(QStringLiteral("Waiting for the view to show the deletion..."));
-        QEventLoop loop;
-        QTimer::singleShot(PurgeWaitMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    auto keepPainting = [&progress, &elapsed](const QString& what) {
+        progress.setLabelText(QStringLiteral("%1 (%2 s)").arg(what).arg(elapsed.elapsed() / 1000));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
-    const PurgeResult result = DeleteOldEntries(days, level, wait);
+    keepPainting(QStringLiteral("Deleting old entries..."));
+
+    // The grid reads its rows on the connection that runs the delete: it
+    // must not paint while the statement lets the rest of the program paint.
+    ViewCommands* viewer = CurrentViewCommands();
+    if (viewer)
+        viewer->beginViewQuery();
+    PurgeResult result;
+    {
+        SqliteProgress whileDeleting(AuditDatabase::instance().connection(), [&keepPainting] {
+            keepPainting(QStringLiteral("Deleting old entries..."));
+        });
+        // Between requeries the program keeps painting instead of sleeping.
+        const PurgeWait wait = [&keepPainting] {
+            keepPainting(QStringLiteral("Waiting for the list to show the deletion..."));
+            QEventLoop loop;
+            QTimer::singleShot(PurgeWaitMs, &loop, &QEventLoop::quit);
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        };
+        result = DeleteOldEntries(days, level, wait);
+    }
+    if (viewer)
+        viewer->endViewQuery();
     progress.close();
     if (result.ran)
         return true;

@@ -4,12 +4,14 @@
 #include "AuditTableModel.h"
 #include "NumericText.h"
 #include "Settings.h"
+#include "SqliteProgress.h"
 #include "ViewerFixture.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -82,6 +84,7 @@ private slots:
     void purge();
     void cancelKeepsEverything();
     void failingStatementIsShown();
+    void longStatementLetsProgramRun();
 };
 
 void TestFrmDelete::numericTest_data()
@@ -243,6 +246,30 @@ void TestFrmDelete::failingStatementIsShown()
     QCOMPARE(f.env.messages().first().icon, MsgIcon::Exclamation);
     QCOMPARE(f.db.count(), 24);
     QVERIFY(!f.env.ended());
+}
+
+void TestFrmDelete::longStatementLetsProgramRun()
+{
+    ViewerFixture f;
+    QVERIFY(f.db.openShared());
+    const QString count = QStringLiteral(
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 200000) "
+        "SELECT count(*) FROM c");
+    int ticks = 0;
+    {
+        SqliteProgress progress(
+            AuditDatabase::instance().connection(), [&ticks] { ++ticks; }, 0, 1000);
+        QVERIFY(progress.isActive());
+        QSqlQuery query(AuditDatabase::instance().connection());
+        QVERIFY(query.exec(count) && query.next());
+        QCOMPARE(query.value(0).toInt(), 200000);
+    }
+    QVERIFY(ticks > 10);
+    // Gone with the object.
+    const int before = ticks;
+    QSqlQuery query(AuditDatabase::instance().connection());
+    QVERIFY(query.exec(count));
+    QCOMPARE(ticks, before);
 }
 
 QTEST_MAIN(TestFrmDelete)
