@@ -1,0 +1,27 @@
+#include "ReportPreview.h"
+
+#include "ReportLayout.h"
+#include "ReportPrinter.h"
+#include "ReportRenderer.h"
+#include "WidgetHooks.h"
+
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+std::unique_ptr<QPrintPreviewDialog> ReportPreview::create(ReportLayout& layout, QWidget* parent)
+{
+    auto dialog = std::make_unique<QPrintPreviewDialog>(parent);
+    ReportPrinter::setUp(dialog->printer(), layout);
+    dialog->setWindowTitle(layout.caption().isEmpty() ? layout.title() : layout.caption());
+    dialog->setModal(true);
+    dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
+    QObject::connect(dialog.get(), &QPrintPreviewDialog::paintRequested, dialog.get(),
+                     [&layout](QPrinter* printer) { ReportRenderer(layout).paint(printer); });
+    return dialog;
+}
+
+void ReportPreview::show(ReportLayout& layout, QWidget* parent)
+{
+    const std::unique_ptr<QPrintPreviewDialog> dialog = create(layout, parent);
+    ShowModal(dialog.get());
+}
