@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "Purge.h"
 #include "ReportRoutines.h"
+#include "ReportWindowHooks.h"
 #include "Settings.h"
 #include "SqlDate.h"
 #include "UiHooks.h"
@@ -273,6 +274,8 @@ int RunAuditLog(int argc, char* argv[])
     QApplication::setOrganizationName(ProductName);
     QApplication::setApplicationName(AppTitle);
     QApplication::setApplicationVersion(QStringLiteral(AUDITLOG_VERSION));
+    // The report routines' printer, preview and address prompt.
+    InstallReportWindowHooks();
 
     // Message boxes and the busy pointer for runs someone can see. Without a
     // screen, messages go to standard error instead of waiting for a click.
