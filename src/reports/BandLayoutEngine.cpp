@@ -2,6 +2,8 @@
 
 #include "ReportTextMetrics.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 
 BandLayoutEngine::BandLayoutEngine(const ReportBand& band, const ReportTextMetrics& metrics)
@@ -32,7 +34,7 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         int designBottom;
         int moved;
     };
-    QList<Grower> growers;
+    QVarLengthArray<Grower, 16> growers;
     auto shiftAt = [&](int y) {
         int shift = 0;
         for (const Grower& g : growers) {

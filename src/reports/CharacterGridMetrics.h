@@ -17,6 +17,7 @@ public:
     int lineHeight(const ReportFont&) const override { return RowTwips; }
     // Every UTF-16 code unit takes one column.
     qreal advance(QChar, const ReportFont&) const override { return ColumnTwips; }
+    qreal fixedAdvance() const override { return ColumnTwips; }
 
     // The layout moved onto the grid: every position a whole number of columns
     // and rows, each horizontal line on a row of its own, and text boxes kept

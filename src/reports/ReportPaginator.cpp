@@ -27,6 +27,15 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
     m_page = 0;
     m_error = {};
 
+    // The counting pass reads only what can change a band's height.
+    QStringList fields;
+    for (const ReportElement& e : m_layout.band(ReportBand::Detail).elements) {
+        if (e.kind == ReportElementKind::Field && (e.canGrow || !m_measureOnly) &&
+            !fields.contains(e.field))
+            fields.append(e.field);
+    }
+    source.setFieldsToRead(fields);
+
     QString failure;
     if (!source.start(&failure)) {
         const int number = source.lastErrorNumber();

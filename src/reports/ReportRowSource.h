@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // The rows a report layout prints. The renderer reads the rows twice (first to
@@ -27,4 +28,8 @@ public:
     virtual int lastErrorNumber() const { return 0; }
     // The renderer has read all it needs: the source may release its rows.
     virtual void finish() {}
+    // From the next start() on, the renderer reads only these columns (a
+    // pass that only counts pages needs few): a source may fetch less. A
+    // source that wraps another should pass this on.
+    virtual void setFieldsToRead(const QStringList& fields) { Q_UNUSED(fields); }
 };

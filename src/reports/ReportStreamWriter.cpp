@@ -17,6 +17,22 @@ ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device)
     m_buffer.reserve(BlockSize + 4096);
 }
 
+void ReportStreamWriter::append(QStringView text)
+{
+    // Most report text is ASCII: copied byte by byte without a temporary.
+    const qsizetype start = m_buffer.size();
+    m_buffer.resize(start + text.size());
+    char* out = m_buffer.data() + start;
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            m_buffer.resize(start);
+            m_buffer.append(text.toUtf8());
+            return;
+        }
+        *out++ = char(c.unicode());
+    }
+}
+
 bool ReportStreamWriter::flush(bool force)
 {
     if (m_error.isError())

@@ -14,7 +14,7 @@ class ReportStreamWriter
 public:
     explicit ReportStreamWriter(QIODevice* device);
 
-    void append(QStringView text) { m_buffer.append(text.toUtf8()); }
+    void append(QStringView text);
     void append(QLatin1StringView text) { m_buffer.append(text.data(), text.size()); }
     void append(char c) { m_buffer.append(c); }
     // Writes out the collected output once there is enough of it (always

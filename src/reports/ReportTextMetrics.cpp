@@ -52,9 +52,35 @@ qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
     return total;
 }
 
-QStringList ReportTextMetrics::wrap(QStringView text, qreal maxWidth, const ReportFont& font,
-                                    int maxLines) const
+QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
+                                    const ReportFont& font, int maxLines) const
 {
+    QStringView text = original;
+    // Most texts are one clean line, and most of those fit.
+    const qreal fixed = fixedAdvance();
+    bool clean = true;
+    qreal used = 0;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            clean = false;
+            break;
+        }
+        if (fixed <= 0)
+            used += advance(c, font);
+    }
+    if (fixed > 0)
+        used = text.size() * fixed;
+    if (clean && used <= maxWidth) {
+        if (text.isEmpty() || !isBlank(text.back()))
+            return {original};
+        return {trimmedRight(text)};
+    }
+    if (clean) {
+        QStringList lines;
+        wrapParagraph(text, maxWidth, font, maxLines, lines);
+        return lines;
+    }
+
     QString cleaned;
     if (needsCleaning(text)) {
         cleaned = printable(text);
@@ -91,6 +117,32 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
     }
     const qsizetype n = paragraph.size();
     qsizetype i = 0;
+    // Where every character is equally wide the break is found by counting.
+    const qreal fixed = fixedAdvance();
+    const qsizetype fitting = fixed > 0 ? std::max<qsizetype>(1, qsizetype(maxWidth / fixed)) : 0;
+    while (fixed > 0 && i < n) {
+        if (n - i <= fitting) {
+            lines.append(trimmedRight(paragraph.sliced(i)));
+            return !full();
+        }
+        const qsizetype j = i + fitting; // the first character that does not fit
+        qsizetype end = j;
+        if (!isBlank(paragraph[j])) {
+            qsizetype blank = j - 1;
+            while (blank > i && !isBlank(paragraph[blank]))
+                --blank;
+            if (blank > i)
+                end = blank;
+            else if (paragraph[end].isLowSurrogate() && end - 1 > i)
+                --end; // never split a surrogate pair
+        }
+        lines.append(trimmedRight(paragraph.sliced(i, end - i)));
+        if (full())
+            return false;
+        i = end;
+        while (i < n && isBlank(paragraph[i]))
+            ++i;
+    }
     while (i < n) {
         qreal used = 0;
         qsizetype j = i;

@@ -19,6 +19,8 @@ public:
     virtual qreal advance(QChar c, const ReportFont& font) const = 0;
     // Space kept free inside a text box on its left and right.
     virtual int horizontalInset() const { return 0; }
+    // The advance of every character when all are equally wide, else 0.
+    virtual qreal fixedAdvance() const { return 0; }
 
     qreal width(QStringView text, const ReportFont& font) const;
 
@@ -26,7 +28,7 @@ public:
     // spaces where possible and inside a word where it must. Control
     // characters print as blanks; blanks at a break are dropped. Returns at
     // least one line; with maxLines > 0 at most that many.
-    QStringList wrap(QStringView text, qreal maxWidth, const ReportFont& font,
+    QStringList wrap(const QString& text, qreal maxWidth, const ReportFont& font,
                      int maxLines = 0) const;
 
 private:

@@ -1,5 +1,7 @@
 #include "ReportValueFormatter.h"
 
+#include <QDateTime>
+
 namespace {
 
 const QString YesNoFormat = QStringLiteral("Yes/No");
@@ -33,38 +35,18 @@ bool isFalseText(const QString& text)
            t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0;
 }
 
-// Length of the run of ch (case-insensitive) at position i.
-qsizetype runLength(const QString& s, qsizetype i, QChar ch)
-{
-    qsizetype n = 0;
-    while (i + n < s.size() && s[i + n].toLower() == ch)
-        ++n;
-    return n;
-}
-
-bool startsWithAt(const QString& s, qsizetype i, QLatin1String token)
-{
-    return s.mid(i, token.size()) == token;
-}
-
-bool hasAmPm(const QString& picture)
-{
-    return picture.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive) ||
-           picture.contains(QLatin1String("A/P"), Qt::CaseInsensitive);
-}
-
-QString twoDigits(int n)
-{
-    return QString::number(n).rightJustified(2, QLatin1Char('0'));
-}
-
 } // namespace
 
-ReportValueFormatter::ReportValueFormatter(const QLocale& locale) : m_locale(locale)
+ReportValueFormatter::ReportValueFormatter(const QLocale& locale)
+    : m_locale(locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                               : locale)
 {
-    m_shortDateFormat = withLongYear(locale.dateFormat(QLocale::ShortFormat));
-    m_generalFormat =
-        m_shortDateFormat + QLatin1Char(' ') + withSeconds(locale.timeFormat(QLocale::ShortFormat));
+    const QString date = withLongYear(m_locale.dateFormat(QLocale::ShortFormat));
+    const QString time = m_locale.timeFormat(QLocale::ShortFormat);
+    m_datePicture = DatePicture(DatePicture::fromQtFormat(date));
+    m_generalPicture =
+        DatePicture(DatePicture::fromQtFormat(date + QLatin1Char(' ') + withSeconds(time)));
+    m_timePicture = DatePicture(DatePicture::fromQtFormat(time));
 }
 
 QString ReportValueFormatter::format(const QVariant& value, const QString& format) const
@@ -77,15 +59,37 @@ QString ReportValueFormatter::format(const QVariant& value, const QString& forma
         return yes ? QStringLiteral("Yes") : QStringLiteral("No");
     }
     if (!format.isEmpty()) {
-        const QDateTime when = toDateTime(value);
-        if (!when.isValid())
+        QDate date;
+        QTime time;
+        if (!readDateTime(value, &date, &time))
             return value.toString();
-        return format == GeneralDateFormat ? generalDate(when) : formatDate(when, format, m_locale);
+        if (format == GeneralDateFormat)
+            return m_generalPicture.format(date, time, m_locale);
+        auto known = m_pictures.constFind(format);
+        if (known == m_pictures.constEnd())
+            known = m_pictures.insert(format, DatePicture(format));
+        return known->format(date, time, m_locale);
     }
     switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        return QString::number(value.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+        return QString::number(value.toULongLong());
     case QMetaType::QDateTime:
-    case QMetaType::QDate:
-        return generalDate(toDateTime(value));
+    case QMetaType::QDate: {
+        QDate date;
+        QTime time;
+        readDateTime(value, &date, &time);
+        return m_generalPicture.format(date, time, m_locale);
+    }
     case QMetaType::Double:
     case QMetaType::Float:
         return QString::number(value.toDouble(), 'g', 15);
@@ -96,123 +100,61 @@ QString ReportValueFormatter::format(const QVariant& value, const QString& forma
     }
 }
 
-QString ReportValueFormatter::generalDate(const QDateTime& dateTime) const
-{
-    return m_locale.toString(dateTime, m_generalFormat);
-}
-
 QString ReportValueFormatter::shortDate(const QDate& date) const
 {
-    return m_locale.toString(date, m_shortDateFormat);
+    return m_datePicture.format(date, QTime(0, 0), m_locale);
 }
 
 QString ReportValueFormatter::shortTime(const QTime& time) const
 {
-    return m_locale.toString(time, QLocale::ShortFormat);
+    return m_timePicture.format(QDate(2000, 1, 1), time, m_locale);
 }
 
-QDateTime ReportValueFormatter::toDateTime(const QVariant& value)
+bool ReportValueFormatter::readDateTime(const QVariant& value, QDate* date, QTime* time)
 {
     switch (value.typeId()) {
-    case QMetaType::QDateTime:
-        return value.toDateTime();
+    case QMetaType::QDateTime: {
+        // As the driver gives it: no time zone is looked up (that costs a
+        // file system call per value).
+        const QDateTime when = value.toDateTime();
+        *date = when.date();
+        *time = when.time();
+        return date->isValid();
+    }
     case QMetaType::QDate:
-        return QDateTime(value.toDate(), QTime(0, 0));
+        *date = value.toDate();
+        *time = QTime(0, 0);
+        return date->isValid();
     default:
         break;
     }
     const QString text = value.toString().trimmed();
-    QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!when.isValid())
-        when = QDateTime::fromString(text, Qt::ISODate);
-    if (!when.isValid()) {
-        const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (date.isValid())
-            when = QDateTime(date, QTime(0, 0));
-    }
-    return when;
-}
-
-QString ReportValueFormatter::formatDate(const QDateTime& dateTime, const QString& picture,
-                                         const QLocale& locale)
-{
-    const QDate date = dateTime.date();
-    const QTime time = dateTime.time();
-    const bool twelveHour = hasAmPm(picture);
-    QString out;
-    qsizetype i = 0;
-    while (i < picture.size()) {
-        const QChar c = picture[i];
-        const QChar lower = c.toLower();
-        if (c == QLatin1Char('"')) {
-            const qsizetype close = picture.indexOf(QLatin1Char('"'), i + 1);
-            const qsizetype end = close < 0 ? picture.size() : close;
-            out += picture.mid(i + 1, end - i - 1);
-            i = end + 1;
-            continue;
-        }
-        if (c == QLatin1Char('\\') && i + 1 < picture.size()) {
-            out += picture[i + 1];
-            i += 2;
-            continue;
-        }
-        if (startsWithAt(picture, i, QLatin1String("AM/PM")) ||
-            startsWithAt(picture, i, QLatin1String("am/pm"))) {
-            const bool pm = time.hour() >= 12;
-            const QString text = pm ? QStringLiteral("PM") : QStringLiteral("AM");
-            out += c.isUpper() ? text : text.toLower();
-            i += 5;
-            continue;
-        }
-        if (picture.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0) {
-            const QChar letter = time.hour() >= 12 ? QLatin1Char('p') : QLatin1Char('a');
-            out += c.isUpper() ? letter.toUpper() : letter;
-            i += 3;
-            continue;
-        }
-        const qsizetype n = runLength(picture, i, lower);
-        if (lower == QLatin1Char('d')) {
-            if (n >= 4)
-                out += locale.dayName(date.dayOfWeek(), QLocale::LongFormat);
-            else if (n == 3)
-                out += locale.dayName(date.dayOfWeek(), QLocale::ShortFormat);
-            else
-                out += n == 2 ? twoDigits(date.day()) : QString::number(date.day());
-        } else if (lower == QLatin1Char('m')) {
-            if (n >= 4)
-                out += locale.monthName(date.month(), QLocale::LongFormat);
-            else if (n == 3)
-                out += locale.monthName(date.month(), QLocale::ShortFormat);
-            else
-                out += n == 2 ? twoDigits(date.month()) : QString::number(date.month());
-        } else if (lower == QLatin1Char('y')) {
-            if (n >= 4)
-                out += QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
-            else if (n >= 2)
-                out += twoDigits(date.year() % 100);
-            else
-                out += QString::number(date.dayOfYear());
-        } else if (lower == QLatin1Char('h')) {
-            int hour = time.hour();
-            if (twelveHour) {
-                hour %= 12;
-                if (hour == 0)
-                    hour = 12;
+    // The stored form, "YYYY-MM-DD HH:MM:SS" (or with a "T"), read directly.
+    if (text.size() == 19 && text[4] == QLatin1Char('-') && text[7] == QLatin1Char('-') &&
+        (text[10] == QLatin1Char(' ') || text[10] == QLatin1Char('T')) &&
+        text[13] == QLatin1Char(':') && text[16] == QLatin1Char(':')) {
+        auto number = [&](qsizetype from, qsizetype length) {
+            int n = 0;
+            for (qsizetype i = from; i < from + length; ++i) {
+                const char16_t c = text[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return -1;
+                n = n * 10 + (c - u'0');
             }
-            out += n >= 2 ? twoDigits(hour) : QString::number(hour);
-        } else if (lower == QLatin1Char('n')) {
-            out += n >= 2 ? twoDigits(time.minute()) : QString::number(time.minute());
-        } else if (lower == QLatin1Char('s')) {
-            out += n >= 2 ? twoDigits(time.second()) : QString::number(time.second());
-        } else {
-            out += c;
-            i += 1;
-            continue;
-        }
-        // Runs longer than the longest token repeat it (dddddd is dddd then dd).
-        i += lower == QLatin1Char('d') || lower == QLatin1Char('m') || lower == QLatin1Char('y')
-                 ? std::min<qsizetype>(n, n >= 4 ? 4 : n)
-                 : std::min<qsizetype>(n, 2);
+            return n;
+        };
+        *date = QDate(number(0, 4), number(5, 2), number(8, 2));
+        *time = QTime(number(11, 2), number(14, 2), number(17, 2));
+        if (date->isValid() && time->isValid())
+            return true;
     }
-    return out;
+    const QDateTime when = QDateTime::fromString(text, Qt::ISODate);
+    if (when.isValid()) {
+        *date = when.date();
+        *time = when.time();
+        return true;
+    }
+    *date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    *time = QTime(0, 0);
+    return date->isValid();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QDateTime>
+#include "DatePicture.h"
+
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -9,10 +11,10 @@
 //   ""             numbers as plain digits, text as it is, dates as General Date
 //   "General Date" the locale's short date (four-digit year) and time with seconds
 //   "Yes/No"       0, false, "" print "No"; anything else "Yes"
-//   a date picture d dd ddd dddd  m mm mmm mmmm  yy yyyy  h hh  n nn  s ss
-//                  AM/PM am/pm A/P a/p (12-hour clock); "text" and \c are literal
+//   a date picture (see DatePicture), such as "mm/dd/yyyy hh:nn AM/PM"
 // Dates come from the database as ISO text "YYYY-MM-DD HH:MM:SS"; a text that
-// is no date prints unchanged.
+// is no date prints unchanged. The C locale stands for American usage, as
+// everywhere in the program's dates.
 class ReportValueFormatter
 {
 public:
@@ -20,18 +22,18 @@ public:
 
     QString format(const QVariant& value, const QString& format) const;
 
-    QString generalDate(const QDateTime& dateTime) const;
     // The current date and time as the page header's %d and %t print them.
     QString shortDate(const QDate& date) const;
     QString shortTime(const QTime& time) const;
 
-    static QString formatDate(const QDateTime& dateTime, const QString& picture,
-                              const QLocale& locale);
-    // A date from a column value: QDateTime, QDate or ISO text; invalid otherwise.
-    static QDateTime toDateTime(const QVariant& value);
+    // A date from a column value: QDateTime, QDate or ISO text. False when
+    // the value is no date.
+    static bool readDateTime(const QVariant& value, QDate* date, QTime* time);
 
 private:
     QLocale m_locale;
-    QString m_generalFormat;
-    QString m_shortDateFormat;
+    DatePicture m_datePicture;
+    DatePicture m_generalPicture;
+    DatePicture m_timePicture;
+    mutable QHash<QString, DatePicture> m_pictures;
 };

@@ -1,6 +1,11 @@
 #include "SqlRowSource.h"
 
+#include "AuditColumns.h"
 #include "AuditDatabase.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -27,7 +32,7 @@ bool SqlRowSource::start(QString* error)
         m_inTransaction = database.connection().transaction();
 
     AuditError failure;
-    m_query = database.select(m_statement, &failure);
+    m_query = database.select(statementToRun(), &failure);
     if (!m_query) {
         fail(failure.number, failure.description);
         if (error)
@@ -38,6 +43,33 @@ bool SqlRowSource::start(QString* error)
     for (int i = 0; i < record.count(); ++i)
         m_index.insert(record.fieldName(i), i);
     return true;
+}
+
+QString SqlRowSource::statementToRun() const
+{
+    static const QRegularExpression allColumns(
+        QStringLiteral("^(\\s*SELECT\\s+)Audit\\.\\*(\\s+FROM\\s)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (m_fields.isEmpty())
+        return m_statement;
+    const QRegularExpressionMatch match = allColumns.match(m_statement);
+    if (!match.hasMatch())
+        return m_statement;
+    QStringList columns{QStringLiteral("AutoIndex")};
+    for (const QString& field : m_fields) {
+        const auto known = std::find_if(
+            AuditColumns::All.cbegin(), AuditColumns::All.cend(),
+            [&](const QString& c) { return c.compare(field, Qt::CaseInsensitive) == 0; });
+        if (known == AuditColumns::All.cend())
+            return m_statement;
+        if (!columns.contains(*known))
+            columns.append(*known);
+    }
+    QString list;
+    for (const QString& column : columns)
+        list += (list.isEmpty() ? QStringLiteral("[") : QStringLiteral(", [")) + column +
+                QLatin1Char(']');
+    return match.captured(1) + list + match.captured(2) + m_statement.mid(match.capturedEnd());
 }
 
 bool SqlRowSource::next()

@@ -27,11 +27,18 @@ public:
     QString lastError() const override { return m_lastError; }
     int lastErrorNumber() const override { return m_lastErrorNumber; }
     void finish() override;
+    // Reads only these columns (and AutoIndex) when the statement selects
+    // every column of Audit ("SELECT Audit.* FROM ...") and all of them are
+    // columns of Audit; otherwise every column.
+    void setFieldsToRead(const QStringList& fields) override { m_fields = fields; }
+    // The statement as the next start() runs it.
+    QString statementToRun() const;
 
 private:
     void fail(int number, const QString& description);
 
     QString m_statement;
+    QStringList m_fields;
     std::optional<QSqlQuery> m_query;
     QHash<QString, int> m_index;
     QString m_lastError;

@@ -8,15 +8,17 @@ namespace {
 constexpr int Col = CharacterGridMetrics::ColumnTwips;
 constexpr int Row = CharacterGridMetrics::RowTwips;
 
-const QChar Horizontal = QLatin1Char('-');
-const QChar Vertical = QLatin1Char('|');
-const QChar Crossing = QLatin1Char('+');
+constexpr char16_t Blank = u' ';
+constexpr char16_t Horizontal = u'-';
+constexpr char16_t Vertical = u'|';
+constexpr char16_t Crossing = u'+';
 
 } // namespace
 
 TextPageSink::TextPageSink(QIODevice* device, const ReportLayout& gridLayout)
     : m_out(device), m_leftColumns(gridLayout.leftMargin() / Col),
-      m_pageColumns(gridLayout.paperSize().width() / Col)
+      m_width(std::max(gridLayout.paperSize().width() / Col,
+                       m_leftColumns + gridLayout.designWidth() / Col + 1))
 {
 }
 
@@ -29,52 +31,58 @@ bool TextPageSink::beginDocument(int)
 bool TextPageSink::beginPage(int page)
 {
     m_page = page;
-    m_rows.clear();
+    m_rowCount = 0;
     return true;
 }
 
-QString& TextPageSink::row(int index)
+// The cells of a new row, blank until written; nullptr for a row above the page.
+char16_t* TextPageSink::addRows(int index)
 {
-    while (m_rows.size() <= index)
-        m_rows.append(QString(m_pageColumns, QLatin1Char(' ')));
-    return m_rows[index];
-}
-
-void TextPageSink::put(int rowIndex, int column, QChar c)
-{
-    if (rowIndex < 0 || column < 0)
-        return;
-    QString& r = row(rowIndex);
-    if (r.size() <= column)
-        r.append(QString(column + 1 - r.size(), QLatin1Char(' ')));
-    r[column] = c;
+    if (index < 0)
+        return nullptr;
+    if (index >= m_rowCount) {
+        const qsizetype needed = qsizetype(index + 1) * m_width;
+        if (m_cells.size() < needed)
+            m_cells.resize(needed);
+        std::fill(m_cells.begin() + qsizetype(m_rowCount) * m_width, m_cells.begin() + needed,
+                  Blank);
+        m_rowCount = index + 1;
+    }
+    return m_cells.data() + qsizetype(index) * m_width;
 }
 
 // A line character; where a horizontal and a vertical line meet, "+".
-void TextPageSink::putLine(int rowIndex, int column, QChar c)
+void TextPageSink::putLine(int rowIndex, int column, char16_t c)
 {
-    if (rowIndex < 0 || column < 0)
+    char16_t* cells = row(rowIndex);
+    if (!cells || column < 0 || column >= m_width)
         return;
-    QString& r = row(rowIndex);
-    const QChar old = column < r.size() ? r.at(column) : QLatin1Char(' ');
+    const char16_t old = cells[column];
     if ((old == Horizontal && c == Vertical) || (old == Vertical && c == Horizontal) ||
         old == Crossing)
         c = Crossing;
-    put(rowIndex, column, c);
+    cells[column] = c;
 }
 
 void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment alignment,
                            const QString& text)
 {
-    const QString shown = text.size() > width ? text.left(width) : text;
-    const int spare = width - int(shown.size());
+    char16_t* cells = row(rowIndex);
+    if (!cells)
+        return;
+    const int length = int(std::min<qsizetype>(text.size(), width));
+    const int spare = width - length;
     int start = column;
     if (alignment == ReportAlignment::Right)
         start += spare;
     else if (alignment == ReportAlignment::Center)
         start += spare / 2;
-    for (qsizetype i = 0; i < shown.size(); ++i)
-        put(rowIndex, start + int(i), shown.at(i));
+    const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
+    for (int i = 0; i < length; ++i) {
+        const int c = start + i;
+        if (c >= 0 && c < m_width)
+            cells[c] = source[i];
+    }
 }
 
 bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
@@ -86,9 +94,10 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
         if (e.kind == ReportElementKind::HorizontalLine) {
             if (item.top < sliceTop || item.top >= sliceBottom)
                 continue;
-            const int r = (originY + item.top) / Row;
-            for (int c = column; c <= column + e.width / Col; ++c)
-                putLine(r, c, Horizontal);
+            char16_t* cells = row((originY + item.top) / Row);
+            const int end = std::min(column + e.width / Col, m_width - 1);
+            for (int c = std::max(column, 0); cells && c <= end; ++c)
+                cells[c] = cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal;
         } else if (e.kind == ReportElementKind::VerticalLine) {
             const int from = std::max(item.top, sliceTop);
             const int to = std::min(item.bottom(), sliceBottom);
@@ -113,20 +122,24 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
 
 bool TextPageSink::endPage()
 {
-    qsizetype last = m_rows.size();
-    while (last > 0 && m_rows.at(last - 1).trimmed().isEmpty())
+    // Trailing blanks of each line and blank lines at the page's end are dropped.
+    int last = m_rowCount;
+    auto lengthOf = [&](int r) {
+        const char16_t* cells = m_cells.constData() + qsizetype(r) * m_width;
+        int end = m_width;
+        while (end > 0 && cells[end - 1] == Blank)
+            --end;
+        return end;
+    };
+    while (last > 0 && lengthOf(last - 1) == 0)
         --last;
     if (m_page > 1)
         m_out.append('\f');
-    for (qsizetype i = 0; i < last; ++i) {
-        QStringView r = m_rows.at(i);
-        qsizetype end = r.size();
-        while (end > 0 && r[end - 1] == QLatin1Char(' '))
-            --end;
-        m_out.append(r.first(end));
+    for (int r = 0; r < last; ++r) {
+        m_out.append(QStringView(m_cells.constData() + qsizetype(r) * m_width, lengthOf(r)));
         m_out.append('\n');
     }
-    m_rows.clear();
+    m_rowCount = 0;
     return flush(false);
 }
 

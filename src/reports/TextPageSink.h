@@ -27,16 +27,23 @@ public:
     bool endDocument() override;
 
 private:
-    QString& row(int index);
-    void put(int rowIndex, int column, QChar c);
-    void putLine(int rowIndex, int column, QChar c);
+    char16_t* row(int index)
+    {
+        if (index >= 0 && index < m_rowCount)
+            return m_cells.data() + qsizetype(index) * m_width;
+        return addRows(index);
+    }
+    char16_t* addRows(int index);
+    void putLine(int rowIndex, int column, char16_t c);
     void putText(int rowIndex, int column, int width, ReportAlignment alignment,
                  const QString& text);
     bool flush(bool force);
 
     ReportStreamWriter m_out;
     int m_leftColumns;
-    int m_pageColumns;
-    QList<QString> m_rows;
+    int m_width; // columns of a row: the paper's, or more for a wider layout
+    // The page: rows of m_width cells, as many rows as used so far.
+    QList<char16_t> m_cells;
+    int m_rowCount = 0;
     int m_page = 0;
 };

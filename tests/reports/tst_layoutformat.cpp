@@ -14,6 +14,8 @@ class tst_LayoutFormat : public QObject
 private slots:
     void values_data();
     void values();
+    void localeForms_data();
+    void localeForms();
     void wrap_data();
     void wrap();
     void arialWidths();
@@ -73,6 +75,34 @@ void tst_LayoutFormat::values()
     QFETCH(QString, expected);
     const ReportValueFormatter formatter(QLocale(QLocale::English, QLocale::UnitedStates));
     QCOMPARE(formatter.format(value, format), expected);
+}
+
+void tst_LayoutFormat::localeForms_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("general"); // a When in the summary
+    QTest::addColumn<QString>("date");    // %d
+    QTest::addColumn<QString>("time");    // %t
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates)
+                           << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
+    QTest::newRow("C stands for American usage")
+        << QLocale::c() << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "05.03.2003 14:07:09"
+                           << "05.03.2003" << "14:07";
+    QTest::newRow("en_GB") << QLocale(QLocale::English, QLocale::UnitedKingdom)
+                           << "05/03/2003 14:07:09" << "05/03/2003" << "14:07";
+}
+
+void tst_LayoutFormat::localeForms()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, general);
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    const ReportValueFormatter formatter(locale);
+    QCOMPARE(formatter.format(QVariant("2003-03-05 14:07:09"), "General Date"), general);
+    QCOMPARE(formatter.shortDate(QDate(2003, 3, 5)), date);
+    QCOMPARE(formatter.shortTime(QTime(14, 7, 9)), time);
 }
 
 void tst_LayoutFormat::wrap_data()

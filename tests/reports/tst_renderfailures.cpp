@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <csignal>
 #include <sys/resource.h>
 
@@ -28,6 +27,8 @@ private slots:
     void diskFullLeavesNothing();
     void writeErrorOnDevice();
     void rowsFailHalfWay();
+    void sqlColumnsRead_data();
+    void sqlColumnsRead();
     void sqlRows();
     void sqlRowsKeepOneSnapshot();
     void sqlErrorReported();
@@ -40,8 +41,8 @@ private:
 
 namespace {
 
-const QStringList Columns{"AutoIndex", "Level",      "Error",    "Description",
-                          "Application", "When",     "User",     "Details",
+const QStringList Columns{"AutoIndex",   "Level",      "Error",    "Description",
+                          "Application", "When",       "User",     "Details",
                           "Path",        "Unattended", "Response", "TaskList"};
 
 MemoryRowSource manyRows(int count)
@@ -122,18 +123,18 @@ void tst_RenderFailures::exportFailures_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("message"); // what the layout's handler shows
 
-    QTest::newRow("folder missing")
-        << "datareportAudit" << FormatKeyText << "missing/report.txt" << true << 75
-        << "Audit Report Error 75 - Cannot create ";
+    QTest::newRow("folder missing") << "datareportAudit" << FormatKeyText << "missing/report.txt"
+                                    << true << 75 << "Audit Report Error 75 - Cannot create ";
     QTest::newRow("target is a folder")
         << "dataReportSummaryDetail" << FormatKeyHtml << "folder" << true << 75
         << "Audit Summary Report Error 75 - Cannot create ";
     QTest::newRow("unknown format key")
-        << "datareportAuditDetail" << "key_def_PDF" << "report.pdf" << true << 5
+        << "datareportAuditDetail"
+        << "key_def_PDF"
+        << "report.pdf" << true << 5
         << "Audit Report Error 5 - Unknown export format \"key_def_PDF\".";
-    QTest::newRow("no data source")
-        << "datareportAudit" << FormatKeyText << "report.txt" << false << 5
-        << "Audit Report Error 5 - The report has no data source.";
+    QTest::newRow("no data source") << "datareportAudit" << FormatKeyText << "report.txt" << false
+                                    << 5 << "Audit Report Error 5 - The report has no data source.";
     QTest::newRow("summary has no handler")
         << "dataReportSummary" << FormatKeyText << "missing/report.txt" << true << 75 << "";
 }
@@ -246,24 +247,56 @@ void tst_RenderFailures::rowsFailHalfWay()
     QCOMPARE(filesIn(m_dir->path()), QStringList());
 }
 
+void tst_RenderFailures::sqlColumnsRead_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("run");
+    const QString report = QStringLiteral(
+        "SELECT Audit.* FROM Audit WHERE ((`Level` = 0)) ORDER BY [When], [AutoIndex];");
+    QTest::newRow("only the columns read, AutoIndex first")
+        << report << QStringList{"Description", "When", "description"}
+        << "SELECT [AutoIndex], [Description], [When] FROM Audit WHERE ((`Level` = 0)) ORDER BY "
+           "[When], [AutoIndex];";
+    QTest::newRow("no list: every column") << report << QStringList() << report;
+    QTest::newRow("a name that is no column: every column")
+        << report << QStringList{"Description", "Nonsense"} << report;
+    QTest::newRow("another statement is left alone")
+        << "SELECT * FROM Audit" << QStringList{"Description"} << "SELECT * FROM Audit";
+    QTest::newRow("any case") << "select audit.* from Audit" << QStringList{"user"}
+                              << "select [AutoIndex], [User] from Audit";
+}
+
+void tst_RenderFailures::sqlColumnsRead()
+{
+    QFETCH(QString, statement);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, run);
+    SqlRowSource rows(statement);
+    rows.setFieldsToRead(fields);
+    QCOMPARE(rows.statementToRun(), run);
+}
+
 void tst_RenderFailures::sqlRows()
 {
     AuditTestDb db;
     QVERIFY2(db.isValid(), qPrintable(db.errorString()));
     for (int i = 1; i <= 40; ++i) {
-        QVERIFY(db.add(AuditTestDb::entry(i % 4, QDateTime(QDate(2003, 3, 1), QTime(8, 0)).addSecs(i * 60),
+        QVERIFY(db.add(AuditTestDb::entry(i % 4,
+                                          QDateTime(QDate(2003, 3, 1), QTime(8, 0)).addSecs(i * 60),
                                           QStringLiteral("Entry %1").arg(i))));
     }
     QVERIFY(db.openShared());
 
-    SqlRowSource rows(QStringLiteral(
-        "SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) AND `When` > #3/1/2003# ORDER BY [AutoIndex];"));
+    SqlRowSource rows(QStringLiteral("SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) AND `When` > "
+                                     "#3/1/2003# ORDER BY [AutoIndex];"));
     ReportLayout report = ReportLayouts::dataReportSummary();
     report.setDataSource(&rows);
     report.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString file = m_dir->filePath(QStringLiteral("AuditSummaryRpt.txt"));
     ReportRenderer renderer(report);
-    QVERIFY2(renderer.exportReport(FormatKeyText, file), qPrintable(renderer.lastError().description));
+    QVERIFY2(renderer.exportReport(FormatKeyText, file),
+             qPrintable(renderer.lastError().description));
 
     QFile text(file);
     QVERIFY(text.open(QIODevice::ReadOnly));
