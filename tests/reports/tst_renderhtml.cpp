@@ -24,14 +24,14 @@ private slots:
 
 namespace {
 
-const QStringList Columns{"AutoIndex", "Level",      "Error",    "Description",
-                          "Application", "When",     "User",     "Details",
+const QStringList Columns{"AutoIndex",   "Level",      "Error",    "Description",
+                          "Application", "When",       "User",     "Details",
                           "Path",        "Unattended", "Response", "TaskList"};
 
 QVariantList entry(int index, const QString& description = QStringLiteral("Entry"))
 {
-    return {index, 2, 3024, description, "Loader", "2003-03-02 14:05:07", "operator",
-            "details", "/edi", 1, "", ""};
+    return {index,      2,         3024,   description, "Loader", "2003-03-02 14:05:07",
+            "operator", "details", "/edi", 1,           "",       ""};
 }
 
 QString renderHtml(ReportLayout& layout, MemoryRowSource& rows, int* pages = nullptr)
@@ -78,6 +78,21 @@ void tst_RenderHtml::rowMarkers()
     QVERIFY(html.trimmed().endsWith(QLatin1String("</html>")));
 
     QCOMPARE(html.count(QLatin1String("class=\"report-row\"")), rowCount);
+
+    // Every table row spans all the columns of its page, so columns line up.
+    const qsizetype columns = html.count(QLatin1String("<col ")) /
+                              std::max<qsizetype>(1, html.count(QLatin1String("<colgroup>")));
+    const QRegularExpression tableRow(QStringLiteral("<tr[^>]*>(.*?)</tr>"));
+    const QRegularExpression cell(QStringLiteral("<td(?: colspan=\"(\\d+)\")?"));
+    for (auto rowIt = tableRow.globalMatch(html); rowIt.hasNext();) {
+        const QString cells = rowIt.next().captured(1);
+        qsizetype spanned = 0;
+        for (auto cellIt = cell.globalMatch(cells); cellIt.hasNext();) {
+            const QRegularExpressionMatch c = cellIt.next();
+            spanned += c.captured(1).isEmpty() ? 1 : c.captured(1).toInt();
+        }
+        QCOMPARE(spanned, columns);
+    }
     if (rowCount == 0)
         QVERIFY(!html.contains(QLatin1String("report-row"))); // not in the style sheet either
 
@@ -99,9 +114,9 @@ void tst_RenderHtml::escaping()
     layout.setTitle(QStringLiteral("<Title & \"more\">"));
     const QString html = renderHtml(layout, rows);
 
-    QVERIFY(html.contains(QLatin1String(
-        "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;quoted&quot; "
-        "&lt;/td&gt;&lt;/table&gt;")));
+    QVERIFY(html.contains(
+        QLatin1String("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;quoted&quot; "
+                      "&lt;/td&gt;&lt;/table&gt;")));
     QVERIFY(html.contains(QLatin1String("&lt;b&gt;app&lt;/b&gt;")));
     QVERIFY(html.contains(QLatin1String(">a&amp;b<")));
     QVERIFY(!html.contains(QLatin1String("<script")));
@@ -134,8 +149,8 @@ void tst_RenderHtml::pagesAndBoxes()
     const QRegularExpressionMatch match = row.match(html);
     QVERIFY(match.hasMatch());
     const QString cells = match.captured(1);
-    for (const char* value : {">1<", ">2<", ">3024<", ">Entry<", ">Loader<",
-                              ">3/2/2003 2:05:07 PM<", ">operator<"}) {
+    for (const char* value :
+         {">1<", ">2<", ">3024<", ">Entry<", ">Loader<", ">3/2/2003 2:05:07 PM<", ">operator<"}) {
         const qsizetype at = cells.indexOf(QLatin1String(value));
         QVERIFY2(at > 0, value);
         const qsizetype open = cells.lastIndexOf(QLatin1String("<td"), at);
