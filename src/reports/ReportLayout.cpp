@@ -17,17 +17,6 @@ ReportLayout::ReportLayout(const QString& name) : ReportLayout()
     m_name = name;
 }
 
-const ReportElement* ReportLayout::element(const QString& name) const
-{
-    for (const ReportBand& band : m_bands) {
-        for (const ReportElement& e : band.elements) {
-            if (e.name == name)
-                return &e;
-        }
-    }
-    return nullptr;
-}
-
 int ReportLayout::designWidth() const
 {
     int width = 0;

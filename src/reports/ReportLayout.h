@@ -31,8 +31,6 @@ public:
 
     const ReportBand& band(ReportBand::Kind kind) const { return m_bands[kind]; }
     ReportBand& band(ReportBand::Kind kind) { return m_bands[kind]; }
-    // Finds an element by name in any band; nullptr when there is none.
-    const ReportElement* element(const QString& name) const;
     // The rightmost edge of any element, in twips.
     int designWidth() const;
 

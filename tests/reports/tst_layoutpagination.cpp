@@ -21,8 +21,6 @@ private slots:
     void keepTogetherMovesWholeBand();
     void bandTallerThanPageIsSplitAtLines();
     void canGrowPushesElementsBelow();
-    void blockLayoutsGrowRowByRow();
-    void headerOnEveryPageAndTotalPrinted();
 };
 
 namespace {
@@ -108,9 +106,9 @@ RecordingSink paginate(const ReportLayout& layout, const ReportTextMetrics& metr
     return sink;
 }
 
-// A plain layout for exact sums: page header 1000 high, a detail band of
-// `detailHeight` with one text box of `boxHeight` at the top, paper 10000
-// high with 1000 margins (7000 left for rows).
+// A plain layout for exact sums: paper 10000 high with 1000 margins and a
+// page header 1000 high (7000 left for rows); a detail band of detailHeight
+// with a text box at its top and one at its bottom.
 ReportLayout testLayout(int detailHeight, bool keepTogether, bool canGrow)
 {
     ReportLayout layout(QStringLiteral("test"));
@@ -270,52 +268,6 @@ void tst_LayoutPagination::canGrowPushesElementsBelow()
     engine.layout({"short", "beside", "below", "", ""}, &laidOut);
     QCOMPARE(laidOut.elements.at(2).top, 240);
     QCOMPARE(laidOut.height, 600);
-}
-
-void tst_LayoutPagination::blockLayoutsGrowRowByRow()
-{
-    // In the tabular audit layout, a description of two lines moves the next
-    // row (Application, Level, Details) down by one line in every column.
-    const ReportLayout layout = CharacterGridMetrics::snapLayout(ReportLayouts::datareportAudit());
-    const ReportBand& detail = layout.band(ReportBand::Detail);
-    const CharacterGridMetrics metrics;
-    BandLayoutEngine engine(detail, metrics);
-    QList<QString> texts(detail.elements.size());
-    int description = -1;
-    for (int i = 0; i < detail.elements.size(); ++i) {
-        if (detail.elements.at(i).field == QLatin1String("Description"))
-            description = i;
-    }
-    QVERIFY(description >= 0);
-    texts[description] = QString(150, QLatin1Char('x')); // 90 columns wide: two lines
-    LaidOutBand grown;
-    engine.layout(texts, &grown);
-    texts[description] = QStringLiteral("x");
-    LaidOutBand plain;
-    engine.layout(texts, &plain);
-
-    QCOMPARE(grown.height, plain.height + 240);
-    for (int i = 0; i < detail.elements.size(); ++i) {
-        const ReportElement& e = detail.elements.at(i);
-        const bool belowDescription = e.top > detail.elements.at(description).top;
-        QCOMPARE(grown.elements.at(i).top - plain.elements.at(i).top, belowDescription ? 240 : 0);
-    }
-}
-
-void tst_LayoutPagination::headerOnEveryPageAndTotalPrinted()
-{
-    ReportLayout layout = testLayout(3000, true, false);
-    MemoryRowSource source(Columns);
-    for (int i = 1; i <= 5; ++i)
-        source.addRow(entry(i));
-    const RecordingSink sink = paginate(layout, CharacterGridMetrics(), source);
-    const QList<RecordingSink::Slice> headers = sink.of(ReportBand::PageHeader);
-    QCOMPARE(headers.size(), 3);
-    for (int page = 1; page <= 3; ++page) {
-        QCOMPARE(headers.at(page - 1).page, page);
-        QCOMPARE(headers.at(page - 1).originY, 1000);
-        QCOMPARE(headers.at(page - 1).texts, QStringList{QStringLiteral("Page %1 of 3").arg(page)});
-    }
 }
 
 QTEST_GUILESS_MAIN(tst_LayoutPagination)

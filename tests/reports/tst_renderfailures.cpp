@@ -5,6 +5,7 @@
 #include "ReportRenderer.h"
 #include "SqlRowSource.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,13 +26,10 @@ private slots:
     void exportFailures();
     void diskFullLeavesNothing_data();
     void diskFullLeavesNothing();
-    void writeErrorOnDevice();
     void rowsFailHalfWay();
     void sqlColumnsRead_data();
     void sqlColumnsRead();
     void sqlRows();
-    void sqlRowsKeepOneSnapshot();
-    void sqlErrorReported();
 
 private:
     QStringList filesIn(const QString& folder) const;
@@ -217,21 +215,6 @@ void tst_RenderFailures::diskFullLeavesNothing()
     }
 }
 
-void tst_RenderFailures::writeErrorOnDevice()
-{
-    // /dev/full fails every write with "No space left on device".
-    QFile full(QStringLiteral("/dev/full"));
-    QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    MemoryRowSource rows = manyRows(2000);
-    ReportLayout report = ReportLayouts::dataReportSummary();
-    report.setDataSource(&rows);
-    ReportRenderer renderer(report);
-    QVERIFY(!renderer.writeText(&full));
-    QCOMPARE(renderer.lastError().number, 61);
-    QVERIFY(!renderer.writeHtml(&full));
-    QCOMPARE(renderer.lastError().number, 61);
-}
-
 void tst_RenderFailures::rowsFailHalfWay()
 {
     FailingRows rows(20);
@@ -281,85 +264,55 @@ void tst_RenderFailures::sqlRows()
 {
     AuditTestDb db;
     QVERIFY2(db.isValid(), qPrintable(db.errorString()));
-    for (int i = 1; i <= 40; ++i) {
-        QVERIFY(db.add(AuditTestDb::entry(i % 4,
-                                          QDateTime(QDate(2003, 3, 1), QTime(8, 0)).addSecs(i * 60),
-                                          QStringLiteral("Entry %1").arg(i))));
-    }
+    const QDateTime start(QDate(2003, 3, 1), QTime(8, 0));
+    for (int i = 1; i <= 40; ++i)
+        QVERIFY(
+            db.add(AuditTestDb::entry(i % 4, start.addSecs(i * 60), QString("Entry%1").arg(i))));
     QVERIFY(db.openShared());
 
     SqlRowSource rows(QStringLiteral("SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) AND `When` > "
                                      "#3/1/2003# ORDER BY [AutoIndex];"));
     ReportLayout report = ReportLayouts::dataReportSummary();
     report.setDataSource(&rows);
-    report.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    const QString file = m_dir->filePath(QStringLiteral("AuditSummaryRpt.txt"));
-    ReportRenderer renderer(report);
-    QVERIFY2(renderer.exportReport(FormatKeyText, file),
-             qPrintable(renderer.lastError().description));
-
-    QFile text(file);
-    QVERIFY(text.open(QIODevice::ReadOnly));
-    const QString content = QString::fromUtf8(text.readAll());
-    QStringList seen;
-    for (const QString& line : content.split(QLatin1Char('\n'))) {
-        const qsizetype at = line.indexOf(QLatin1String("Entry "));
-        if (at >= 0)
-            seen.append(line.mid(at).section(QLatin1Char(' '), 0, 1));
-    }
-    QStringList expected;
-    for (int i = 2; i <= 40; i += 4)
-        expected.append(QStringLiteral("Entry %1").arg(i));
-    QCOMPARE(seen, expected);
+    QStringList shown;
+    report.setErrorHandler([&](int, const QString& description) { shown.append(description); });
+    QBuffer text;
+    text.open(QIODevice::WriteOnly);
+    QVERIFY(ReportRenderer(report).writeText(&text));
+    const QString content = QString::fromUtf8(text.data());
+    QCOMPARE(content.count(QRegularExpression(QStringLiteral("Entry\\d+"))), 10);
+    QVERIFY(content.contains(QLatin1String("|Entry2 ")));
+    QVERIFY(content.contains(QLatin1String("|Entry38 ")));
     QVERIFY(content.contains(QLatin1String("3/1/2003 8:02:00 AM|")));
+
     // Column names are found whatever their case, as in Jet.
     QVERIFY(rows.start(nullptr));
     QVERIFY(rows.next());
-    QCOMPARE(rows.value(QStringLiteral("description")).toString(), QStringLiteral("Entry 2"));
-    rows.finish();
-    AuditDatabase::instance().close();
-}
+    QCOMPARE(rows.value(QStringLiteral("description")).toString(), QStringLiteral("Entry2"));
 
-void tst_RenderFailures::sqlRowsKeepOneSnapshot()
-{
-    // Both passes of a render read the same rows while another program appends.
-    AuditTestDb db;
-    QVERIFY(db.isValid());
-    for (int i = 1; i <= 5; ++i)
-        QVERIFY(db.add(AuditTestDb::entry(1, QDateTime(QDate(2003, 3, 1), QTime(8, i)))));
-    QVERIFY(db.openShared());
-    SqlRowSource rows(QStringLiteral("SELECT Audit.* FROM Audit ORDER BY [AutoIndex];"));
+    // Both passes of a render see one snapshot while another program appends.
     auto count = [&] {
         int n = 0;
-        if (!rows.start(nullptr))
-            return -1;
-        while (rows.next())
+        for (bool ok = rows.start(nullptr); ok && rows.next();)
             ++n;
         return n;
     };
-    QCOMPARE(count(), 5);
-    QVERIFY(db.add(AuditTestDb::entry(1, QDateTime(QDate(2003, 3, 1), QTime(9, 0)))));
-    QCOMPARE(count(), 5); // second pass: same snapshot
+    QCOMPARE(count(), 10);
+    QVERIFY(db.add(AuditTestDb::entry(2, start.addDays(1))));
+    QCOMPARE(count(), 10);
     rows.finish();
-    QCOMPARE(count(), 6); // a new render sees the new entry
+    QCOMPARE(count(), 11); // the next render sees it
     rows.finish();
-    AuditDatabase::instance().close();
-}
 
-void tst_RenderFailures::sqlErrorReported()
-{
-    AuditTestDb db;
-    QVERIFY(db.isValid());
-    QVERIFY(db.openShared());
-    SqlRowSource rows(QStringLiteral("SELECT Audit.* FROM Audit WHERE [NoSuchColumn] = 1;"));
-    ReportLayout report = ReportLayouts::datareportAudit();
-    report.setDataSource(&rows);
-    QStringList shown;
-    report.setErrorHandler([&](int n, const QString& description) {
-        shown.append(report.errorMessage(n, description));
-    });
-    ReportRenderer renderer(report);
-    QVERIFY(!renderer.exportReport(FormatKeyHtml, m_dir->filePath(QStringLiteral("r.html"))));
+    // A statement the database refuses: its error reaches the layout's handler.
+    SqlRowSource bad(QStringLiteral("SELECT Audit.* FROM Audit WHERE [NoSuchColumn] = 1;"));
+    report.setDataSource(&bad);
+    QVERIFY(!ReportRenderer(report).writeText(&text));
+    QCOMPARE(shown.size(), 0); // the summary layout has no handler
+    ReportLayout audit = ReportLayouts::datareportAudit();
+    audit.setDataSource(&bad);
+    audit.setErrorHandler([&](int n, const QString& d) { shown.append(audit.errorMessage(n, d)); });
+    QVERIFY(!ReportRenderer(audit).exportReport(FormatKeyHtml, m_dir->filePath("r.html")));
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().startsWith(QLatin1String("Audit Report Error 1 - no such column")),
              qPrintable(shown.first()));

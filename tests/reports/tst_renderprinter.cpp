@@ -5,6 +5,7 @@
 #include "ReportRenderer.h"
 #include "WidgetHooks.h"
 
+#include <QBuffer>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -27,16 +28,16 @@ private slots:
 
 namespace {
 
-const QStringList Columns{"AutoIndex", "Level",      "Error",    "Description",
-                          "Application", "When",     "User",     "Details",
+const QStringList Columns{"AutoIndex",   "Level",      "Error",    "Description",
+                          "Application", "When",       "User",     "Details",
                           "Path",        "Unattended", "Response", "TaskList"};
 
 MemoryRowSource rows(int count)
 {
     MemoryRowSource source(Columns);
     for (int i = 1; i <= count; ++i)
-        source.addRow({i, 1, 10, QStringLiteral("Entry%1").arg(i), "Loader",
-                       "2003-03-02 14:05:07", "operator", "", "", 0, "", ""});
+        source.addRow({i, 1, 10, QStringLiteral("Entry%1").arg(i), "Loader", "2003-03-02 14:05:07",
+                       "operator", "", "", 0, "", ""});
     return source;
 }
 
@@ -87,12 +88,30 @@ void tst_RenderPrinter::noPrinterIsAnError()
 
 void tst_RenderPrinter::previewIsMaximisedModalAndDrawn()
 {
-    MemoryRowSource source = rows(120);
-    ReportLayout layout = ReportLayouts::dataReportSummary();
+    MemoryRowSource source = rows(40);
+    ReportLayout layout = ReportLayouts::datareportAudit();
     layout.setDataSource(&source);
     layout.setMargins(720);
-    layout.setTitle(QStringLiteral("Audit Log Summary"));
-    layout.setCaption(QStringLiteral("Audit Log Summary"));
+    layout.setTitle(QStringLiteral("Audit Report"));
+    layout.setCaption(QStringLiteral("Audit Report"));
+    QBuffer html; // the same page layout as on paper
+    html.open(QIODevice::WriteOnly);
+    ReportRenderer counter(layout);
+    QVERIFY(counter.writeHtml(&html));
+    const int expectedPages = counter.pageCount();
+    QVERIFY(expectedPages > 1);
+
+    // Rows that cannot be read: the preview repaints, the failure is told once.
+    class Unreadable : public MemoryRowSource
+    {
+        bool start(QString* error) override
+        {
+            *error = QStringLiteral("database is locked");
+            return false;
+        }
+    } unreadable;
+    int failures = 0;
+    layout.setErrorHandler([&](int, const QString&) { ++failures; });
 
     bool shown = false;
     int pages = -1;
@@ -100,7 +119,7 @@ void tst_RenderPrinter::previewIsMaximisedModalAndDrawn()
         shown = true;
         auto* dialog = qobject_cast<QPrintPreviewDialog*>(window);
         QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Audit Log Summary"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Audit Report"));
         QVERIFY(dialog->isModal());
         QVERIFY(dialog->windowState() & Qt::WindowMaximized);
         dialog->show();
@@ -108,12 +127,16 @@ void tst_RenderPrinter::previewIsMaximisedModalAndDrawn()
         QVERIFY(view);
         view->updatePreview();
         pages = view->pageCount();
+        layout.setDataSource(&unreadable);
+        view->updatePreview();
+        view->updatePreview();
         dialog->close();
     });
     ReportPreview::show(layout);
     SetModalHandler(previous);
     QVERIFY(shown);
-    QCOMPARE(pages, 3);
+    QCOMPARE(pages, expectedPages);
+    QCOMPARE(failures, 1);
 }
 
 QTEST_MAIN(tst_RenderPrinter)

@@ -11,12 +11,17 @@
 std::unique_ptr<QPrintPreviewDialog> ReportPreview::create(ReportLayout& layout, QWidget* parent)
 {
     auto dialog = std::make_unique<QPrintPreviewDialog>(parent);
+    dialog->setObjectName(QStringLiteral("ReportPreview"));
     ReportPrinter::setUp(dialog->printer(), layout);
     dialog->setWindowTitle(layout.caption().isEmpty() ? layout.title() : layout.caption());
     dialog->setModal(true);
     dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
+    // The dialog repaints whenever it likes: a failure is reported once.
     QObject::connect(dialog.get(), &QPrintPreviewDialog::paintRequested, dialog.get(),
-                     [&layout](QPrinter* printer) { ReportRenderer(layout).paint(printer); });
+                     [&layout, failed = false](QPrinter* printer) mutable {
+                         if (!failed)
+                             failed = !ReportRenderer(layout).paint(printer);
+                     });
     return dialog;
 }
 
