@@ -1,34 +1,26 @@
-// Archive, file reading, the HTML row test and the bit operations of zlk,
-// through the C exports (buffer rules) and the Zlk:: wrapper.
+// Everything of zlk but mail: archive, file reading, the HTML row test and the
+// notification store in zlk.ini, through the C exports (buffer rules) and the
+// Zlk:: wrapper.
 #include "ZlkApi.h"
 #include "zlk.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
+             qPrintable(path));
 }
 
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, '\0');
-    QRandomGenerator generator(size);
-    for (char& byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-// Runs unzip with arguments; returns its exit code (-1 when it did not run).
+// Runs unzip; returns its exit code, and its output when asked.
 int unzip(const QStringList& arguments, QByteArray* output = nullptr)
 {
     QProcess process;
@@ -40,10 +32,33 @@ int unzip(const QStringList& arguments, QByteArray* output = nullptr)
     return process.exitCode();
 }
 
-QStringList folderEntries(const QString& path)
+QStringList entriesOf(const QString& path)
 {
     return QDir(path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ino_t inodeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// A stored value through the C export, blanks and all, with the NUL after it.
+QByteArray rawValue(const char* section, const char* key)
+{
+    QByteArray buffer(ZLK_NOTIFICATION_BUFFER_SIZE, ' ');
+    const int32_t length = ZLKGetNotificationString(section, key, "<default>", buffer.data(),
+                                                    ZLK_NOTIFICATION_BUFFER_SIZE);
+    return buffer.at(length) == '\0' ? buffer.left(length) : "<no NUL after the value>";
+}
+
+const QString Section = QStringLiteral("Audit Email");
 
 } // namespace
 
@@ -51,105 +66,85 @@ class tst_ZlkFiles : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
     void zipRoundTrip_data();
     void zipRoundTrip();
-    void zipReplacesExistingArchive();
     void zipFailures_data();
     void zipFailures();
-    void errorBufferStaysInBounds();
-    void readFileByteCounts_data();
-    void readFileByteCounts();
-    void readFileWrapperCleansBuffer_data();
-    void readFileWrapperCleansBuffer();
-    void readFileFailures();
+    void readFile_data();
+    void readFile();
     void isHtmlEmpty_data();
     void isHtmlEmpty();
-    void bitwise_data();
-    void bitwise();
+    void storeRoundTrip_data();
+    void storeRoundTrip();
+    void storeDefaultsAndLongValues();
+    void storeKeepsOtherContent();
+    void storeRejectsBadInput_data();
+    void storeRejectsBadInput();
+    void storeReplacesFileAtomically();
 
 private:
-    QTemporaryDir m_dir;
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("zlk.ini")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+void tst_ZlkFiles::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    Zlk::setSystemFolder(m_dir->path());
+}
 
 void tst_ZlkFiles::zipRoundTrip_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("text report") << "AuditDetailRpt.txt"
-                                 << QByteArray("Audit Detail Report\nline\n").repeated(5000);
+    QByteArray binary(1 << 20, '\0');
+    for (qsizetype i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 7919) >> 5);
+    QTest::newRow("text report") << "AuditDetailRpt.txt" << QByteArray("row\n").repeated(50000);
     QTest::newRow("empty file") << "AuditRpt.txt" << QByteArray();
-    QTest::newRow("binary, 1 MiB") << "data.bin" << randomBytes(1 << 20);
-    QTest::newRow("blank and UTF-8 in name") << "Prüf Bericht.html" << QByteArray("<p>x</p>");
+    QTest::newRow("binary, blank and UTF-8 in name") << "Prüf Bericht.bin" << binary;
 }
 
+// The archive replaces a stale file, passes unzip -t and holds the one file
+// under its base name, byte for byte.
 void tst_ZlkFiles::zipRoundTrip()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
     const QString source = dir.filePath(name);
     const QString archive = dir.filePath(QStringLiteral("out/report.zip"));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
     writeFile(source, content);
+    writeFile(archive, "left over from an earlier run, not a zip");
 
     QString error = QStringLiteral("stale");
     QVERIFY2(Zlk::zipFile(source, archive, error), qPrintable(error));
     QCOMPARE(error, QString());
-
-    QByteArray listing;
     QCOMPARE(unzip({QStringLiteral("-t"), archive}), 0);
+    QByteArray listing, extracted;
     QCOMPARE(unzip({QStringLiteral("-Z1"), archive}, &listing), 0);
-    QCOMPARE(QString::fromUtf8(listing).trimmed(), name); // one entry, the base name
-    QByteArray extracted;
+    QCOMPARE(QString::fromUtf8(listing).trimmed(), name);
     QCOMPARE(unzip({QStringLiteral("-p"), archive, name}, &extracted), 0);
     QCOMPARE(extracted, content);
-    // Nothing left over beside the archive.
-    QCOMPARE(folderEntries(dir.filePath(QStringLiteral("out"))), QStringList{"report.zip"});
-}
-
-void tst_ZlkFiles::zipReplacesExistingArchive()
-{
-    QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("AuditRpt.txt"));
-    const QString archive = dir.filePath(QStringLiteral("AuditRpt.zip"));
-    writeFile(source, "new report\n");
-    writeFile(archive, "left over from an earlier run, not a zip");
-
-    QString error;
-    QVERIFY2(Zlk::zipFile(source, archive, error), qPrintable(error));
-    QByteArray extracted;
-    QCOMPARE(unzip({QStringLiteral("-p"), archive, QStringLiteral("AuditRpt.txt")}, &extracted), 0);
-    QCOMPARE(extracted, QByteArray("new report\n"));
+    QCOMPARE(entriesOf(dir.filePath(QStringLiteral("out"))), QStringList{"report.zip"});
 }
 
 void tst_ZlkFiles::zipFailures_data()
 {
-    QTest::addColumn<QString>("source");  // relative to the test folder unless absolute
-    QTest::addColumn<QString>("archive"); // the same
-    QTest::addColumn<QString>("reason");  // part of the error text
-
-    QTest::newRow("missing source") << "missing.txt"
-                                    << "out.zip"
-                                    << "No such file or directory";
-    QTest::newRow("source is a folder") << "folder"
-                                        << "out.zip"
-                                        << "not a regular file";
-    QTest::newRow("archive folder missing") << "report.txt"
-                                            << "nowhere/out.zip"
-                                            << "out.zip";
-    QTest::newRow("archive below a file") << "report.txt"
-                                          << "report.txt/out.zip"
-                                          << "out.zip";
-    // /proc takes no new files, not even from root.
-    QTest::newRow("unwritable folder") << "report.txt"
-                                       << "/proc/zlk-test.zip"
-                                       << "zlk-test.zip";
-    QTest::newRow("archive is the source") << "report.txt"
-                                           << "report.txt"
-                                           << "own source";
-    QTest::newRow("no source name") << ""
-                                    << "out.zip"
-                                    << "no source file";
+    QTest::addColumn<QString>("source"); // in the test folder
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("reason");
+    auto row = [](const char* name, const QString& source, const QString& archive,
+                  const QString& reason) { QTest::newRow(name) << source << archive << reason; };
+    row("missing source", "missing.txt", "out.zip", "No such file or directory");
+    row("source is a folder", "folder", "out.zip", "not a regular file");
+    row("archive folder missing", "report.txt", "nowhere/out.zip", "out.zip");
+    row("archive is the source", "report.txt", "report.txt", "own source");
+    row("no source name", "", "out.zip", "no source file");
+    // A message longer than the error buffer.
+    row("long path", QString(1500, 'x') + "é.txt", "out.zip", "xxxxxxxx");
 }
 
 void tst_ZlkFiles::zipFailures()
@@ -160,56 +155,45 @@ void tst_ZlkFiles::zipFailures()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("report.txt")), "report\n");
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    const QStringList before = folderEntries(dir.path());
-    auto inDir = [&](const QString& name) {
-        return name.isEmpty() || name.startsWith('/') ? name : dir.filePath(name);
-    };
+    const QStringList before = entriesOf(dir.path());
 
-    QString error;
-    QVERIFY(!Zlk::zipFile(inDir(source), inDir(archive), error));
+    // The reason ends with one NUL inside the buffer, cut to valid UTF-8; the
+    // bytes after the buffer stay as they were.
+    QByteArray buffer(ZLK_ERROR_BUFFER_SIZE + 100, ' ');
+    const QByteArray sourceName = source.isEmpty() ? "" : dir.filePath(source).toUtf8();
+    const QByteArray archiveName = dir.filePath(archive).toUtf8();
+    QCOMPARE(ZLKZipFile(sourceName.constData(), archiveName.constData(), buffer.data()), 0);
+    const qsizetype nul = buffer.indexOf('\0');
+    QVERIFY(nul > 0 && nul < ZLK_ERROR_BUFFER_SIZE);
+    QCOMPARE(buffer.mid(ZLK_ERROR_BUFFER_SIZE), QByteArray(100, ' '));
+    const QString error = QString::fromUtf8(buffer.left(nul));
+    QCOMPARE(error.toUtf8(), buffer.left(nul));
     QVERIFY2(error.contains(reason), qPrintable(error));
-    QCOMPARE(folderEntries(dir.path()), before); // no archive, no temporary file
-    QVERIFY(!QFile::exists(QStringLiteral("/proc/zlk-test.zip")));
-    QByteArray content;
+    QCOMPARE(entriesOf(dir.path()), before); // no archive, no temporary file
     QFile kept(dir.filePath(QStringLiteral("report.txt")));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("report\n"));
 }
 
-void tst_ZlkFiles::errorBufferStaysInBounds()
-{
-    // A long path makes a message longer than the buffer: it is cut, ends with
-    // one NUL inside the buffer, and the bytes after the buffer are untouched.
-    const QByteArray source = QDir::tempPath().toUtf8() + "/" + QByteArray(1500, 'x') + "é.txt";
-    QByteArray buffer(ZLK_ERROR_BUFFER_SIZE + 100, ' ');
-    QCOMPARE(ZLKZipFile(source.constData(), "/tmp/never.zip", buffer.data()), 0);
-    const qsizetype nul = buffer.indexOf('\0');
-    QVERIFY(nul > 0 && nul < ZLK_ERROR_BUFFER_SIZE);
-    QCOMPARE(buffer.mid(ZLK_ERROR_BUFFER_SIZE), QByteArray(100, ' '));
-    QVERIFY(QString::fromUtf8(buffer.left(nul)).toUtf8() == buffer.left(nul)); // valid UTF-8
-}
-
-void tst_ZlkFiles::readFileByteCounts_data()
+void tst_ZlkFiles::readFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("byteCount");
     QTest::addColumn<int>("expected");
-
     QTest::newRow("exactly the file") << QByteArray("0123456789") << 10 << 10;
     QTest::newRow("fewer than the file") << QByteArray("0123456789") << 4 << 4;
     QTest::newRow("more than the file") << QByteArray("0123456789") << 15 << 10;
     QTest::newRow("binary with NULs") << QByteArray("a\0b\0c", 5) << 5 << 5;
-    QTest::newRow("large") << randomBytes(300000) << 300000 << 300000;
-    QTest::newRow("zero bytes asked") << QByteArray("abc") << 0 << 0;
     QTest::newRow("empty file") << QByteArray() << 10 << 0;
 }
 
-void tst_ZlkFiles::readFileByteCounts()
+// The count read, the data, one NUL after it and the caller's blanks beyond.
+void tst_ZlkFiles::readFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, byteCount);
     QFETCH(int, expected);
-    const QString path = m_dir.filePath(QStringLiteral("read.bin"));
+    const QString path = m_dir->filePath(QStringLiteral("read.bin"));
     writeFile(path, content);
 
     QByteArray data(byteCount + 10, ' ');
@@ -219,100 +203,137 @@ void tst_ZlkFiles::readFileByteCounts()
     QCOMPARE(data.left(expected), content.left(expected));
     QCOMPARE(data.at(expected), '\0');
     QCOMPARE(data.mid(expected + 1), QByteArray(byteCount + 9 - expected, ' '));
-    QCOMPARE(error.at(0), '\0'); // no reason: nothing failed
-}
-
-void tst_ZlkFiles::readFileWrapperCleansBuffer_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("plain") << QByteArray("report\n") << "report\n";
-    QTest::newRow("trailing blanks kept") << QByteArray("x  ") << "x  ";
-    QTest::newRow("leading blanks trimmed") << QByteArray("  x") << "x";
-    QTest::newRow("UTF-8") << QByteArray("Grüße ✓") << QString::fromUtf8("Grüße ✓");
-}
-
-void tst_ZlkFiles::readFileWrapperCleansBuffer()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, expected);
-    const QString path = m_dir.filePath(QStringLiteral("wrapped.txt"));
-    writeFile(path, content);
-    QString data, error;
-    QCOMPARE(Zlk::readFile(path, int(content.size()), data, error), int(content.size()));
-    QCOMPARE(data, expected);
-    QCOMPARE(error, QString());
-}
-
-void tst_ZlkFiles::readFileFailures()
-{
-    QString data, error;
-    const QString missing = m_dir.filePath(QStringLiteral("missing.txt"));
-    QCOMPARE(Zlk::readFile(missing, 10, data, error), 0);
-    QVERIFY2(error.contains(missing) && error.contains("No such file"), qPrintable(error));
-    QVERIFY(error.size() > 2); // the caller shows texts longer than 2 characters
-
-    QCOMPARE(Zlk::readFile(m_dir.path(), 10, data, error), 0); // a folder
-    QVERIFY2(!error.isEmpty(), "no reason for reading a folder");
-
-    writeFile(m_dir.filePath(QStringLiteral("some.txt")), "abc");
-    QCOMPARE(Zlk::readFile(m_dir.filePath(QStringLiteral("some.txt")), -1, data, error), 0);
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error.at(0), '\0');
 }
 
 void tst_ZlkFiles::isHtmlEmpty_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: the file is not created
     QTest::addColumn<bool>("empty");
-
     const QByteArray head = "<html><body><table><tr class=\"report-header\"><th>When</th></tr>";
     const QByteArray row = "<tr class=\"report-row\"><td>x</td></tr>";
     const QByteArray tail = "</table></body></html>\n";
     QTest::newRow("rows") << head + row + row + tail << false;
     QTest::newRow("header only") << head + tail << true;
     QTest::newRow("missing file") << QByteArray() << true;
-    QTest::newRow("other quotes do not count")
-        << head + "<tr class='report-row'><td>x</td></tr>" + tail << true;
-    // The scanner reads 64 KiB blocks: a marker across the first boundary,
-    // and one far into a large file.
-    QByteArray straddling = head + QByteArray(65536 - head.size() - 7, ' ') + row + tail;
-    QTest::newRow("marker across a block boundary") << straddling << false;
-    QTest::newRow("marker at the end of 3 MiB")
-        << head + QByteArray(3 << 20, ' ') + row + tail << false;
+    QTest::newRow("other quotes") << head + "<tr class='report-row'></tr>" + tail << true;
+    // The scanner reads 64 KiB blocks: a marker across the first boundary.
+    QTest::newRow("marker across a block boundary")
+        << head + QByteArray(65536 - head.size() - 7, ' ') + row + tail << false;
 }
 
 void tst_ZlkFiles::isHtmlEmpty()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, empty);
-    const QString path = m_dir.filePath(QStringLiteral("report.html"));
+    const QString path = m_dir->filePath(QStringLiteral("report.html"));
     QFile::remove(path);
     if (!content.isEmpty())
         writeFile(path, content);
     QCOMPARE(Zlk::isHtmlEmpty(path), empty);
 }
 
-void tst_ZlkFiles::bitwise_data()
+void tst_ZlkFiles::storeRoundTrip_data()
 {
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("mask");
-    QTest::addColumn<int>("orResult");
-    QTest::addColumn<int>("andResult");
-    QTest::newRow("level bit set") << 12 << 4 << 12 << 4;
-    QTest::newRow("level bit clear") << 12 << 1 << 13 << 0;
-    QTest::newRow("all occurrences bit") << 3 << 16 << 19 << 0;
-    QTest::newRow("negative") << -1 << 8 << -1 << 8;
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("blanks around") << QByteArray("  ops@example.com  ");
+    QTest::newRow("quoted") << QByteArray("\"quoted\"");
+    QTest::newRow("comment sign") << QByteArray("; not a comment");
+    QTest::newRow("UTF-8") << QByteArray("Prüfbericht – Fehler ✓");
 }
 
-void tst_ZlkFiles::bitwise()
+void tst_ZlkFiles::storeRoundTrip()
 {
-    QFETCH(int, value);
-    QFETCH(int, mask);
-    QFETCH(int, orResult);
-    QFETCH(int, andResult);
-    QCOMPARE(Zlk::bitwiseOr(value, mask), orResult);
-    QCOMPARE(Zlk::bitwiseAnd(value, mask), andResult);
+    QFETCH(QByteArray, value);
+    QVERIFY(ZLKSetNotificationString("Audit Email", "Email Subject-3", value.constData()));
+    QCOMPARE(rawValue("Audit Email", "Email Subject-3"), value);
+    // Section and key names compare without regard to case, as INI files do.
+    QCOMPARE(rawValue("audit email", "EMAIL SUBJECT-3"), value);
+}
+
+void tst_ZlkFiles::storeDefaultsAndLongValues()
+{
+    QCOMPARE(Zlk::getNotificationString(Section, "Report Level-1", "12"), "12");
+    QVERIFY(!QFile::exists(iniPath())); // reading creates nothing
+    QVERIFY(Zlk::setNotificationString(Section, "Report Level-2", "4"));
+    QCOMPARE(Zlk::getNotificationString(Section, "Report Level-1", "12"), "12");
+    // A key stored empty is empty, not the default.
+    QVERIFY(Zlk::setNotificationString(Section, "Report Level-1", ""));
+    QCOMPARE(Zlk::getNotificationString(Section, "Report Level-1", "12"), "");
+    // The caller's trim loses leading blanks; the NUL keeps the trailing ones.
+    QVERIFY(Zlk::setNotificationString(Section, "Send To Email Address-1", "  a@b.org  "));
+    QCOMPARE(Zlk::getNotificationString(Section, "Send To Email Address-1", ""), "a@b.org  ");
+
+    // 1023 bytes fit a 1024-byte buffer; a 2-byte "ü" that does not fit whole
+    // is left out rather than cut in half.
+    const QByteArray fits(1023, 'a');
+    QVERIFY(ZLKSetNotificationString("Audit Email", "Long", fits.constData()));
+    QCOMPARE(rawValue("Audit Email", "Long"), fits);
+    const QByteArray tooLong = QByteArray(1022, 'a') + "ü" + "tail";
+    QVERIFY(ZLKSetNotificationString("Audit Email", "Long", tooLong.constData()));
+    QCOMPARE(rawValue("Audit Email", "Long"), QByteArray(1022, 'a'));
+}
+
+void tst_ZlkFiles::storeKeepsOtherContent()
+{
+    const QByteArray before = "; mail server\n[Mail]\nServer = mail.example.com\n\n"
+                              "[Audit Email]\n# kept\nReport Level-1=12\n\n[Other]\nKey=Value\n";
+    writeFile(iniPath(), before);
+    QVERIFY(Zlk::setNotificationString(Section, "Report Level-1", "13"));
+    QVERIFY(Zlk::setNotificationString(Section, "Error Number-1", "100;200"));
+    QVERIFY(Zlk::setNotificationString("New Section", "A", "1"));
+    QCOMPARE(readAll(iniPath()),
+             QByteArray(before).replace("Level-1=12\n", "Level-1=13\nError Number-1=100;200\n") +
+                 "\n[New Section]\nA=1\n");
+    QCOMPARE(Zlk::getNotificationString("Mail", "Server", ""), "mail.example.com");
+}
+
+void tst_ZlkFiles::storeRejectsBadInput_data()
+{
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("value");
+    auto row = [](const char* name, const QByteArray& section, const QByteArray& key,
+                  const QByteArray& value) { QTest::newRow(name) << section << key << value; };
+    row("line feed in value", "Audit Email", "K", "a\nb");
+    row("= in key", "Audit Email", "a=b", "v");
+    row("empty key", "Audit Email", "", "v");
+    row("bracket in section", "a]b", "K", "v");
+}
+
+void tst_ZlkFiles::storeRejectsBadInput()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, value);
+    const QByteArray before = "[Audit Email]\nK=old\n";
+    writeFile(iniPath(), before);
+    QCOMPARE(ZLKSetNotificationString(section.constData(), key.constData(), value.constData()), 0);
+    QVERIFY(QByteArray(zlk_last_error()).size() > 10);
+    QCOMPARE(readAll(iniPath()), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"zlk.ini"});
+}
+
+void tst_ZlkFiles::storeReplacesFileAtomically()
+{
+    QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "1000"));
+    QVERIFY(::chmod(QFile::encodeName(iniPath()).constData(), 0640) == 0);
+    const ino_t first = inodeOf(iniPath());
+
+    // A change writes a new file and renames it over the old one, keeping the
+    // permissions and leaving no temporary file.
+    QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "2000"));
+    const ino_t second = inodeOf(iniPath());
+    QVERIFY(second != first);
+    QCOMPARE(QFile::permissions(iniPath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                                QFile::WriteUser | QFile::ReadGroup);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zlk.ini"});
+    // The all-empty call of the notification list and a value it already
+    // holds leave the file alone.
+    QVERIFY(Zlk::setNotificationString("", "", ""));
+    QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "2000"));
+    QCOMPARE(inodeOf(iniPath()), second);
 }
 
 QTEST_GUILESS_MAIN(tst_ZlkFiles)
