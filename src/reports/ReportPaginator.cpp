@@ -4,6 +4,7 @@
 #include "ReportPageSink.h"
 #include "ReportRenderer.h"
 #include "ReportRowSource.h"
+#include "ReportTextMetrics.h"
 
 ReportPaginator::ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics)
     : m_layout(layout), m_metrics(metrics), m_formatter(layout.locale()),
@@ -30,7 +31,7 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
     // The counting pass reads only what can change a band's height.
     QStringList fields;
     for (const ReportElement& e : m_layout.band(ReportBand::Detail).elements) {
-        if (e.kind == ReportElementKind::Field && (e.canGrow || !m_measureOnly) &&
+        if (e.kind == ReportElementKind::Field && (!m_measureOnly || shapesBand(e)) &&
             !fields.contains(e.field))
             fields.append(e.field);
     }
@@ -188,11 +189,18 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
         QString& text = (*texts)[i];
         if (e.kind == ReportElementKind::Label)
             text = substitute(e.text);
-        else if (e.kind == ReportElementKind::Field && (e.canGrow || !m_measureOnly))
+        else if (e.kind == ReportElementKind::Field && (!m_measureOnly || shapesBand(e)))
             text = m_formatter.format(source.value(e.field), e.format);
         else
             text.clear();
     }
+}
+
+// Whether a field's text can change the band's height or where it may be cut:
+// it grows, or its box holds more than one line.
+bool ReportPaginator::shapesBand(const ReportElement& e) const
+{
+    return e.canGrow || e.height >= 2 * m_metrics.lineHeight(e.font);
 }
 
 QString ReportPaginator::substitute(const QString& text) const

@@ -43,6 +43,7 @@ private:
     void fixedTexts(const ReportBand& band, QList<QString>* texts) const;
     void rowTexts(ReportRowSource& source, QList<QString>* texts) const;
     QString substitute(const QString& text) const;
+    bool shapesBand(const ReportElement& e) const;
     bool sinkFailed();
 
     const ReportLayout& m_layout;
