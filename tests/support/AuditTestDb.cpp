@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -17,28 +16,6 @@ static void initSchemaResource()
 }
 
 namespace {
-
-// The schema file split into its statements (comments dropped).
-QStringList schemaStatements(QString* error)
-{
-    initSchemaResource();
-    QFile file(QStringLiteral(":/sql/audit_schema.sql"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("the schema resource is missing");
-        return {};
-    }
-    QString text;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        const qsizetype comment = line.indexOf(QLatin1String("--"));
-        text += (comment < 0 ? line : line.left(comment)) + QLatin1Char('\n');
-    }
-    QStringList statements;
-    for (const QString& part : text.split(QLatin1Char(';')))
-        if (!part.trimmed().isEmpty())
-            statements.append(part.trimmed());
-    return statements;
-}
 
 QString where(const QString& sqliteWhere)
 {
@@ -52,76 +29,45 @@ AuditTestDb::AuditTestDb()
     m_root = m_folder.path() + QLatin1Char('/');
     QDir(m_folder.path()).mkpath(QStringLiteral("SYSTEM"));
     m_path = m_root + QStringLiteral("SYSTEM/Audit.mdb");
-    init();
-}
-
-AuditTestDb::AuditTestDb(const QString& path) : m_path(path)
-{
-    init();
-}
-
-AuditTestDb::~AuditTestDb()
-{
-    if (QSqlDatabase::contains(m_connectionName)) {
-        QSqlDatabase::database(m_connectionName, false).close();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
-}
-
-bool AuditTestDb::create(const QString& path, QString* error)
-{
-    if (QFileInfo::exists(path)) {
-        if (error)
-            *error = QStringLiteral("%1 exists already").arg(path);
-        return false;
-    }
-    const QStringList statements = schemaStatements(error);
-    if (statements.isEmpty())
-        return false;
-    const QString name = QStringLiteral("create-") + QUuid::createUuid().toString();
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery query(db);
-        // One transaction and no syncing: test files need not survive a crash.
-        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=OFF", "BEGIN"}) {
-            if (ok)
-                ok = query.exec(QLatin1String(pragma));
-        }
-        for (const QString& statement : statements) {
-            if (!ok)
-                break;
-            ok = query.exec(statement);
-        }
-        if (ok)
-            ok = query.exec(QStringLiteral("COMMIT"));
-        if (!ok && error)
-            *error = db.lastError().isValid() && !db.isOpen() ? db.lastError().text()
-                                                              : query.lastError().text();
-        query.finish();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
-
-void AuditTestDb::init()
-{
-    if (!create(m_path, &m_error))
-        return;
     m_connectionName = QStringLiteral("testdb-") + QUuid::createUuid().toString();
     QSqlDatabase connection =
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     connection.setDatabaseName(m_path);
     connection.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    if (!connection.open()) {
+    if (!connection.open())
         m_error = connection.lastError().text();
-        return;
+    else
+        m_valid = create();
+}
+
+AuditTestDb::~AuditTestDb()
+{
+    QSqlDatabase::database(m_connectionName, false).close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+// Runs the schema file's statements (comments dropped) in one transaction, with
+// no syncing: test files need not survive a crash.
+bool AuditTestDb::create()
+{
+    initSchemaResource();
+    QFile file(QStringLiteral(":/sql/audit_schema.sql"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("the schema resource is missing");
+        return false;
     }
-    QSqlQuery(connection).exec(QStringLiteral("PRAGMA synchronous=OFF"));
-    m_valid = true;
+    QString text;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+        text += line.left(line.indexOf(QLatin1String("--"))) + QLatin1Char('\n');
+    QStringList statements = {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=OFF", "BEGIN"};
+    for (const QString& part : text.split(QLatin1Char(';')))
+        if (!part.trimmed().isEmpty())
+            statements.append(part.trimmed());
+    statements.append(QStringLiteral("COMMIT"));
+    for (const QString& statement : statements)
+        if (!exec(statement))
+            return false;
+    return true;
 }
 
 QSqlDatabase AuditTestDb::db() const
@@ -156,21 +102,14 @@ qint64 AuditTestDb::add(const AuditEntry& e)
     query.prepare(QStringLiteral(
         "INSERT INTO Audit (Level, Error, Description, Application, [When], User, Details, "
         "Path, Unattended, Response, TaskList) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    // A null QString would be bound as NULL; the text columns are NOT NULL.
-    const auto text = [](const QString& value) {
-        return value.isNull() ? QString(QLatin1String("")) : value;
-    };
     query.addBindValue(e.Level);
     query.addBindValue(e.Error);
-    query.addBindValue(text(e.Description));
-    query.addBindValue(text(e.Application));
-    query.addBindValue(text(e.When));
-    query.addBindValue(text(e.User));
-    query.addBindValue(text(e.Details));
-    query.addBindValue(text(e.Path));
+    // A null QString would be bound as NULL; the text columns are NOT NULL.
+    for (const QString& text : {e.Description, e.Application, e.When, e.User, e.Details, e.Path})
+        query.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
     query.addBindValue(e.Unattended ? 1 : 0);
-    query.addBindValue(text(e.Response));
-    query.addBindValue(text(e.TaskList));
+    query.addBindValue(e.Response.isNull() ? QString(QLatin1String("")) : e.Response);
+    query.addBindValue(e.TaskList.isNull() ? QString(QLatin1String("")) : e.TaskList);
     if (!query.exec()) {
         m_error = query.lastError().text();
         return 0;
@@ -192,17 +131,6 @@ bool AuditTestDb::add(const QList<AuditEntry>& entries)
     return connection.commit();
 }
 
-bool AuditTestDb::addWeight(int error, const QString& application, int weight)
-{
-    QSqlQuery query(db());
-    query.prepare(
-        QStringLiteral("INSERT INTO weight (error, application, weight) VALUES (?, ?, ?)"));
-    query.addBindValue(error);
-    query.addBindValue(application);
-    query.addBindValue(weight);
-    return query.exec();
-}
-
 int AuditTestDb::count(const QString& sqliteWhere) const
 {
     QSqlQuery query(db());
@@ -215,11 +143,8 @@ int AuditTestDb::count(const QString& sqliteWhere) const
 QList<qint64> AuditTestDb::keys(const QString& sqliteWhere) const
 {
     QList<qint64> result;
-    QSqlQuery query(db());
-    query.exec(QStringLiteral("SELECT AutoIndex FROM Audit") + where(sqliteWhere) +
-               QStringLiteral(" ORDER BY AutoIndex"));
-    while (query.next())
-        result.append(query.value(0).toLongLong());
+    for (const AuditEntry& e : entries(sqliteWhere))
+        result.append(e.AutoIndex);
     return result;
 }
 

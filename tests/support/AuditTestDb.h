@@ -8,10 +8,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real audit database for tests, made from the shipped schema. Without a
-// path it lives in its own temporary folder as <root>/SYSTEM/Audit.mdb, the
-// layout start-up expects (pass root() with /SYSTEM). Rows are written on a
-// connection of its own, as the product's other programs would write them.
+// A real audit database for tests, made from the shipped schema in its own
+// temporary folder as <root>/SYSTEM/Audit.mdb, the layout start-up expects.
+// Rows are written on a connection of its own, as the product's other
+// programs would write them.
 //
 //     AuditTestDb db;
 //     db.add(AuditTestDb::entry(2, QDateTime(QDate(2003, 3, 9), QTime(8, 0))));
@@ -21,7 +21,6 @@ class AuditTestDb
 {
 public:
     AuditTestDb();
-    explicit AuditTestDb(const QString& path);
     ~AuditTestDb();
     AuditTestDb(const AuditTestDb&) = delete;
     AuditTestDb& operator=(const AuditTestDb&) = delete;
@@ -32,8 +31,7 @@ public:
     QString errorString() const { return m_error; }
 
     QString path() const { return m_path; }
-    // The installation root above SYSTEM/ (with a trailing "/"); "" for a
-    // database made at a given path.
+    // The installation root above SYSTEM/, with a trailing "/".
     QString root() const { return m_root; }
     // The connection string the program would use for this file.
     QString connectionString() const;
@@ -47,7 +45,6 @@ public:
     qint64 add(const AuditEntry& entry);
     // Appends entries in one transaction; false on any failure.
     bool add(const QList<AuditEntry>& entries);
-    bool addWeight(int error, const QString& application, int weight);
 
     // Rows, AutoIndex values and entries matching an SQLite condition (all
     // when empty), in AutoIndex order.
@@ -60,11 +57,8 @@ public:
     // Opens the program's shared "Audit" connection on this file.
     bool openShared();
 
-    // Creates a database from the schema at path (which must not exist).
-    static bool create(const QString& path, QString* error = nullptr);
-
 private:
-    void init();
+    bool create();
     QSqlDatabase db() const;
 
     QTemporaryDir m_folder;

@@ -30,14 +30,14 @@ void sqlFilter(QLoggingCategory* category)
 
 void sqlHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (isSqlCategory(context.category)) {
-        QMutexLocker lock(&sqlMutex);
-        if (sqlLines)
-            sqlLines->append(message);
+    if (!isSqlCategory(context.category)) {
+        if (previousHandler)
+            previousHandler(type, context, message);
         return;
     }
-    if (previousHandler)
-        previousHandler(type, context, message);
+    QMutexLocker lock(&sqlMutex);
+    if (sqlLines)
+        sqlLines->append(message);
 }
 } // namespace
 
@@ -48,11 +48,16 @@ TestEnvironment::TestEnvironment()
     QDir(m_folder.path()).mkpath(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_folder.filePath(QStringLiteral("config"))));
     SetSettingsFile(m_folder.filePath(QStringLiteral("config/auditlog-test.conf")));
-
     ResetAppState();
     ClearRunFailure();
-    m_previousResponder =
-        SetMessageResponder([this](const MessageRequest& request) { return respond(request); });
+    m_previousResponder = SetMessageResponder([this](const MessageRequest& request) {
+        m_messages.append(request);
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        const bool yesNo =
+            request.buttons == MsgButtons::YesNo || request.buttons == MsgButtons::YesNoCancel;
+        return yesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    });
     m_previousEndHandler = SetEndHandler([this](int status) { m_endStatuses.append(status); });
 }
 
@@ -75,11 +80,6 @@ TestEnvironment::~TestEnvironment()
         qunsetenv("XDG_CONFIG_HOME");
 }
 
-QString TestEnvironment::settingsFile() const
-{
-    return m_folder.filePath(QStringLiteral("config/auditlog-test.conf"));
-}
-
 void TestEnvironment::setSetting(const QString& key, const QString& value)
 {
     SaveSettingValue(key, value);
@@ -91,23 +91,6 @@ QStringList TestEnvironment::messageTexts() const
     for (const MessageRequest& request : m_messages)
         texts.append(request.text);
     return texts;
-}
-
-void TestEnvironment::setAnswerHandler(std::function<MsgAnswer(const MessageRequest&)> handler)
-{
-    m_answerHandler = std::move(handler);
-}
-
-MsgAnswer TestEnvironment::respond(const MessageRequest& request)
-{
-    m_messages.append(request);
-    if (m_answerHandler)
-        return m_answerHandler(request);
-    if (!m_answers.isEmpty())
-        return m_answers.takeFirst();
-    const bool yesNo =
-        request.buttons == MsgButtons::YesNo || request.buttons == MsgButtons::YesNoCancel;
-    return yesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
 }
 
 void TestEnvironment::recordSqlLog()
@@ -125,11 +108,12 @@ void TestEnvironment::recordSqlLog()
 
 QStringList TestEnvironment::sqlLog(const QString& kind) const
 {
-    QStringList texts;
-    const QString prefix = kind + QLatin1Char(':');
     QMutexLocker lock(&sqlMutex);
+    if (kind.isEmpty())
+        return m_sqlLog;
+    QStringList texts;
     for (const QString& line : m_sqlLog)
-        if (line.startsWith(prefix))
+        if (line.startsWith(kind + QLatin1Char(':')))
             texts.append(line.mid(8)); // every kind is padded to eight columns
     return texts;
 }
