@@ -6,54 +6,40 @@
 #include "SqlDate.h"
 #include "Startup.h"
 #include "TestEnvironment.h"
+#include "frmView.h"
 
 #include <QtTest>
 
-// Start-up in this process, up to the choice of the run: defaults, the
-// installation root, the invalid-line message, the paths, the purge and the
-// statements it runs. Runs of the real program are in tst_auditlog_run.
+// Start-up in this process: the installation root, the run defaults and
+// thresholds, the paths and connection a run derives from /SYSTEM, and the
+// viewer of an interactive start. Runs of the real program are in
+// tst_auditlog_run.
 class tst_Startup : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void cleanup();
     void installRoot_data();
     void installRoot();
-    void thresholds_data();
-    void thresholds();
-    void defaults();
-    void invalidLine_data();
-    void invalidLine();
-    void unattendedPurgeRun();
-    void missingDatabase();
+    void defaultsAndThresholds_data();
+    void defaultsAndThresholds();
+    void pathsFromSystem();
+    void viewerShownAfterThePurge();
 };
-
-void tst_Startup::cleanup()
-{
-    AuditView::instance().clear();
-    AuditDatabase::instance().close();
-}
 
 void tst_Startup::installRoot_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("root");
-
-    QTest::newRow("bin folder") << "/usr/lib/velmora/bin"
-                                << "/usr/lib/velmora/";
-    QTest::newRow("build tree") << "/work/main/build/bin"
-                                << "/work/main/build/";
-    QTest::newRow("trailing slash") << "/opt/velmora/bin/"
-                                    << "/opt/velmora/";
-    QTest::newRow("below the root") << "/bin"
-                                    << "/";
-    QTest::newRow("the root") << "/"
-                              << "../";
-    QTest::newRow("relative, no parent") << "bin"
-                                         << "../";
-    QTest::newRow("empty") << ""
-                           << "../";
+    auto row = [](const char* name, const QString& folder, const QString& root) {
+        QTest::newRow(name) << folder << root;
+    };
+    row("bin folder", "/usr/lib/velmora/bin", "/usr/lib/velmora/");
+    row("trailing slash", "/opt/velmora/bin/", "/opt/velmora/");
+    row("below the root", "/bin", "/");
+    row("the root", "/", "../");
+    row("relative, no parent", "bin", "../");
+    row("empty", "", "../");
 }
 
 void tst_Startup::installRoot()
@@ -63,12 +49,11 @@ void tst_Startup::installRoot()
     QCOMPARE(InstallRootFromFolder(folder), root);
 }
 
-void tst_Startup::thresholds_data()
+void tst_Startup::defaultsAndThresholds_data()
 {
-    QTest::addColumn<QStringList>(
-        "settings"); // ReportAttachAtSize, ReportZipAtSize, AbortAttachAtSize
+    // ReportAttachAtSize, ReportZipAtSize, AbortAttachAtSize
+    QTest::addColumn<QStringList>("settings");
     QTest::addColumn<QList<int>>("sizes");
-
     QTest::newRow("absent") << QStringList{"", "", ""} << QList<int>{1000, 100000, 500000};
     QTest::newRow("set") << QStringList{"2000", "300000", "600000"}
                          << QList<int>{2000, 300000, 600000};
@@ -77,7 +62,7 @@ void tst_Startup::thresholds_data()
                                  << QList<int>{1000, 100000, 500000};
 }
 
-void tst_Startup::thresholds()
+void tst_Startup::defaultsAndThresholds()
 {
     QFETCH(QStringList, settings);
     QFETCH(QList<int>, sizes);
@@ -86,9 +71,17 @@ void tst_Startup::thresholds()
     env.setSetting(SettingKey::ReportAttachAtSize, settings.at(0));
     env.setSetting(SettingKey::ReportZipAtSize, settings.at(1));
     env.setSetting(SettingKey::AbortAttachAtSize, settings.at(2));
+    UnattendedMode = true; // left from an earlier run: start-up clears it
     QVERIFY(PrepareRun({}, QStringLiteral("/opt/velmora/bin")));
     QCOMPARE(QList<int>({Options.AttachAtSize, Options.ZipAtSize, Options.AbortAttachAtSize}),
              sizes);
+    QVERIFY(!UnattendedMode);
+    QCOMPARE(Options.Destination, int16_t(-1));
+    QCOMPARE(InstallRoot, QStringLiteral("/opt/velmora/"));
+    // Today's date, as a text the date rules read back as today.
+    const auto span = ReadLocaleDateTime(Options.SpanStart);
+    QVERIFY(span && span->date() == QDate::currentDate());
+    QCOMPARE(Options.SpanEnd, Options.SpanStart);
 
     // A size on the command line wins over the setting.
     QVERIFY(PrepareRun({"/ZIP_OVER", "7"}, QStringLiteral("/opt/velmora/bin")));
@@ -96,67 +89,15 @@ void tst_Startup::thresholds()
     QCOMPARE(Options.AttachAtSize, sizes.at(0));
 }
 
-void tst_Startup::defaults()
-{
-    TestEnvironment env;
-    UnattendedMode = true; // left from an earlier run: start-up clears it
-    Options.Status = true;
-    QVERIFY(PrepareRun({}, QStringLiteral("/opt/velmora/bin")));
-    QVERIFY(!UnattendedMode);
-    QVERIFY(!Options.Status);
-    QCOMPARE(Options.Destination, int16_t(-1));
-    QCOMPARE(InstallRoot, QStringLiteral("/opt/velmora/"));
-    // Today's date, as a text the date rules read back as today.
-    const auto span = ReadLocaleDateTime(Options.SpanStart);
-    QVERIFY(span);
-    QCOMPARE(span->date(), QDate::currentDate());
-    QCOMPARE(Options.SpanEnd, Options.SpanStart);
-    QCOMPARE(StartupCommandLine(), QString());
-}
-
-void tst_Startup::invalidLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("message");
-
-    QTest::newRow("two destinations") << QStringList{"/PRINT", "/FILE", "x"} << true;
-    QTest::newRow("bad token before UNATTENDED") << QStringList{"/BOGUS", "/UNATTENDED"} << true;
-    QTest::newRow("bad token after UNATTENDED") << QStringList{"/UNATTENDED", "/BOGUS"} << false;
-}
-
-void tst_Startup::invalidLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, message);
-
-    TestEnvironment env;
-    QVERIFY(!PrepareRun(arguments, QStringLiteral("/opt/velmora/bin")));
-    QCOMPARE(ReportInvalidCommandLine(), 2);
-    if (message) {
-        QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("Invalid Command Line. '") +
-                                                 arguments.join(' ') + QStringLiteral("' ")});
-        QCOMPARE(env.messages().at(0).icon, MsgIcon::Information);
-        QCOMPARE(env.messages().at(0).buttons, MsgButtons::Ok);
-        QCOMPARE(env.messages().at(0).caption, QStringLiteral("Velmora"));
-    } else {
-        QVERIFY(env.messages().isEmpty());
-    }
-    QVERIFY(!AuditDatabase::instance().isOpen());
-}
-
-// An unattended run without a report: the paths from /SYSTEM, the connection,
-// the viewer's query and the purge, each statement as written.
-void tst_Startup::unattendedPurgeRun()
+// An unattended run without a report, with the root given without its
+// trailing "/": the paths, the connection, and the purge ran.
+void tst_Startup::pathsFromSystem()
 {
     TestEnvironment env;
     AuditTestDb db;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QVERIFY(db.add({AuditTestDb::entry(1, now.addDays(-45)), AuditTestDb::entry(2, now),
-                    AuditTestDb::entry(3, now.addDays(-31))}));
-    env.recordSqlLog();
-    // The root without its trailing "/": start-up adds it.
-    QString root = db.root();
-    root.chop(1);
+    QVERIFY(db.add({AuditTestDb::entry(1, now.addDays(-45)), AuditTestDb::entry(2, now)}));
+    const QString root = db.root().chopped(1);
     QVERIFY(PrepareRun({"/SYSTEM", root, "/UNATTENDED"}, QStringLiteral("/nowhere/bin")));
     QCOMPARE(StartupCommandLine(), QStringLiteral("/SYSTEM \"%1\" /UNATTENDED").arg(root));
 
@@ -164,36 +105,40 @@ void tst_Startup::unattendedPurgeRun()
     QCOMPARE(InstallRoot, db.root() + QStringLiteral("SYSTEM/"));
     QCOMPARE(DatabasePath, db.path());
     QCOMPARE(HelpFile, db.root() + QStringLiteral("HELP/QXAM32.HLP"));
-    QCOMPARE(AuditDatabase::instance().connectionString(),
+    QCOMPARE(AuditConnectionString,
              QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + db.path() +
                  QStringLiteral(";Mode=ReadWrite|Share Deny None;Persist Security Info=False"));
-    QCOMPARE(AuditConnectionString, AuditDatabase::instance().connectionString());
     QCOMPARE(db.count(), 1);
-
-    const QString view = QStringLiteral("SELECT Audit.* FROM Audit Order By [AutoIndex] DESC;");
-    // The first view query, and the requery after the purge.
-    QCOMPARE(env.sqlLog(QStringLiteral("view")), QStringList({view, view}));
-    const QString purge =
-        QStringLiteral("DELETE Audit.* FROM Audit WHERE [When] < #%1#  AND Level <= 3")
-            .arg(SqlDateLiteral(QStringLiteral("d"), -29, QDate::currentDate()));
-    QCOMPARE(env.sqlLog(QStringLiteral("jet")).filter(QStringLiteral("DELETE")),
-             QStringList{purge});
     QVERIFY(env.messages().isEmpty());
     QVERIFY(!env.ended());
+    AuditView::instance().clear();
+    AuditDatabase::instance().close();
 }
 
-void tst_Startup::missingDatabase()
+// An interactive start without a command line: the viewer is loaded, the
+// automatic purge runs, and then the viewer is shown.
+void tst_Startup::viewerShownAfterThePurge()
 {
     TestEnvironment env;
-    QVERIFY(PrepareRun({"/SYSTEM", env.path(), "/UNATTENDED"}, QStringLiteral("/nowhere/bin")));
-    QCOMPARE(StartRun(), 1);
-    QCOMPARE(env.endStatuses(), QList<int>{1});
+    AuditTestDb db;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QVERIFY(db.add({AuditTestDb::entry(0, now.addDays(-60)), AuditTestDb::entry(1, now),
+                    AuditTestDb::entry(2, now.addDays(-2))}));
+
+    QVERIFY(PrepareRun({"/SYSTEM", db.root()}, QStringLiteral("/nowhere/bin")));
+    QCOMPARE(StartRun(), -1);
+    frmView* viewer = frmView::existingInstance();
+    QVERIFY(viewer && viewer->isVisible());
+    QCOMPARE(db.count(), 2);
+    QCOMPARE(AuditView::instance().recordCount(), 2); // requeried after the purge
     QVERIFY(env.messages().isEmpty());
-    QVERIFY2(RunFailureReason().contains(env.path() + QStringLiteral("/SYSTEM/Audit.mdb")),
-             qPrintable(RunFailureReason()));
-    // The program never creates the database.
-    QVERIFY(!QFile::exists(env.path() + QStringLiteral("/SYSTEM/Audit.mdb")));
+
+    viewer->close();
+    QCOMPARE(env.endStatuses(), QList<int>{0});
+    delete viewer;
+    AuditView::instance().clear();
+    AuditDatabase::instance().close();
 }
 
-QTEST_GUILESS_MAIN(tst_Startup)
+QTEST_MAIN(tst_Startup)
 #include "tst_startup.moc"
