@@ -37,11 +37,13 @@ bool isFalseText(const QString& text)
 
 } // namespace
 
-ReportValueFormatter::ReportValueFormatter(const QLocale& locale)
-    : m_locale(locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
-                                               : locale)
+ReportValueFormatter::ReportValueFormatter(const QLocale& locale) : m_locale(locale)
 {
-    const QString date = withLongYear(m_locale.dateFormat(QLocale::ShortFormat));
+    // The C locale writes "d MMM yyyy"; the program reads it as American
+    // usage, month first. Its 24-hour times stay.
+    const QString date = locale.language() == QLocale::C
+                             ? QStringLiteral("M/d/yyyy")
+                             : withLongYear(m_locale.dateFormat(QLocale::ShortFormat));
     const QString time = m_locale.timeFormat(QLocale::ShortFormat);
     m_datePicture = DatePicture(DatePicture::fromQtFormat(date));
     m_generalPicture =

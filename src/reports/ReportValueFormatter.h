@@ -13,7 +13,7 @@
 //   "Yes/No"       0, false, "" print "No"; anything else "Yes"
 //   a date picture (see DatePicture), such as "mm/dd/yyyy hh:nn AM/PM"
 // Dates come from the database as ISO text "YYYY-MM-DD HH:MM:SS"; a text that
-// is no date prints unchanged. The C locale stands for American usage, as
+// is no date prints unchanged. In the C locale dates are month first, as
 // everywhere in the program's dates.
 class ReportValueFormatter
 {

@@ -32,20 +32,20 @@ void tst_LayoutFormat::values_data()
     const QString general = QStringLiteral("General Date");
     const QString yesNo = QStringLiteral("Yes/No");
 
-    QTest::newRow("long date, afternoon") << QVariant("2003-03-05 14:07:09") << longDate
-                                          << "03/05/2003 02:07 PM";
-    QTest::newRow("long date, after midnight") << QVariant("2003-11-30 00:05:00") << longDate
-                                               << "11/30/2003 12:05 AM";
-    QTest::newRow("long date, noon") << QVariant("2003-12-01 12:00:00") << longDate
-                                     << "12/01/2003 12:00 PM";
-    QTest::newRow("short date") << QVariant("2003-03-05 14:07:09") << shortDate
-                                << "3/5/03 2:07 PM";
+    QTest::newRow("long date, afternoon")
+        << QVariant("2003-03-05 14:07:09") << longDate << "03/05/2003 02:07 PM";
+    QTest::newRow("long date, after midnight")
+        << QVariant("2003-11-30 00:05:00") << longDate << "11/30/2003 12:05 AM";
+    QTest::newRow("long date, noon")
+        << QVariant("2003-12-01 12:00:00") << longDate << "12/01/2003 12:00 PM";
+    QTest::newRow("short date") << QVariant("2003-03-05 14:07:09") << shortDate << "3/5/03 2:07 PM";
     QTest::newRow("date value, not text")
         << QVariant(QDateTime(QDate(2003, 3, 5), QTime(14, 7))) << shortDate << "3/5/03 2:07 PM";
-    QTest::newRow("general date with seconds") << QVariant("2003-03-05 14:07:09") << general
-                                               << "3/5/2003 2:07:09 PM";
+    QTest::newRow("general date with seconds")
+        << QVariant("2003-03-05 14:07:09") << general << "3/5/2003 2:07:09 PM";
     QTest::newRow("names and literals")
-        << QVariant("2003-03-05 14:07:09") << "dddd d mmmm yyyy \"at\" h\\h nn" << "Wednesday 5 March 2003 at 14h 07";
+        << QVariant("2003-03-05 14:07:09") << "dddd d mmmm yyyy \"at\" h\\h nn"
+        << "Wednesday 5 March 2003 at 14h 07";
     QTest::newRow("no date: unchanged") << QVariant("yesterday") << longDate << "yesterday";
     QTest::newRow("null date") << QVariant() << longDate << "";
     QTest::newRow("yes from 1") << QVariant(1) << yesNo << "Yes";
@@ -54,8 +54,10 @@ void tst_LayoutFormat::values_data()
     QTest::newRow("no from text 0") << QVariant("0") << yesNo << "No";
     QTest::newRow("no from text False") << QVariant("False") << yesNo << "No";
     QTest::newRow("null is blank") << QVariant() << yesNo << "";
-    QTest::newRow("number as plain digits") << QVariant(qlonglong(1234567)) << "" << "1234567";
-    QTest::newRow("text as it is") << QVariant("a < b & c") << "" << "a < b & c";
+    QTest::newRow("number as plain digits") << QVariant(qlonglong(1234567)) << ""
+                                            << "1234567";
+    QTest::newRow("text as it is") << QVariant("a < b & c") << ""
+                                   << "a < b & c";
 }
 
 void tst_LayoutFormat::values()
@@ -74,13 +76,19 @@ void tst_LayoutFormat::localeForms_data()
     QTest::addColumn<QString>("date");    // %d
     QTest::addColumn<QString>("time");    // %t
     QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates)
-                           << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
-    QTest::newRow("C stands for American usage")
-        << QLocale::c() << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
+                           << "3/5/2003 2:07:09 PM"
+                           << "3/5/2003"
+                           << "2:07 PM";
+    QTest::newRow("C: month first, 24 hours") << QLocale::c() << "3/5/2003 14:07:09"
+                                              << "3/5/2003"
+                                              << "14:07:09";
     QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "05.03.2003 14:07:09"
-                           << "05.03.2003" << "14:07";
+                           << "05.03.2003"
+                           << "14:07";
     QTest::newRow("en_GB") << QLocale(QLocale::English, QLocale::UnitedKingdom)
-                           << "05/03/2003 14:07:09" << "05/03/2003" << "14:07";
+                           << "05/03/2003 14:07:09"
+                           << "05/03/2003"
+                           << "14:07";
 }
 
 void tst_LayoutFormat::localeForms()
@@ -106,20 +114,20 @@ void tst_LayoutFormat::wrap_data()
     QTest::newRow("exactly full") << "0123456789" << 10 << 0 << QStringList{"0123456789"};
     QTest::newRow("at blanks") << "one two three four" << 9 << 0
                                << QStringList{"one two", "three", "four"};
-    QTest::newRow("blanks at a break dropped") << "one     two" << 5 << 0
-                                               << QStringList{"one", "two"};
-    QTest::newRow("long word cut") << "abcdefghijklmnop" << 6 << 0
-                                   << QStringList{"abcdef", "ghijkl", "mnop"};
-    QTest::newRow("line breaks kept") << "a\nb\r\nc\rd" << 10 << 0
-                                      << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("blanks at a break dropped")
+        << "one     two" << 5 << 0 << QStringList{"one", "two"};
+    QTest::newRow("long word cut")
+        << "abcdefghijklmnop" << 6 << 0 << QStringList{"abcdef", "ghijkl", "mnop"};
+    QTest::newRow("line breaks kept")
+        << "a\nb\r\nc\rd" << 10 << 0 << QStringList{"a", "b", "c", "d"};
     QTest::newRow("empty lines kept") << "a\n\nb" << 10 << 0 << QStringList{"a", "", "b"};
     QTest::newRow("leading blanks kept") << "  indented" << 20 << 0 << QStringList{"  indented"};
     QTest::newRow("tab is a blank") << "a\tb" << 10 << 0 << QStringList{"a b"};
     QTest::newRow("empty text: one empty line") << "" << 10 << 0 << QStringList{""};
     QTest::newRow("cut to one line") << "one two three" << 9 << 1 << QStringList{"one two"};
-    QTest::newRow("surrogate pair not split") << QString::fromUtf8("abc\xF0\x9F\x98\x80xyz") << 4
-                                              << 0
-                                              << QStringList{"abc", QString::fromUtf8("\xF0\x9F\x98\x80xy"), "z"};
+    QTest::newRow("surrogate pair not split")
+        << QString::fromUtf8("abc\xF0\x9F\x98\x80xyz") << 4 << 0
+        << QStringList{"abc", QString::fromUtf8("\xF0\x9F\x98\x80xy"), "z"};
 }
 
 void tst_LayoutFormat::wrap()
@@ -175,7 +183,8 @@ void tst_LayoutFormat::layoutsFitThePage()
     const ReportBand& detail = grid.band(ReportBand::Detail);
     for (const ReportElement& e : detail.elements) {
         for (const ReportElement& other : detail.elements) {
-            if (&other == &e || !e.isText() || !(other.isText() || other.kind == ReportElementKind::VerticalLine))
+            if (&other == &e || !e.isText() ||
+                !(other.isText() || other.kind == ReportElementKind::VerticalLine))
                 continue;
             const int otherRight = other.isText() ? other.right() : other.left + 1;
             const bool apart = e.right() <= other.left || otherRight <= e.left ||
