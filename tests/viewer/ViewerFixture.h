@@ -18,7 +18,6 @@
 class ViewerFixture
 {
 public:
-    ViewerFixture() = default;
     ~ViewerFixture()
     {
         SetModalHandler({});
@@ -27,7 +26,8 @@ public:
         AuditDatabase::instance().close();
     }
 
-    // Entries of the levels given, one a minute back from an hour ago.
+    // Entries of the levels given, one a minute back from an hour ago, named
+    // "Entry 1", "Entry 2"...
     bool addLevels(const QList<int>& levels)
     {
         QList<AuditEntry> entries;
@@ -38,18 +38,13 @@ public:
         return db.add(entries);
     }
 
-    // Opens the shared connection and loads the viewer (not shown).
-    frmView* open()
+    // Opens the shared connection and loads the viewer, shown when asked.
+    frmView* open(bool shown = true)
     {
         if (!db.openShared())
             return nullptr;
-        return frmView::instance();
-    }
-
-    frmView* openShown()
-    {
-        frmView* viewer = open();
-        if (viewer) {
+        frmView* viewer = frmView::instance();
+        if (shown) {
             viewer->show();
             if (!QTest::qWaitForWindowExposed(viewer))
                 return nullptr;
@@ -57,8 +52,8 @@ public:
         return viewer;
     }
 
-    // The next modal window is shown and handed to the driver, which must
-    // close it; records that it ran.
+    // The next modal windows are shown and handed to the driver, which must
+    // close them; modalShown counts them.
     void driveModal(std::function<void(QWidget*)> driver)
     {
         modalShown = 0;
