@@ -1,0 +1,274 @@
+#!/usr/bin/python3
+"""Benchmarks of the viewer and the reports against the sqlite3 shell.
+
+Makes demo databases of 100,000 and 1,000,000 entries, runs every case several
+times beside its baseline (the sqlite3 shell doing the same database work and
+writing its rows to a file), and prints a table of median times, peak memory
+and ratios. Each run is a separate process, so its peak memory is its own.
+
+    scripts/bench.sh [--repeat N] [--rows-large N] [--rows-small N] [--work DIR]
+                     [--markdown FILE]
+"""
+import argparse
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def run_child(argv, env=None, out_file=None):
+    """Runs a process with wait4 so that its own peak memory is known.
+    Returns (wall seconds, peak MB, stdout)."""
+    out = open(out_file, "wb") if out_file else subprocess.PIPE
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, env=env, stdout=out, stderr=subprocess.PIPE)
+    captured = b""
+    if out is subprocess.PIPE:
+        captured = proc.stdout.read()
+    err = proc.stderr.read()
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    if out_file:
+        out.close()
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(argv), code,
+                                                    err.decode(errors="replace")[-600:]))
+    return elapsed, usage.ru_maxrss / 1024.0, captured.decode(errors="replace")
+
+
+def inner_seconds(text):
+    """The time a bench case measured itself ("seconds=..." on its output)."""
+    for line in text.splitlines():
+        if line.startswith("seconds="):
+            return float(line.split("=", 1)[1])
+    raise RuntimeError("no seconds= line in: " + text[-300:])
+
+
+def printed(text, key):
+    """The value of a "key=..." line a bench case printed."""
+    for line in text.splitlines():
+        if line.startswith(key + "="):
+            return line.split("=", 1)[1]
+    raise RuntimeError("no %s= line in: %s" % (key, text[-300:]))
+
+
+def machine_text():
+    """nproc, CPU model and memory of this machine."""
+    cpu = "unknown CPU"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    memory = "unknown memory"
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith("MemTotal:"):
+                memory = "%.1f GB RAM" % (int(line.split()[1]) / 1024.0 / 1024.0)
+                break
+    return "nproc %d, %s, %s" % (len(os.sched_getaffinity(0)), cpu, memory)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Case:
+    def __init__(self, name, what, goal, limit=None, ratio_limit=None, mem_limit=None):
+        self.name, self.what, self.goal = name, what, goal
+        self.limit, self.ratio_limit, self.mem_limit = limit, ratio_limit, mem_limit
+        self.times, self.base, self.mem = [], [], []
+
+    def row(self):
+        t = statistics.median(self.times)
+        b = statistics.median(self.base) if self.base else None
+        m = max(self.mem)
+        ratio = t / b if b else None
+        met = True
+        if self.limit is not None and t > self.limit:
+            met = False
+        if self.ratio_limit is not None and ratio is not None and ratio > self.ratio_limit:
+            met = False
+        if self.mem_limit is not None and m > self.mem_limit:
+            met = False
+        return [self.name, "%.3f" % t, "%.3f" % b if b else "-",
+                "%.2f" % ratio if ratio else "-", "%.0f" % m, self.goal, "yes" if met else "NO"]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")))
+    parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("--rows-small", type=int, default=100000)
+    parser.add_argument("--rows-large", type=int, default=1000000)
+    parser.add_argument("--work", default=None, help="folder for the databases (kept)")
+    parser.add_argument("--markdown", default=None, help="also write the table to this file")
+    args = parser.parse_args()
+
+    bin_dir = os.path.join(args.build, "bin")
+    bench = os.path.join(bin_dir, "auditlog_bench")
+    auditlog = os.path.join(bin_dir, "auditlog")
+    makedemo = os.path.join(bin_dir, "makedemo")
+    sqlite3 = shutil.which("sqlite3")
+    work = args.work or tempfile.mkdtemp(prefix="auditlog-bench-")
+    os.makedirs(work, exist_ok=True)
+
+    # Settings of their own: no purge at start (the cases must see the same rows).
+    config = os.path.join(work, "config")
+    os.makedirs(os.path.join(config, "Velmora"), exist_ok=True)
+    with open(os.path.join(config, "Velmora", "Audit Log Viewer.conf"), "w") as f:
+        f.write("[General]\nAutoDeleteDays=999\n")
+    runtime = os.path.join(work, "runtime")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+               QT_QPA_PLATFORM="offscreen")
+
+    def make_db(rows, name):
+        root = os.path.join(work, name)
+        path = os.path.join(root, "SYSTEM", "Audit.mdb")
+        if not os.path.exists(path):
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            print("making %s (%d entries)..." % (path, rows), flush=True)
+            subprocess.run([makedemo, "--seed", "1", path, str(rows)], check=True,
+                           stdout=subprocess.DEVNULL)
+        return root, path
+
+    large_root, large = make_db(args.rows_large, "large")
+    small_root, small = make_db(args.rows_small, "small")
+    tiny_root, tiny = make_db(10000, "tiny")
+
+    out = os.path.join(work, "out")
+    os.makedirs(out, exist_ok=True)
+    # The report cases print the SQLite text of the SELECT they ran (sqlite=...);
+    # the baselines run that same statement.
+    report_select = None
+
+    def sqlite_to_file(db, sql, target):
+        t, m, _ = run_child([sqlite3, db, sql], env=env, out_file=target)
+        return t, m
+
+    def fresh_copy(path, name):
+        target = os.path.join(work, name)
+        os.makedirs(os.path.join(target, "SYSTEM"), exist_ok=True)
+        copy = os.path.join(target, "SYSTEM", "Audit.mdb")
+        for suffix in ("-wal", "-shm"):
+            if os.path.exists(copy + suffix):
+                os.remove(copy + suffix)
+        shutil.copyfile(path, copy)
+        return copy
+
+    cases = []
+
+    c = Case("open", "start-up to first rows, %d entries" % args.rows_large, "< 0.3 s, < 150 MB",
+             limit=0.3, mem_limit=150)
+    for _ in range(args.repeat):
+        t, m, text = run_child([bench, "open", large], env=env)
+        c.times.append(inner_seconds(text)); c.mem.append(m)
+        bt, _ = sqlite_to_file(large, "SELECT * FROM Audit ORDER BY AutoIndex DESC LIMIT 100;",
+                               os.path.join(out, "open.txt"))
+        c.base.append(bt)
+    cases.append(c)
+
+    for column in ("When", "Description"):
+        c = Case("sort " + column, "heading click to first rows", "< 1 s", limit=1.0)
+        for _ in range(args.repeat):
+            t, m, text = run_child([bench, "sort", large, column], env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+            bt, _ = sqlite_to_file(large, "SELECT * FROM Audit ORDER BY [%s], [AutoIndex] LIMIT 100;"
+                                   % column, os.path.join(out, "sort.txt"))
+            c.base.append(bt)
+        cases.append(c)
+
+    c = Case("scroll", "first row to last row", "< 1 s", limit=1.0, mem_limit=150)
+    for _ in range(args.repeat):
+        t, m, text = run_child([bench, "scroll", large], env=env)
+        c.times.append(inner_seconds(text)); c.mem.append(m)
+    cases.append(c)
+
+    c = Case("purge", "DeleteOldEntries, half of %d" % args.rows_large, "ratio < 1.5",
+             ratio_limit=1.5)
+    for i in range(max(3, args.repeat // 2)):
+        copy = fresh_copy(large, "purge")
+        t, m, text = run_child([bench, "purge", copy], env=env)
+        c.times.append(inner_seconds(text)); c.mem.append(m)
+        statement = printed(text, "sqlite")
+        copy = fresh_copy(large, "purge")
+        bt, _ = sqlite_to_file(copy, statement, os.path.join(out, "purge.txt"))
+        c.base.append(bt)
+    cases.append(c)
+
+    for kind in ("text", "html"):
+        c = Case(kind + " report", "ReportAudit of %d entries" % args.rows_small, "ratio < 3",
+                 ratio_limit=3.0)
+        for _ in range(args.repeat):
+            target = os.path.join(out, "report." + kind)
+            t, m, text = run_child([bench, kind, small, target], env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+            report_select = printed(text, "sqlite")
+            bt, _ = sqlite_to_file(small, report_select, os.path.join(out, "report.sql.txt"))
+            c.base.append(bt)
+        cases.append(c)
+
+    port = free_port()
+    smtp = subprocess.Popen(["/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
+                             "127.0.0.1:%d" % port, "-c", "aiosmtpd.handlers.Sink"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+                break
+            except OSError:
+                time.sleep(0.05)
+        c = Case("mail", "ReportAuditDetail of %d, zipped, loopback SMTP" % args.rows_small,
+                 "< 5 s", limit=5.0)
+        mail_env = dict(env, ZLK_SMTP_URL="smtp://127.0.0.1:%d" % port)
+        for _ in range(max(3, args.repeat // 2)):
+            t, m, text = run_child([bench, "mail", small, out], env=mail_env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+        cases.append(c)
+    finally:
+        smtp.terminate()
+        smtp.wait()
+
+    c = Case("unattended run", "auditlog /FILE of 10,000 entries, process start to exit",
+             "< 1 s", limit=1.0)
+    for _ in range(args.repeat):
+        target = os.path.join(out, "unattended.txt")
+        t, m, _ = run_child([auditlog, "/STATUS", "/WARNING", "/ERROR", "/FATAL", "/FILE", target,
+                             "/SYSTEM", tiny_root, "/UNATTENDED"], env=env)
+        c.times.append(t); c.mem.append(m)
+        bt, _ = sqlite_to_file(tiny, report_select, os.path.join(out, "unattended.sql.txt"))
+        c.base.append(bt)
+    cases.append(c)
+
+    header = ["case", "auditlog s", "sqlite3 s", "ratio", "peak MB", "goal", "met"]
+    rows = [header] + [c.row() for c in cases]
+    widths = [max(len(r[i]) for r in rows) for i in range(len(header))]
+    lines = ["| " + " | ".join(r[i].ljust(widths[i]) for i in range(len(header))) + " |"
+             for r in rows]
+    lines.insert(1, "|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    title = "Median of %d runs (purge and mail: %d); machine: %s" % (
+        args.repeat, max(3, args.repeat // 2), machine_text())
+    print()
+    print(title)
+    print("\n".join(lines))
+    if args.markdown:
+        with open(args.markdown, "w") as f:
+            f.write(title + "\n\n" + "\n".join(lines) + "\n")
+    if not args.work:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
