@@ -51,28 +51,40 @@ QString HtmlPageSink::escaped(QStringView text)
 {
     QString out;
     out.reserve(text.size() + text.size() / 8);
-    for (QChar c : text) {
-        switch (c.unicode()) {
+    appendEscaped(out, text);
+    return out;
+}
+
+void HtmlPageSink::appendEscaped(QString& out, QStringView text)
+{
+    // Runs without a special character are copied in one piece.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QLatin1StringView entity;
+        switch (text[i].unicode()) {
         case '&':
-            out += QLatin1String("&amp;");
+            entity = QLatin1StringView("&amp;");
             break;
         case '<':
-            out += QLatin1String("&lt;");
+            entity = QLatin1StringView("&lt;");
             break;
         case '>':
-            out += QLatin1String("&gt;");
+            entity = QLatin1StringView("&gt;");
             break;
         case '"':
-            out += QLatin1String("&quot;");
+            entity = QLatin1StringView("&quot;");
             break;
         case '\'':
-            out += QLatin1String("&#39;");
+            entity = QLatin1StringView("&#39;");
             break;
         default:
-            out += c;
+            continue;
         }
+        out.append(text.mid(from, i - from));
+        out.append(entity);
+        from = i + 1;
     }
-    return out;
+    out.append(text.mid(from));
 }
 
 bool HtmlPageSink::beginDocument(int)
@@ -128,27 +140,15 @@ bool HtmlPageSink::beginPage(int page)
     return flush(false);
 }
 
-bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int sliceBottom)
+const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
 {
-    const ReportBand::Kind kind = band.band->kind;
-    const QList<HtmlTablePlan::Row>& rows = m_plan.rows(kind);
-    if (rows.isEmpty())
-        return true;
-    const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
-
-    QString html;
-    // One marker per row: the rest of a row split over two pages has none.
-    if (kind == ReportBand::Detail && sliceTop <= 0)
-        html += QLatin1String("<tbody class=\"report-row\">\n");
-    else if (kind == ReportBand::Detail)
-        html += QLatin1String("<tbody data-band=\"detail-continued\">\n");
-    else
-        html += QStringLiteral("<tbody data-band=\"%1\">\n").arg(QLatin1String(bandName(kind)));
-    for (const HtmlTablePlan::Row& row : rows) {
-        // A band split over pages: each part shows the text lines that fall in it.
-        QString cells;
-        bool shown = whole;
-        bool hasText = false;
+    const auto slot = static_cast<std::size_t>(kind);
+    if (m_haveRowTags[slot])
+        return m_rowTags[slot];
+    QList<RowTags>& tags = m_rowTags[slot];
+    for (const HtmlTablePlan::Row& row : m_plan.rows(kind)) {
+        RowTags rowTags;
+        rowTags.open = QStringLiteral("<tr style=\"height:%1\">").arg(pt(row.height));
         for (const HtmlTablePlan::Cell& cell : row.cells) {
             QString classes;
             if (!cell.elements.isEmpty())
@@ -162,12 +162,48 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
                     classes += QLatin1Char(' ');
                 classes += QLatin1String(name);
             }
-            cells += QLatin1String("<td");
+            QString open = QStringLiteral("<td");
             if (cell.span > 1)
-                cells += QStringLiteral(" colspan=\"%1\"").arg(cell.span);
+                open += QStringLiteral(" colspan=\"%1\"").arg(cell.span);
             if (!classes.isEmpty())
-                cells += QStringLiteral(" class=\"%1\"").arg(classes);
-            cells += QLatin1Char('>');
+                open += QStringLiteral(" class=\"%1\"").arg(classes);
+            open += QLatin1Char('>');
+            rowTags.cells.append(open);
+        }
+        tags.append(rowTags);
+    }
+    m_haveRowTags[slot] = true;
+    return tags;
+}
+
+bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int sliceBottom)
+{
+    const ReportBand::Kind kind = band.band->kind;
+    const QList<HtmlTablePlan::Row>& rows = m_plan.rows(kind);
+    if (rows.isEmpty())
+        return true;
+    const QList<RowTags>& tags = rowTags(kind);
+    const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
+
+    QString& html = m_html;
+    html.resize(0);
+    // One marker per row: the rest of a row split over two pages has none.
+    if (kind == ReportBand::Detail && sliceTop <= 0)
+        html += QLatin1String("<tbody class=\"report-row\">\n");
+    else if (kind == ReportBand::Detail)
+        html += QLatin1String("<tbody data-band=\"detail-continued\">\n");
+    else
+        html += QStringLiteral("<tbody data-band=\"%1\">\n").arg(QLatin1String(bandName(kind)));
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const HtmlTablePlan::Row& row = rows.at(r);
+        // A band split over pages: each part shows the text lines that fall in it.
+        QString& cells = m_cells;
+        cells.resize(0);
+        bool shown = whole;
+        bool hasText = false;
+        for (qsizetype c = 0; c < row.cells.size(); ++c) {
+            const HtmlTablePlan::Cell& cell = row.cells.at(c);
+            cells += tags.at(r).cells.at(c);
             bool firstLine = true;
             hasText = hasText || !cell.elements.isEmpty();
             for (int index : cell.elements) {
@@ -179,7 +215,7 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
                     shown = true;
                     if (!firstLine)
                         cells += QLatin1String("<br>");
-                    cells += escaped(item.lines.at(i));
+                    appendEscaped(cells, item.lines.at(i));
                     firstLine = false;
                 }
             }
@@ -189,7 +225,7 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
             shown = row.top >= sliceTop && row.top < sliceBottom;
         if (!shown)
             continue;
-        html += QStringLiteral("<tr style=\"height:%1\">").arg(pt(row.height));
+        html += tags.at(r).open;
         html += cells;
         html += QLatin1String("</tr>\n");
     }

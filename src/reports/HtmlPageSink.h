@@ -4,6 +4,10 @@
 #include "ReportPageSink.h"
 #include "ReportStreamWriter.h"
 
+#include <QList>
+#include <QString>
+#include <array>
+
 class QIODevice;
 class ReportLayout;
 
@@ -25,12 +29,29 @@ public:
     bool endDocument() override;
 
     static QString escaped(QStringView text);
+    // Appends text to out, escaped.
+    static void appendEscaped(QString& out, QStringView text);
 
 private:
+    // The fixed markup of one table row of a band: its <tr> and each cell's
+    // opening <td ...>, which depend only on the table plan.
+    struct RowTags
+    {
+        QString open;
+        QList<QString> cells;
+    };
+
     void writeStyleSheet();
+    const QList<RowTags>& rowTags(ReportBand::Kind kind);
     bool flush(bool force);
 
     const ReportLayout& m_layout;
     HtmlTablePlan m_plan;
     ReportStreamWriter m_out;
+    // Row tags per band kind, made on first use.
+    std::array<QList<RowTags>, ReportBand::KindCount> m_rowTags;
+    std::array<bool, ReportBand::KindCount> m_haveRowTags{};
+    // Reused for every band, so that their capacity stays.
+    QString m_html;
+    QString m_cells;
 };
