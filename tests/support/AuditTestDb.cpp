@@ -75,11 +75,6 @@ QSqlDatabase AuditTestDb::db() const
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-QString AuditTestDb::connectionString() const
-{
-    return AuditDatabase::connectionStringFor(m_path);
-}
-
 AuditEntry AuditTestDb::entry(int level, const QDateTime& when, const QString& description)
 {
     AuditEntry e;
@@ -170,5 +165,5 @@ bool AuditTestDb::exec(const QString& sqlite)
 
 bool AuditTestDb::openShared()
 {
-    return AuditDatabase::instance().open(connectionString());
+    return AuditDatabase::instance().open(AuditDatabase::connectionStringFor(m_path));
 }

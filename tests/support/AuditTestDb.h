@@ -33,8 +33,6 @@ public:
     QString path() const { return m_path; }
     // The installation root above SYSTEM/, with a trailing "/".
     QString root() const { return m_root; }
-    // The connection string the program would use for this file.
-    QString connectionString() const;
 
     // An entry of a level at a time with plausible other fields.
     static AuditEntry entry(int level, const QDateTime& when,

@@ -45,9 +45,9 @@ SmtpTestServer::Message parseMessage(const QJsonObject& json, const QByteArray& 
 
 } // namespace
 
-SmtpTestServer::SmtpTestServer(const Options& options)
+SmtpTestServer::SmtpTestServer(const QStringList& rejectRecipients)
 {
-    if (!start(options) && m_process.state() != QProcess::NotRunning) {
+    if (!start(rejectRecipients) && m_process.state() != QProcess::NotRunning) {
         m_process.kill();
         m_process.waitForFinished();
     }
@@ -70,11 +70,11 @@ SmtpTestServer::~SmtpTestServer()
     }
 }
 
-bool SmtpTestServer::start(const Options& options)
+bool SmtpTestServer::start(const QStringList& rejectRecipients)
 {
     QStringList arguments{QStringLiteral(AUDITLOG_TEST_DIR "/support/smtp_test_server.py"),
                           m_folder.path()};
-    for (const QString& recipient : options.rejectRecipients)
+    for (const QString& recipient : rejectRecipients)
         arguments << QStringLiteral("--reject") << recipient;
     // aiosmtpd is a package of the system Python; a python3 earlier on PATH
     // (pyenv, venv) may not see it.
@@ -118,7 +118,8 @@ QList<SmtpTestServer::Message> SmtpTestServer::messages() const
 {
     QList<Message> result;
     const QDir folder(m_folder.path());
-    for (const QString& name : folder.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+    for (const QString& name :
+         folder.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         QFile json(folder.filePath(name));
         QFile raw(folder.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".eml")));
         if (json.open(QIODevice::ReadOnly) && raw.open(QIODevice::ReadOnly))

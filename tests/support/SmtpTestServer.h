@@ -21,11 +21,6 @@
 class SmtpTestServer
 {
 public:
-    struct Options
-    {
-        QStringList rejectRecipients; // answered 550 at RCPT
-    };
-
     struct Attachment
     {
         QString fileName;
@@ -51,7 +46,8 @@ public:
         QByteArray raw;      // the message as it arrived
     };
 
-    explicit SmtpTestServer(const Options& options = Options());
+    // Recipients it refuses with 550 at RCPT.
+    explicit SmtpTestServer(const QStringList& rejectRecipients = {});
     ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;
@@ -70,7 +66,7 @@ public:
     void clearMessages();
 
 private:
-    bool start(const Options& options);
+    bool start(const QStringList& rejectRecipients);
 
     QTemporaryDir m_folder;
     QProcess m_process;

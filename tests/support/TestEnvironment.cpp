@@ -3,7 +3,6 @@
 #include "AppState.h"
 #include "Settings.h"
 
-#include <QDir>
 #include <QLoggingCategory>
 #include <QMutex>
 
@@ -43,11 +42,7 @@ void sqlHandler(QtMsgType type, const QMessageLogContext& context, const QString
 
 TestEnvironment::TestEnvironment()
 {
-    m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    m_previousConfigHome = qgetenv("XDG_CONFIG_HOME");
-    QDir(m_folder.path()).mkpath(QStringLiteral("config"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_folder.filePath(QStringLiteral("config"))));
-    SetSettingsFile(m_folder.filePath(QStringLiteral("config/auditlog-test.conf")));
+    SetSettingsFile(m_folder.filePath(QStringLiteral("auditlog-test.conf")));
     ResetAppState();
     ClearRunFailure();
     m_previousResponder = SetMessageResponder([this](const MessageRequest& request) {
@@ -74,10 +69,6 @@ TestEnvironment::~TestEnvironment()
     SetSettingsFile(QString());
     ResetAppState();
     ClearRunFailure();
-    if (m_hadConfigHome)
-        qputenv("XDG_CONFIG_HOME", m_previousConfigHome);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
 }
 
 void TestEnvironment::setSetting(const QString& key, const QString& value)

@@ -2,16 +2,14 @@
 
 #include "UiHooks.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
-// A test's private surroundings: a temporary folder that is also
-// XDG_CONFIG_HOME, a settings file inside it, fresh process state, a message
-// responder that records every message and answers as told, and an end handler
-// that records the status instead of ending the process. The destructor puts
-// everything back.
+// A test's private surroundings: a temporary folder with the program's
+// settings file in it, fresh process state, a message responder that records
+// every message and answers as told, and an end handler that records the
+// status instead of ending the process. The destructor puts everything back.
 //
 //     TestEnvironment env;
 //     env.answerNext(MsgAnswer::No);
@@ -60,6 +58,4 @@ private:
     bool m_recordingSql = false;
     MessageResponder m_previousResponder;
     EndHandler m_previousEndHandler;
-    QByteArray m_previousConfigHome;
-    bool m_hadConfigHome = false;
 };
