@@ -46,9 +46,7 @@ private:
 
 void tst_ZlkMail::initTestCase()
 {
-    SmtpTestServer::Options options;
-    options.rejectRecipients << "nobody@example.com";
-    m_server = std::make_unique<SmtpTestServer>(options);
+    m_server = std::make_unique<SmtpTestServer>(QStringList{"nobody@example.com"});
     QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
     SmtpTestServer stopped; // its port is free again once it is gone
     m_closedUrl = stopped.url();
