@@ -1,4 +1,3 @@
-#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -85,7 +84,7 @@ void tst_MakeDemo::existingFile_data()
 {
     QTest::addColumn<QStringList>("flags");
     QTest::addColumn<int>("status");
-    QTest::addColumn<int>("rows"); // -1: the file is unchanged
+    QTest::addColumn<int>("rows"); // -1: the rows are unchanged
     QTest::newRow("refused") << QStringList{} << 2 << -1;
     QTest::newRow("force replaces") << QStringList{"--force"} << 0 << 50;
     QTest::newRow("append adds") << QStringList{"--append"} << 0 << 150;
@@ -105,19 +104,12 @@ void tst_MakeDemo::existingFile()
     const QString rowsBefore = value(dump).toString();
     QCOMPARE(makedemo(first + QStringList{"--force"}), 0);
     QCOMPARE(value(dump).toString(), rowsBefore);
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
-    file.close();
 
     QCOMPARE(
         makedemo(QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} + flags),
         status);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1) == before,
-             rows < 0);
-    if (rows >= 0)
-        QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), rows);
+    QCOMPARE(value(dump).toString() == rowsBefore, rows < 0);
+    QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), rows < 0 ? 100 : rows);
     QCOMPARE(value("SELECT COUNT(*) FROM Audit a JOIN Audit b ON b.AutoIndex = a.AutoIndex + 1 "
                    "WHERE b.[When] < a.[When]")
                  .toInt(),

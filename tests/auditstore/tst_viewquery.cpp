@@ -83,8 +83,6 @@ void tst_ViewQuery::text_data()
     // Edge cases around the table.
     row("lower-case autoindex is another key", "SWEF", "ALL", "autoindex|||DESC",
         " Order By [autoindex], [AutoIndex] DESC;");
-    row("AutoIndex second", "SWEF", "ALL", "When|AutoIndex||DESC",
-        " Order By [When], [AutoIndex] DESC;");
     row("three keys, blank skipped", "SWEF", "ALL", "Level|  |When|",
         " Order By [Level], [When], [AutoIndex] ;");
     row("no level, 30 days", "", "30", "AutoIndex|||DESC",
