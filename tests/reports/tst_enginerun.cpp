@@ -15,10 +15,11 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-// Whole report runs on a real database: every destination, the deletion after
-// a report, the failures that must leave every entry in place, and a report
-// while another program appends entries. (Runs of the built program, with
-// the other failures and each report kind by mail, are in tst_e2ereports.)
+// Whole report runs on a real database: the print and preview hooks, the
+// failures that must leave every entry in place, the mail address, and a
+// report while another program appends entries. (Runs of the built program,
+// with each destination, the deletion after a report and the other failures,
+// are in tst_e2ereports.)
 class tst_EngineRun : public QObject
 {
     Q_OBJECT
@@ -27,8 +28,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void destinations_data();
-    void destinations();
     void printAndPreviewHooks();
     void failuresKeepEntries_data();
     void failuresKeepEntries();
@@ -138,55 +137,11 @@ void tst_EngineRun::init()
 void tst_EngineRun::cleanup()
 {
     ReportEngineHooks::install(m_previousHooks);
-    qunsetenv("AUDITLOG_PRINT_TO_PDF");
     m_server->installAsMailServer();
     QDir::setCurrent(m_previousFolder);
     AuditDatabase::instance().close();
     m_db.reset();
     m_env.reset();
-}
-
-void tst_EngineRun::destinations_data()
-{
-    QTest::addColumn<int>("destination");
-    QTest::addColumn<bool>("remove");
-    QTest::addColumn<bool>("html");
-    QTest::newRow("text file") << 3 << false << false;
-    QTest::newRow("text file, then delete") << 3 << true << false;
-    QTest::newRow("text file is text with HTML on") << 3 << false << true;
-    QTest::newRow("print to PDF, then delete") << 0 << true << false;
-    QTest::newRow("no output, delete only") << -1 << true << false;
-}
-
-void tst_EngineRun::destinations()
-{
-    QFETCH(int, destination);
-    QFETCH(bool, remove);
-    QFETCH(bool, html);
-    HtmlOutput = html;
-    const QString out = m_env->filePath(destination == 0 ? "printed.pdf" : "report.txt");
-    qputenv("AUDITLOG_PRINT_TO_PDF", out.toUtf8());
-    ReportEngine::Request r = request(int16_t(destination), remove);
-    r.Address = destination == 3 ? out : QString();
-    QVERIFY(run(ReportEngine::AuditDetail, r));
-
-    QVERIFY2(m_env->messages().isEmpty(), qPrintable(m_env->messageTexts().join('\n')));
-    QCOMPARE(leftInFolder(), QStringList());
-    QCOMPARE(m_db->count("Description IN ('old status', 'old error')"), remove ? 0 : 2);
-    QCOMPARE(m_db->count(), remove ? 5 : 7);
-    QString text = readFile(out);
-    if (destination == 0) {
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {"-layout", out, "-"});
-        QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
-        text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-    }
-    QCOMPARE(QFile::exists(out), destination >= 0);
-    if (destination >= 0) {
-        QVERIFY(!text.contains(QStringLiteral("<html"), Qt::CaseInsensitive));
-        QVERIFY(text.contains(QStringLiteral("Audit Detail Report")));
-        QCOMPARE(descriptionsIn(text), Selected);
-    }
 }
 
 // The printer and preview get the bound layout: title, caption, print margins
