@@ -138,8 +138,8 @@ void tst_E2eReports::fileReports_data()
 
     QTest::newRow("audit detail") << QStringList() << "Audit Detail Report"
                                   << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
-    QTest::newRow("audit") << QStringList{"/NODETAIL"} << "Audit Report"
-                           << "^   (\\d+)$";
+    QTest::newRow("audit, text with /HTML") << QStringList{"/NODETAIL", "/HTML"} << "Audit Report"
+                                            << "^   (\\d+)$";
     QTest::newRow("summary detail") << QStringList{"/SUMMARY"} << "Audit Log Detail Summary"
                                     << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
     QTest::newRow("summary") << QStringList{"/SUMMARY", "/NODETAIL"} << "Audit Log Summary"
