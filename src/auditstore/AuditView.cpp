@@ -91,10 +91,10 @@ bool AuditView::load(AuditError* error)
     QSqlDatabase db = keyConnection(error);
     if (!db.isValid())
         return false;
-    auto query = AuditDatabase::run(db, keySource(), error, true);
-    if (!query)
+    auto cursor = AuditKeyCursor::open(db, keySource(), error);
+    if (!cursor)
         return false;
-    m_pending = std::make_unique<QSqlQuery>(std::move(*query));
+    m_pending = std::move(cursor);
     m_readError = {};
     QVector<qint64> keys = readKeys(FirstChunk);
     if (m_readError.isError()) {
@@ -120,13 +120,11 @@ QVector<qint64> AuditView::readKeys(int limit)
     if (!m_pending)
         return keys;
     keys.reserve(limit);
-    while (keys.size() < limit && m_pending->next())
-        keys.append(m_pending->value(0).toLongLong());
-    if (keys.size() < limit) {
+    AuditError failure;
+    if (!m_pending->read(limit, keys, &failure)) {
         // The end of the result, or a failure while stepping through it.
-        const QSqlError failure = m_pending->lastError();
-        if (failure.isValid()) {
-            m_readError = AuditDatabase::errorOf(failure);
+        if (failure.isError()) {
+            m_readError = failure;
             qCWarning(lcAuditSql).noquote() << "reading keys failed:" << m_readError.description;
         }
         stopLoading();
@@ -153,7 +151,6 @@ void AuditView::stopLoading()
 {
     if (!m_pending)
         return;
-    m_pending->finish();
     m_pending.reset();
 }
 

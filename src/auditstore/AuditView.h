@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuditEntry.h"
+#include "AuditKeyCursor.h"
 #include "AuditError.h"
 
 #include <QHash>
@@ -85,7 +86,7 @@ public:
     static constexpr int CacheLimit = 64 * PageSize;
     // Keys read at once by refresh and requery, and per slice afterwards.
     static constexpr int FirstChunk = 20000;
-    static constexpr int LaterChunk = 20000;
+    static constexpr int LaterChunk = 100000;
 
 signals:
     void aboutToReset();
@@ -120,7 +121,7 @@ private:
     QString m_source;
     bool m_open = false;
     QVector<qint64> m_keys;
-    std::unique_ptr<QSqlQuery> m_pending;
+    std::unique_ptr<AuditKeyCursor> m_pending;
     bool m_moreScheduled = false;
     bool m_shared = false; // the process-wide instance()
     AuditError m_readError;
