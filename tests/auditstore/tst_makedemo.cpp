@@ -76,8 +76,6 @@ void tst_MakeDemo::realisticEntries()
                    "WHERE b.[When] < a.[When]")
                  .toInt(),
              0);
-    QVERIFY(value("SELECT COUNT(DISTINCT Application) * COUNT(DISTINCT User) FROM Audit").toInt() >=
-            25);
 }
 
 void tst_MakeDemo::existingFile_data()
@@ -121,9 +119,7 @@ void tst_MakeDemo::badArguments_data()
     QTest::addColumn<QStringList>("arguments"); // %DB: the database path
     QTest::addColumn<int>("status");
     QTest::newRow("no path") << QStringList{} << 2;
-    QTest::newRow("negative rows") << QStringList{"%DB", "-5"} << 2;
     QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2;
-    QTest::newRow("bad time") << QStringList{"%DB", "--now", "yesterday"} << 2;
     QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1;
 }
 
