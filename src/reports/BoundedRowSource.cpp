@@ -31,6 +31,16 @@ bool BoundedRowSource::next()
     return false;
 }
 
+void BoundedRowSource::setFieldsToRead(const QStringList& fields)
+{
+    QStringList wanted{AutoIndexField};
+    for (const QString& field : fields) {
+        if (!wanted.contains(field, Qt::CaseInsensitive))
+            wanted.append(field);
+    }
+    m_rows.setFieldsToRead(wanted);
+}
+
 QVariant BoundedRowSource::value(const QString& field) const
 {
     return m_rows.value(field);

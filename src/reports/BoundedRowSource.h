@@ -17,6 +17,8 @@ public:
     QString lastError() const override { return m_rows.lastError(); }
     int lastErrorNumber() const override { return m_rows.lastErrorNumber(); }
     void finish() override { m_rows.finish(); }
+    // Passes the columns on, with AutoIndex, which the bound needs.
+    void setFieldsToRead(const QStringList& fields) override;
 
     // True when any start() or next() failed to read the rows.
     bool failed() const { return m_failed; }
