@@ -7,6 +7,7 @@
 #include "ReportLayout.h"
 #include "ReportLayouts.h"
 #include "ReportMailer.h"
+#include "ReportProgress.h"
 #include "ReportRenderer.h"
 #include "SqlDate.h"
 #include "SqlRowSource.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <memory>
 
 const ReportEngine::Kind ReportEngine::Summary{QStringLiteral("Audit Log Summary"),
                                                QStringLiteral("dataReportSummary"),
@@ -100,6 +102,7 @@ bool ReportEngine::run()
     m_delete.clear();
     m_deleted = -1;
     m_failed = false;
+    m_cancelled = false;
 
     WaitCursor cursor;
     if (!validate())
@@ -123,6 +126,12 @@ bool ReportEngine::run()
     setUpLayout(layout, PrintMargin, m_kind.title);
     if (m_printTime.isValid())
         layout.setPrintTime(m_printTime);
+    std::unique_ptr<ReportProgress> progress;
+    if (!UnattendedMode) {
+        if (const auto& makeProgress = ReportEngineHooks::current().progress)
+            progress = makeProgress(m_kind.title);
+    }
+    layout.setProgress(progress.get());
     bool handlerSpoke = false;
     layout.setErrorHandler([this, &layout, &handlerSpoke](int number, const QString& description) {
         handlerSpoke = true;
@@ -154,6 +163,12 @@ bool ReportEngine::run()
     rows.finish();
     letEventsRun();
 
+    if (m_cancelled) {
+        // Nothing was done and nothing is deleted; no message either.
+        if (progress)
+            progress->showStatus(CancelledStatus);
+        return false;
+    }
     if (rows.failed()) {
         done = false;
         if (!handlerSpoke && !m_failed)
@@ -162,6 +177,14 @@ bool ReportEngine::run()
     if (done && !m_failed && m_request.Delete)
         deleteReported(where, highest);
     return done && !m_failed;
+}
+
+// After an output step that did not finish: whether the operator stopped it.
+bool ReportEngine::cancelledBy(const ReportLayout& layout)
+{
+    if (layout.progress() && layout.progress()->cancelled())
+        m_cancelled = true;
+    return m_cancelled;
 }
 
 bool ReportEngine::validate()
@@ -207,6 +230,10 @@ bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, cons
     ReportRenderer renderer(layout);
     const bool written = renderer.exportReport(formatKey, file);
     letEventsRun();
+    if (renderer.cancelled()) {
+        m_cancelled = true;
+        return false;
+    }
     if (!written && !m_failed) {
         const AuditError error = renderer.lastError();
         fail(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description));
@@ -223,6 +250,10 @@ bool ReportEngine::print(ReportLayout& layout)
         ReportRenderer renderer(layout);
         if (renderer.writePdf(pdf))
             return true;
+        if (renderer.cancelled()) {
+            m_cancelled = true;
+            return false;
+        }
         if (!m_failed) {
             const AuditError error = renderer.lastError();
             fail(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description));
@@ -238,6 +269,8 @@ bool ReportEngine::print(ReportLayout& layout)
     QString error;
     if (hooks.print(layout, &error))
         return true;
+    if (cancelledBy(layout))
+        return false;
     if (!m_failed)
         fail(error.isEmpty() ? QStringLiteral("The report could not be printed.") : error);
     return false;
@@ -251,7 +284,7 @@ bool ReportEngine::preview(ReportLayout& layout)
         return false;
     }
     hooks.preview(layout);
-    return true;
+    return !cancelledBy(layout);
 }
 
 bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)

@@ -18,6 +18,12 @@ class ReportLayout;
 // or, in an unattended run, recorded with NoteRunFailure (status 1 and one
 // line on standard error). After any failure nothing is deleted.
 //
+// An interactive run reports its progress to the progress hook and can be
+// cancelled while it renders: then nothing is done (no output file, no mail,
+// no deletion, the temporary files removed) and the only word is the quiet
+// status "Report cancelled.". Unattended runs have no progress and never
+// cancel.
+//
 // Printing: when the environment holds AUDITLOG_PRINT_TO_PDF=<file>, the
 // report is written to that PDF file instead of going to the printer (for
 // machines without a printer, and for tests); otherwise it goes to the
@@ -70,6 +76,10 @@ public:
 
     // Runs the report. True when everything asked for was done.
     bool run();
+    // Whether the operator cancelled the last run.
+    bool cancelled() const { return m_cancelled; }
+
+    static inline const QString CancelledStatus = QStringLiteral("Report cancelled.");
 
     // The statements of the last run ("" when not reached).
     QString selectText() const { return m_select; }
@@ -86,6 +96,7 @@ private:
     bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file);
     bool print(ReportLayout& layout);
     bool preview(ReportLayout& layout);
+    bool cancelledBy(const ReportLayout& layout);
     class WaitCursor;
     bool mail(ReportLayout& layout, WaitCursor& cursor);
     void deleteReported(const QString& where, qint64 highest);
@@ -99,4 +110,5 @@ private:
     QString m_delete;
     int m_deleted = -1;
     bool m_failed = false;
+    bool m_cancelled = false;
 };

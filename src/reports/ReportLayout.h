@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+class ReportProgress;
 class ReportRowSource;
 
 // A banded report layout as data: five bands in print order (report header,
@@ -37,6 +38,11 @@ public:
     // The rows to print; not owned.
     ReportRowSource* dataSource() const { return m_dataSource; }
     void setDataSource(ReportRowSource* source) { m_dataSource = source; }
+
+    // Told of the rendering's progress, and asked whether to stop; none
+    // unless set. Not owned.
+    ReportProgress* progress() const { return m_progress; }
+    void setProgress(ReportProgress* progress) { m_progress = progress; }
 
     // Page margins in twips.
     int leftMargin() const { return m_leftMargin; }
@@ -84,6 +90,7 @@ private:
     QString m_name;
     std::array<ReportBand, ReportBand::KindCount> m_bands;
     ReportRowSource* m_dataSource = nullptr;
+    ReportProgress* m_progress = nullptr;
     int m_leftMargin = 1440;
     int m_topMargin = 1440;
     int m_rightMargin = 1440;

@@ -2,6 +2,7 @@
 
 #include "ReportLayout.h"
 #include "ReportPageSink.h"
+#include "ReportProgress.h"
 #include "ReportRenderer.h"
 #include "ReportRowSource.h"
 #include "ReportTextMetrics.h"
@@ -26,6 +27,7 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
     m_measureOnly = sink == nullptr;
     m_pageCount = pageCount;
     m_page = 0;
+    m_rows = 0;
     m_error = {};
 
     // The counting pass reads only what can change a band's height.
@@ -52,11 +54,20 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
     LaidOutBand band;
     QList<QString> texts;
     const bool keepTogether = m_layout.band(ReportBand::Detail).keepTogether;
+    ReportProgress* progress = m_layout.progress();
     while (source.next()) {
         rowTexts(source, &texts);
         m_detail.layout(texts, &band);
         if (!place(band, keepTogether))
             return false;
+        if (++m_rows % ReportProgress::RowsPerStep == 0 && progress) {
+            progress->step(m_rows);
+            if (progress->cancelled()) {
+                m_error = {ReportErrorNumber::Cancelled,
+                           QStringLiteral("The report was cancelled.")};
+                return false;
+            }
+        }
     }
     if (!source.lastError().isEmpty()) {
         const int number = source.lastErrorNumber();

@@ -28,10 +28,14 @@ public:
     ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics);
 
     // One pass over the rows. Without a sink it only counts the pages;
-    // pageCount is the total that %P prints.
+    // pageCount is the total that %P prints. Every ReportProgress::RowsPerStep
+    // rows it tells the layout's progress, and stops with the error number
+    // ReportErrorNumber::Cancelled once the progress is cancelled.
     bool run(ReportRowSource& source, ReportPageSink* sink, int pageCount);
 
     int pages() const { return m_page; }
+    // Rows placed by the last pass.
+    qint64 rows() const { return m_rows; }
     AuditError error() const { return m_error; }
 
 private:
@@ -61,6 +65,7 @@ private:
     bool m_measureOnly = false;
     int m_pageCount = 0;
     int m_page = 0;
+    qint64 m_rows = 0;
     int m_y = 0;
     int m_bodyTop = 0;
     int m_bodyBottom = 0;

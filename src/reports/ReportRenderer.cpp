@@ -7,6 +7,7 @@
 #include "ReportLayout.h"
 #include "ReportOutputError.h"
 #include "ReportPaginator.h"
+#include "ReportProgress.h"
 #include "ReportRowSource.h"
 #include "TextPageSink.h"
 
@@ -14,7 +15,6 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
-
 #include <cerrno>
 
 namespace {
@@ -25,31 +25,6 @@ QPageSize pageSizeOf(const ReportLayout& layout)
         return QPageSize(QPageSize::Letter);
     const QSizeF inches(layout.paperSize().width() / 1440.0, layout.paperSize().height() / 1440.0);
     return QPageSize(inches, QPageSize::Inch);
-}
-
-// Renders with both passes: the first counts the pages, the second draws.
-bool renderPages(const ReportLayout& layout, const ReportTextMetrics& metrics, ReportPageSink& sink,
-                 int* pages, AuditError* error)
-{
-    ReportRowSource* source = layout.dataSource();
-    if (!source) {
-        *error = {ReportErrorNumber::InvalidArgument,
-                  QStringLiteral("The report has no data source.")};
-        return false;
-    }
-    ReportPaginator counter(layout, metrics);
-    if (!counter.run(*source, nullptr, 0)) {
-        source->finish();
-        *error = counter.error();
-        return false;
-    }
-    ReportPaginator paginator(layout, metrics);
-    const bool ok = paginator.run(*source, &sink, counter.pages());
-    source->finish();
-    *pages = paginator.pages();
-    if (!ok)
-        *error = paginator.error();
-    return ok;
 }
 
 } // namespace
@@ -95,38 +70,68 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
     return true;
 }
 
+// Renders with both passes: the first counts the pages (and the rows, which
+// the progress then counts down), the second draws.
+bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& sink,
+                            const ReportLayout& layout)
+{
+    m_pageCount = 0;
+    m_cancelled = false;
+    ReportRowSource* source = layout.dataSource();
+    if (!source)
+        return fail(ReportErrorNumber::InvalidArgument,
+                    QStringLiteral("The report has no data source."));
+    ReportProgress* progress = layout.progress();
+    if (progress)
+        progress->begin(0);
+    ReportPaginator counter(layout, metrics);
+    bool ok = counter.run(*source, nullptr, 0);
+    AuditError error = counter.error();
+    if (ok) {
+        if (progress) {
+            progress->step(counter.rows());
+            progress->begin(counter.rows());
+        }
+        ReportPaginator paginator(layout, metrics);
+        ok = paginator.run(*source, &sink, counter.pages());
+        m_pageCount = paginator.pages();
+        error = paginator.error();
+        if (ok && progress)
+            progress->step(paginator.rows());
+    }
+    source->finish();
+    if (progress)
+        progress->end();
+    if (ok)
+        return true;
+    if (error.number == ReportErrorNumber::Cancelled) {
+        m_cancelled = true;
+        m_lastError = error;
+        return false;
+    }
+    return fail(error.number, error.description);
+}
+
 bool ReportRenderer::writeText(QIODevice* device)
 {
     const ReportLayout grid = CharacterGridMetrics::snapLayout(m_layout);
     const CharacterGridMetrics metrics;
     TextPageSink sink(device, grid);
-    AuditError error;
-    m_pageCount = 0;
-    if (!renderPages(grid, metrics, sink, &m_pageCount, &error))
-        return fail(error.number, error.description);
-    return true;
+    return render(metrics, sink, grid);
 }
 
 bool ReportRenderer::writeHtml(QIODevice* device)
 {
     const ArialMetrics metrics;
     HtmlPageSink sink(device, m_layout);
-    AuditError error;
-    m_pageCount = 0;
-    if (!renderPages(m_layout, metrics, sink, &m_pageCount, &error))
-        return fail(error.number, error.description);
-    return true;
+    return render(metrics, sink, m_layout);
 }
 
 bool ReportRenderer::paint(QPagedPaintDevice* device)
 {
     const ArialMetrics metrics;
     PainterPageSink sink(device, m_layout);
-    AuditError error;
-    m_pageCount = 0;
-    if (!renderPages(m_layout, metrics, sink, &m_pageCount, &error))
-        return fail(error.number, error.description);
-    return true;
+    return render(metrics, sink, m_layout);
 }
 
 bool ReportRenderer::writePdf(const QString& fileName)

@@ -8,6 +8,8 @@
 class QIODevice;
 class QPagedPaintDevice;
 class ReportLayout;
+class ReportPageSink;
+class ReportTextMetrics;
 
 // Export format keys, as the report routines pass them.
 inline const QString FormatKeyText = QStringLiteral("key_def_Text");
@@ -28,6 +30,7 @@ constexpr int DiskFull = 61;       // no space left for the output
 constexpr int FileAccess = 75;     // the output file cannot be created
 constexpr int PrinterError = 482;  // the paint device cannot be painted on
 constexpr int DataSource = 1;      // the rows could not be read (no number given)
+constexpr int Cancelled = 18;      // the operator stopped the run
 } // namespace ReportErrorNumber
 
 // Renders a bound layout (its data source, margins and title set) to a paint
@@ -36,8 +39,10 @@ constexpr int DataSource = 1;      // the rows could not be read (no number give
 // draw them, so memory stays the same however many rows there are.
 //
 // A failure returns false, is kept in lastError() and goes to the layout's
-// error handler. A file export writes to a temporary file next to the target
-// and renames it only when everything was written: a failed export leaves no
+// error handler. The layout's progress (when set) hears of both passes, and a
+// cancelled progress stops the render: false with cancelled() set, which is
+// no failure and reaches no error handler. A file export writes to a temporary file next to the
+// target and renames it only when everything was written: a failed or cancelled export leaves no
 // output file behind (an older file of that name stays as it was).
 class ReportRenderer
 {
@@ -63,11 +68,15 @@ public:
     // Pages of the last render.
     int pageCount() const { return m_pageCount; }
     AuditError lastError() const { return m_lastError; }
+    // Whether the last render stopped because its progress was cancelled.
+    bool cancelled() const { return m_cancelled; }
 
 private:
+    bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout);
     bool fail(int number, const QString& description);
 
     ReportLayout& m_layout;
     int m_pageCount = 0;
     AuditError m_lastError;
+    bool m_cancelled = false;
 };
