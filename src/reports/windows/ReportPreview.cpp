@@ -17,10 +17,20 @@ std::unique_ptr<QPrintPreviewDialog> ReportPreview::create(ReportLayout& layout,
     dialog->setModal(true);
     dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
     // The dialog repaints whenever it likes: a failure is reported once.
-    QObject::connect(dialog.get(), &QPrintPreviewDialog::paintRequested, dialog.get(),
-                     [&layout, failed = false](QPrinter* printer) mutable {
-                         if (!failed)
-                             failed = !ReportRenderer(layout).paint(printer);
+    QPrintPreviewDialog* window = dialog.get();
+    QObject::connect(window, &QPrintPreviewDialog::paintRequested, window,
+                     [&layout, window, failed = false](QPrinter* printer) mutable {
+                         if (failed)
+                             return;
+                         ReportRenderer renderer(layout);
+                         failed = !renderer.paint(printer);
+                         if (!renderer.cancelled())
+                             return;
+                         // The first pages are drawn while the dialog is being
+                         // shown: then it never appears on screen.
+                         if (!window->isVisible())
+                             window->setAttribute(Qt::WA_DontShowOnScreen);
+                         QMetaObject::invokeMethod(window, &QDialog::reject, Qt::QueuedConnection);
                      });
     return dialog;
 }

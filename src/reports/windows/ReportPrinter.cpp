@@ -3,19 +3,19 @@
 #include "ReportLayout.h"
 #include "ReportRenderer.h"
 
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
-
 #include <memory>
 
 void ReportPrinter::setUp(QPrinter* printer, const ReportLayout& layout)
 {
     const QSize paper = layout.paperSize();
-    const QPageSize size = paper == ReportLayout::LetterSize
-                               ? QPageSize(QPageSize::Letter)
-                               : QPageSize(QSizeF(paper.width() / 1440.0, paper.height() / 1440.0),
-                                           QPageSize::Inch);
+    const QPageSize size =
+        paper == ReportLayout::LetterSize
+            ? QPageSize(QPageSize::Letter)
+            : QPageSize(QSizeF(paper.width() / 1440.0, paper.height() / 1440.0), QPageSize::Inch);
     QPageLayout page(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     page.setMode(QPageLayout::FullPageMode);
     printer->setPageLayout(page);
@@ -43,6 +43,13 @@ bool ReportPrinter::print(ReportLayout& layout, QPrinter* printer, QString* erro
     ReportRenderer renderer(layout);
     if (renderer.paint(printer))
         return true;
+    if (renderer.cancelled()) {
+        if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty())
+            QFile::remove(printer->outputFileName());
+        if (error)
+            error->clear();
+        return false;
+    }
     if (error)
         *error = renderer.lastError().description;
     return false;

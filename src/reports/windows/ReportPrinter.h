@@ -17,7 +17,9 @@ public:
 
     // Prints on printer, or on the system's default printer when none is
     // given. False when nothing could be printed: error (when given) says why,
-    // and the layout's error handler has been told.
-    static bool print(ReportLayout& layout, QPrinter* printer = nullptr,
-                      QString* error = nullptr);
+    // and the layout's error handler has been told. Also false, with no error,
+    // when the layout's progress was cancelled: a PDF file begun by then is
+    // removed. (A CUPS job cannot be withdrawn once drawing has begun: Qt
+    // submits the pages drawn so far.)
+    static bool print(ReportLayout& layout, QPrinter* printer = nullptr, QString* error = nullptr);
 };
