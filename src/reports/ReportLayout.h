@@ -98,7 +98,7 @@ private:
     QSize m_paperSize = LetterSize;
     QString m_title;
     QString m_caption;
-    QLocale m_locale = QLocale::system();
+    QLocale m_locale; // the default locale (the system's unless a test sets one)
     QDateTime m_printTime;
     QString m_errorPrefix;
     ErrorHandler m_errorHandler;

@@ -18,7 +18,7 @@
 class ReportValueFormatter
 {
 public:
-    explicit ReportValueFormatter(const QLocale& locale = QLocale::system());
+    explicit ReportValueFormatter(const QLocale& locale = QLocale());
 
     QString format(const QVariant& value, const QString& format) const;
 

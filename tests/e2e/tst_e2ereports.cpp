@@ -161,7 +161,7 @@ void tst_E2eReports::fileReports()
     const QStringList lines = text.split('\n');
     // The page header: date and time, the title, the page count, on one line.
     const QRegularExpression header(
-        QStringLiteral("^\\s*\\d.*\\d\\d:\\d\\d.*\\S\\s{3,}%1\\s{3,}Page 1 of 1$")
+        QStringLiteral("^\\s*\\S+ \\d{1,2}:\\d\\d(?::\\d\\d)?(?: ?[AaPp][Mm])?\\s{3,}%1\\s{3,}Page 1 of 1$")
             .arg(QRegularExpression::escape(title)));
     QVERIFY2(header.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
     QCOMPARE(text.count(QStringLiteral("Page 1 of")), 1);
