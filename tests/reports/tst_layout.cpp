@@ -1,0 +1,306 @@
+#include "ArialMetrics.h"
+#include "BandLayoutEngine.h"
+#include "CharacterGridMetrics.h"
+#include "MemoryRowSource.h"
+#include "ReportLayouts.h"
+#include "ReportPageSink.h"
+#include "ReportPaginator.h"
+#include "ReportValueFormatter.h"
+
+#include <QtTest>
+
+// Values to texts, texts to lines, and rows onto pages, without any output.
+class tst_Layout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void values_data();
+    void values();
+    void localeForms_data();
+    void localeForms();
+    void wrap_data();
+    void wrap();
+    void pageCount_data();
+    void pageCount();
+    void keepTogether_data();
+    void keepTogether();
+    void canGrowPushesElementsBelow();
+};
+
+namespace {
+
+// Records each band slice the paginator hands to a back end.
+class RecordingSink : public ReportPageSink
+{
+public:
+    struct Slice
+    {
+        int page;
+        ReportBand::Kind kind;
+        int originY;
+        int sliceTop;
+        int sliceBottom;
+        QStringList texts; // the text lines drawn in the slice
+    };
+
+    bool beginDocument(int pageCount) override
+    {
+        announced = pageCount;
+        return true;
+    }
+    bool beginPage(int page) override
+    {
+        current = page;
+        return true;
+    }
+    bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) override
+    {
+        Slice slice{current, band.band->kind, originY, sliceTop, sliceBottom, {}};
+        for (const LaidOutElement& item : band.elements) {
+            for (int i = 0; i < item.lines.size(); ++i) {
+                if (item.lineTop(i) >= sliceTop && item.lineTop(i) < sliceBottom)
+                    slice.texts.append(item.lines.at(i));
+            }
+        }
+        if (slice.kind == ReportBand::Detail)
+            details.append(slice);
+        else if (slice.kind == ReportBand::PageHeader)
+            ++headers;
+        return true;
+    }
+    bool endPage() override { return true; }
+    bool endDocument() override { return true; }
+
+    int announced = 0;
+    int current = 0;
+    int headers = 0;
+    QList<Slice> details;
+};
+
+MemoryRowSource rows(int count, const QString& description = QStringLiteral("Short"))
+{
+    MemoryRowSource source({"AutoIndex", "Level", "Error", "Description", "Application", "When",
+                            "User", "Details", "Path", "Unattended", "Response", "TaskList"});
+    for (int i = 1; i <= count; ++i)
+        source.addRow({i, 1, 100 + i, description, "Translator", "2003-03-15 14:05:00", "operator",
+                       "", "", 0, "", ""});
+    return source;
+}
+
+// Both passes, as the renderers run them; pages is -1 when they disagree or fail.
+RecordingSink paginate(const ReportLayout& layout, const ReportTextMetrics& metrics,
+                       MemoryRowSource& source, int* pages)
+{
+    ReportPaginator counter(layout, metrics);
+    const bool counted = counter.run(source, nullptr, 0);
+    RecordingSink sink;
+    ReportPaginator paginator(layout, metrics);
+    const bool drawn = paginator.run(source, &sink, counter.pages());
+    *pages = counted && drawn && counter.pages() == paginator.pages() ? paginator.pages() : -1;
+    return sink;
+}
+
+} // namespace
+
+void tst_Layout::values_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("expected");
+    const QString longDate = QStringLiteral("mm/dd/yyyy hh:nn AM/PM");
+    const QString shortDate = QStringLiteral("m/d/yy h:nn AM/PM");
+    const QVariant when("2003-03-05 14:07:09");
+    // clang-format off
+    QTest::newRow("long date") << when << longDate << "03/05/2003 02:07 PM";
+    QTest::newRow("long date, after midnight") << QVariant("2003-11-30 00:05:00") << longDate << "11/30/2003 12:05 AM";
+    QTest::newRow("short date") << when << shortDate << "3/5/03 2:07 PM";
+    QTest::newRow("general date") << when << "General Date" << "3/5/2003 2:07:09 PM";
+    QTest::newRow("names and literals") << when << "dddd d mmmm yyyy \"at\" h\\h nn" << "Wednesday 5 March 2003 at 14h 07";
+    QTest::newRow("no date") << QVariant("yesterday") << longDate << "yesterday";
+    QTest::newRow("null date") << QVariant() << longDate << "";
+    QTest::newRow("yes from -1") << QVariant(-1) << "Yes/No" << "Yes";
+    QTest::newRow("no from False") << QVariant("False") << "Yes/No" << "No";
+    QTest::newRow("null yes/no") << QVariant() << "Yes/No" << "";
+    QTest::newRow("number") << QVariant(qlonglong(1234567)) << "" << "1234567";
+    // clang-format on
+}
+
+void tst_Layout::values()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, format);
+    QFETCH(QString, expected);
+    const ReportValueFormatter formatter(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(formatter.format(value, format), expected);
+}
+
+void tst_Layout::localeForms_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("general"); // a When in the summary
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    // clang-format off
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
+    QTest::newRow("C") << QLocale::c() << "3/5/2003 14:07:09" << "3/5/2003" << "14:07:09";
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "05.03.2003 14:07:09" << "05.03.2003" << "14:07";
+    // clang-format on
+}
+
+void tst_Layout::localeForms()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, general);
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    const ReportValueFormatter formatter(locale);
+    QCOMPARE(formatter.format(QVariant("2003-03-05 14:07:09"), "General Date"), general);
+    QCOMPARE(formatter.shortDate(QDate(2003, 3, 5)), date);
+    QCOMPARE(formatter.shortTime(QTime(14, 7, 9)), time);
+}
+
+void tst_Layout::wrap_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QStringList>("lines");
+    // clang-format off
+    QTest::newRow("at blanks") << "one two three four" << 9 << 0 << QStringList{"one two", "three", "four"};
+    QTest::newRow("blanks at a break") << "one     two" << 5 << 0 << QStringList{"one", "two"};
+    QTest::newRow("long word cut") << "abcdefghijklmnop" << 6 << 0 << QStringList{"abcdef", "ghijkl", "mnop"};
+    QTest::newRow("line breaks") << "a\nb\r\nc\rd\n\ne" << 10 << 0 << QStringList{"a", "b", "c", "d", "", "e"};
+    QTest::newRow("tab is a blank") << "  a\tb" << 10 << 0 << QStringList{"  a b"};
+    QTest::newRow("cut to one line") << "one two three" << 9 << 1 << QStringList{"one two"};
+    QTest::newRow("surrogate pair") << QString::fromUtf8("abc\xF0\x9F\x98\x80xyz") << 4 << 0 << QStringList{"abc", QString::fromUtf8("\xF0\x9F\x98\x80xy"), "z"};
+    // clang-format on
+}
+
+void tst_Layout::wrap()
+{
+    QFETCH(QString, text);
+    QFETCH(int, columns);
+    QFETCH(int, maxLines);
+    QFETCH(QStringList, lines);
+    const CharacterGridMetrics grid;
+    QCOMPARE(grid.wrap(text, columns * CharacterGridMetrics::ColumnTwips, ReportFont(), maxLines),
+             lines);
+}
+
+void tst_Layout::pageCount_data()
+{
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<int>("pages");
+    // 15840 - 2 * 720 margins - 841 header = 13559 twips: 50 rows of 269.
+    QTest::newRow("no rows: one page") << 0 << 1;
+    QTest::newRow("exactly one page") << 50 << 1;
+    QTest::newRow("one more") << 51 << 2;
+    QTest::newRow("many") << 1001 << 21;
+}
+
+void tst_Layout::pageCount()
+{
+    QFETCH(int, rowCount);
+    QFETCH(int, pages);
+    ReportLayout layout = ReportLayouts::dataReportSummary();
+    layout.setMargins(720);
+    MemoryRowSource source = rows(rowCount);
+    int counted = 0;
+    const RecordingSink sink = paginate(layout, ArialMetrics(), source, &counted);
+    QCOMPARE(counted, pages);
+    QCOMPARE(sink.announced, pages);
+    QCOMPARE(sink.headers, pages);
+    QCOMPARE(source.startCount(), 2);
+    QCOMPARE(sink.details.size(), rowCount); // no row split or lost
+    for (const auto& slice : sink.details)
+        QVERIFY(slice.originY + 269 <= 15840 - 720);
+}
+
+void tst_Layout::keepTogether_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<QString>("slices"); // page:top-bottom@originY [texts] per detail slice
+    // clang-format off
+    QTest::newRow("kept together") << true << 3 << "1:0-3000@2000[Short,operator] 1:0-3000@5000[Short,operator] 2:0-3000@2000[Short,operator]";
+    QTest::newRow("split at the page end") << false << 3 << "1:0-3000@2000[Short,operator] 1:0-3000@5000[Short,operator] 1:0-1000@8000[Short] 2:1000-3000@1000[operator]";
+    QTest::newRow("taller than a page: cut between lines") << true << 1 << "1:0-6960@2000 2:6960-13920@-4960 3:13920-19440@-11920";
+    // clang-format on
+}
+
+void tst_Layout::keepTogether()
+{
+    QFETCH(bool, keep);
+    QFETCH(int, rowCount);
+    QFETCH(QString, slices);
+    // Paper 10000 high, margins 1000, header 1000: 7000 twips for rows.
+    ReportLayout layout(QStringLiteral("test"));
+    layout.setPaperSize(QSize(12000, 10000));
+    layout.setMargins(1000);
+    layout.band(ReportBand::PageHeader).height = 1000;
+    ReportBand& detail = layout.band(ReportBand::Detail);
+    detail.height = rowCount == 1 ? 480 : 3000;
+    detail.keepTogether = keep;
+    ReportElement text = ReportElement::textBox("Text", "Description", 0, 0, 800, 240);
+    text.canGrow = true;
+    detail.elements = {text,
+                       ReportElement::textBox("Below", "User", 0, detail.height - 240, 800, 240)};
+    QStringList words; // one row of 80 words, one line each
+    for (int i = 0; rowCount == 1 && i < 80; ++i)
+        words.append(QStringLiteral("w%1").arg(i, 7, 10, QLatin1Char('0')));
+    MemoryRowSource source = rows(rowCount, rowCount == 1 ? words.join(' ') : "Short");
+
+    int pages = 0;
+    const RecordingSink sink = paginate(layout, CharacterGridMetrics(), source, &pages);
+    QStringList drawn;
+    QStringList texts;
+    for (const auto& s : sink.details) {
+        drawn << QStringLiteral("%1:%2-%3@%4")
+                     .arg(s.page)
+                     .arg(s.sliceTop)
+                     .arg(s.sliceBottom)
+                     .arg(s.originY);
+        if (words.isEmpty())
+            drawn.last() += QLatin1Char('[') + s.texts.join(',') + QLatin1Char(']');
+        texts += s.texts;
+    }
+    QCOMPARE(drawn.join(' '), slices);
+    QCOMPARE(pages, sink.details.last().page);
+    if (!words.isEmpty())
+        QCOMPARE(texts, words + QStringList{"operator"}); // every line once, whole
+}
+
+void tst_Layout::canGrowPushesElementsBelow()
+{
+    ReportBand band;
+    band.kind = ReportBand::Detail;
+    band.height = 600;
+    ReportElement grower = ReportElement::textBox("Grow", "Description", 160, 0, 800, 240);
+    grower.canGrow = true;
+    band.elements = {
+        grower,
+        ReportElement::textBox("Beside", "User", 1200, 0, 800, 240),
+        ReportElement::textBox("Below", "Path", 160, 240, 800, 240),
+        ReportElement::verticalLine("Rule", 80, 0, 480),
+        ReportElement::horizontalLine("Under", 80, 480, 1000),
+    };
+    const CharacterGridMetrics metrics;
+    BandLayoutEngine engine(band, metrics);
+    LaidOutBand laidOut;
+    // 10 columns wide: three lines.
+    engine.layout({"one two three four five", "beside", "below", "", ""}, &laidOut);
+    QCOMPARE(laidOut.elements.at(0).lines, (QStringList{"one two", "three four", "five"}));
+    QCOMPARE(laidOut.elements.at(1).top, 0);      // beside it: stays
+    QCOMPARE(laidOut.elements.at(2).top, 720);    // below it: moved by 480
+    QCOMPARE(laidOut.elements.at(3).height, 960); // the rule spans the grown rows
+    QCOMPARE(laidOut.elements.at(4).top, 960);
+    QCOMPARE(laidOut.height, 1080);
+
+    engine.layout({"short", "beside", "below", "", ""}, &laidOut);
+    QCOMPARE(laidOut.elements.at(2).top, 240);
+    QCOMPARE(laidOut.height, 600);
+}
+
+QTEST_GUILESS_MAIN(tst_Layout)
+#include "tst_layout.moc"
