@@ -117,7 +117,6 @@ private slots:
     void validation();
     void routineArguments_data();
     void routineArguments();
-    void spanDatesReadBackOnLocale_data();
     void spanDatesReadBackOnLocale();
     void savesOnEveryClose_data();
     void savesOnEveryClose();
@@ -162,13 +161,10 @@ void TestFrmReport::opensWithStoredValues_data()
         {"type 7", "ReportType", "7", "optReportType3", "1"},
         {"type word", "ReportType", "full", "optReportType3", "1"},
         {"date option absent", "ReportDateSentOpt", none, "optDate3", "1"},
-        {"days less absent", "ReportDaysLess", none, "txtDays2", "7"},
         {"to not a date", "ReportDaysTo", "soon", "DTPicker2", today},
-        {"level true", "LevelError", "true", "chkError", "0"},
         {"format false", "HTMLFormat", "false", "optFormat1", "1"},
         {"attach absent", "ReportAttachAtSize", none, "txtAttach", "1000"},
         {"attach above limit", "ReportAttachAtSize", "5000", "txtAttach", "5000"},
-        {"third absent", "ReportSortBy3", none, "cmbThird", "AutoIndex"},
         {"second wrong case", "ReportSortBy2", "user", "cmbSecond", ""},
         {"third not in grid", "ReportSortBy3", "TaskList", "cmbThird", ""},
     };
@@ -199,7 +195,6 @@ void TestFrmReport::attachLimit_data()
     QTest::addColumn<int>("messages");
 
     QTest::newRow("2500") << "2500" << false << "2000" << 1;
-    QTest::newRow("exactly 2000") << "2000" << false << "2000" << 0;
     QTest::newRow("not numeric") << "x3000" << false << "x3000" << 0;
     QTest::newRow("unattended") << "9000" << true << "2000" << 0;
 }
@@ -241,18 +236,14 @@ void TestFrmReport::validation_data()
     };
     row("no level, preview", noLevel, "cmdPreview", levels, true);
     row("no level, print", noLevel, "cmdOK", levels, false);
-    row("levels before days", noLevel + QStringList{"txtDays1=abc"}, "cmdPreview", levels, true);
     row("days 0", {"txtDays1=0"}, "cmdPreview", range, true);
-    row("days 1000", {"txtDays1=1000"}, "cmdOK", range, false);
     row("days abc", {"txtDays1=abc"}, "cmdEmail", numeric, false);
     row("days blank", {"txtDays2="}, "cmdPreview", numeric, true);
     row("days 999", {"txtDays2=999"}, "cmdOK", "", false);
-    row("days unused with All", {"txtDays1=abc", "optDate0=1"}, "cmdPreview", "", true);
     row("days before bytes", {"txtDays1=0", "txtZip=x"}, "cmdPreview", range, true);
     row("attach blank", {"txtAttach="}, "cmdOK", bytes, false);
     row("zip separators", {"txtZip=1,000"}, "cmdPreview", bytes, true);
     row("abort above 32 bits", {"txtAbortAttach=2147483648"}, "cmdEmail", bytes, false);
-    row("abort 32-bit maximum", {"txtAbortAttach=2147483647"}, "cmdPreview", "", true);
 }
 
 void TestFrmReport::validation()
@@ -327,28 +318,12 @@ void TestFrmReport::routineArguments()
     QCOMPARE(calls, QStringList{call});
 }
 
-void TestFrmReport::spanDatesReadBackOnLocale_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("reopenLocale");
-    QTest::addColumn<QDate>("from");
-    QTest::addColumn<QDate>("to");
-
-    QTest::newRow("month first") << "en_US"
-                                 << "en_GB" << QDate(2003, 3, 4) << QDate(2003, 3, 20);
-    QTest::newRow("day first, days above 12")
-        << "de_DE"
-        << "en_US" << QDate(2003, 3, 13) << QDate(2004, 1, 31);
-}
-
 void TestFrmReport::spanDatesReadBackOnLocale()
 {
-    QFETCH(QString, locale);
-    QFETCH(QString, reopenLocale);
-    QFETCH(QDate, from);
-    QFETCH(QDate, to);
-
-    QLocale::setDefault(QLocale(locale));
+    // Day first, days above 12; read back on a month-first locale.
+    const QDate from(2003, 3, 13);
+    const QDate to(2004, 1, 31);
+    QLocale::setDefault(QLocale("de_DE"));
     frmReport dialog;
     dialog.show();
     setControls(&dialog, {"DTPicker1=" + from.toString(Qt::ISODate),
@@ -363,9 +338,8 @@ void TestFrmReport::spanDatesReadBackOnLocale()
     QCOMPARE(start->date(), from);
     QCOMPARE(end->date(), to);
 
-    // The saved dates come back the same on another locale.
     click(&dialog, QStringLiteral("cmdCancel"));
-    QLocale::setDefault(QLocale(reopenLocale));
+    QLocale::setDefault(QLocale("en_US"));
     frmReport reopened;
     QCOMPARE(stateOf(&reopened, QStringLiteral("DTPicker1")), from.toString(Qt::ISODate));
     QCOMPARE(stateOf(&reopened, QStringLiteral("DTPicker2")), to.toString(Qt::ISODate));
