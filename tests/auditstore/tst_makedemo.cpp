@@ -1,7 +1,7 @@
+#include "AuditTestDb.h"
+
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,125 +11,100 @@ class tst_MakeDemo : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void realisticEntries();
-    void existingFile_data();
-    void existingFile();
-    void badArguments_data();
-    void badArguments();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("Audit.mdb"));
+    }
+
+    void realisticEntries()
+    {
+        QCOMPARE(makedemo({m_path, "10000", "--seed", "5", "--now", "2026-03-15T12:00:00"}), 0);
+        QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), 10000);
+        QCOMPARE(value("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        // Every level, a few of the unknown level 4, errors numbered from level 1 on.
+        QCOMPARE(
+            value("SELECT group_concat(Level) FROM (SELECT DISTINCT Level FROM Audit ORDER BY 1)")
+                .toString(),
+            QStringLiteral("0,1,2,3,4"));
+        QVERIFY(value("SELECT COUNT(*) FROM Audit WHERE Level = 4").toInt() < 100);
+        QCOMPARE(value("SELECT COUNT(*) FROM Audit WHERE (Level = 0) <> (Error = 0)").toInt(), 0);
+        // The last 120 days, in insertion order.
+        QVERIFY(value("SELECT MIN([When]) FROM Audit").toString() >= "2025-11-15 12:00:00");
+        QVERIFY(value("SELECT MAX([When]) FROM Audit").toString() <= "2026-03-15 12:00:00");
+        QCOMPARE(value(OutOfOrder).toInt(), 0);
+    }
+
+    void existingFile_data()
+    {
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("rows"); // -1: the rows are unchanged
+        QTest::newRow("refused") << QStringList{} << 2 << -1;
+        QTest::newRow("force replaces") << QStringList{"--force"} << 0 << 50;
+        QTest::newRow("append adds") << QStringList{"--append"} << 0 << 150;
+    }
+
+    // A second run on the same file: the same seed gives the same rows; an
+    // appended entry is never older than the newest one already there.
+    void existingFile()
+    {
+        QFETCH(QStringList, flags);
+        QFETCH(int, status);
+        QFETCH(int, rows);
+        const QStringList first = {m_path, "100", "--seed", "1", "--now", "2026-03-15T12:00:00"};
+        const QString dump = "SELECT group_concat(AutoIndex || Level || Error || Description || "
+                             "[When] || User || Details, '|') FROM Audit";
+        QCOMPARE(makedemo(first), 0);
+        const QString rowsBefore = value(dump).toString();
+        QCOMPARE(makedemo(first + QStringList{"--force"}), 0);
+        QCOMPARE(value(dump).toString(), rowsBefore);
+
+        QCOMPARE(makedemo(QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} +
+                          flags),
+                 status);
+        QCOMPARE(value(dump).toString() == rowsBefore, rows < 0);
+        QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), rows < 0 ? 100 : rows);
+        QCOMPARE(value(OutOfOrder).toInt(), 0);
+    }
+
+    void badArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // %DB: the database path
+        QTest::addColumn<int>("status");
+        QTest::newRow("no path") << QStringList{} << 2;
+        QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2;
+        QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1;
+    }
+
+    void badArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QCOMPARE(makedemo(arguments.replaceInStrings("%DB", m_path)), status);
+        QVERIFY(!QFile::exists(m_path));
+    }
 
 private:
-    int makedemo(const QStringList& arguments);
-    // The first value of an SQL query on the file, read on a connection of the test.
-    QVariant value(const QString& sql) const;
+    static constexpr const char* OutOfOrder =
+        "SELECT COUNT(*) FROM Audit a JOIN Audit b ON b.AutoIndex = a.AutoIndex + 1 "
+        "WHERE b.[When] < a.[When]";
+
+    int makedemo(const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(MAKEDEMO_EXE), arguments);
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+
+    QVariant value(const QString& sql) const { return AuditTestDb::values(m_path, sql).value(0); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
 };
-
-void tst_MakeDemo::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_path = m_dir->filePath(QStringLiteral("Audit.mdb"));
-}
-
-int tst_MakeDemo::makedemo(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral(MAKEDEMO_EXE), arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return process.exitCode();
-}
-
-QVariant tst_MakeDemo::value(const QString& sql) const
-{
-    QVariant result;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
-        db.setDatabaseName(m_path);
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            result = query.next() ? query.value(0) : QVariant();
-        }
-    }
-    QSqlDatabase::removeDatabase("check");
-    return result;
-}
-
-void tst_MakeDemo::realisticEntries()
-{
-    QCOMPARE(makedemo({m_path, "10000", "--seed", "5", "--now", "2026-03-15T12:00:00"}), 0);
-    QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), 10000);
-    QCOMPARE(value("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
-    // Every level, a few of the unknown level 4, errors numbered from level 1 on.
-    QCOMPARE(value("SELECT group_concat(Level) FROM (SELECT DISTINCT Level FROM Audit ORDER BY 1)")
-                 .toString(),
-             QStringLiteral("0,1,2,3,4"));
-    QVERIFY(value("SELECT COUNT(*) FROM Audit WHERE Level = 4").toInt() < 100);
-    QCOMPARE(value("SELECT COUNT(*) FROM Audit WHERE (Level = 0) <> (Error = 0)").toInt(), 0);
-    // The last 120 days, in insertion order.
-    QVERIFY(value("SELECT MIN([When]) FROM Audit").toString() >= "2025-11-15 12:00:00");
-    QVERIFY(value("SELECT MAX([When]) FROM Audit").toString() <= "2026-03-15 12:00:00");
-    QCOMPARE(value("SELECT COUNT(*) FROM Audit a JOIN Audit b ON b.AutoIndex = a.AutoIndex + 1 "
-                   "WHERE b.[When] < a.[When]")
-                 .toInt(),
-             0);
-}
-
-void tst_MakeDemo::existingFile_data()
-{
-    QTest::addColumn<QStringList>("flags");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("rows"); // -1: the rows are unchanged
-    QTest::newRow("refused") << QStringList{} << 2 << -1;
-    QTest::newRow("force replaces") << QStringList{"--force"} << 0 << 50;
-    QTest::newRow("append adds") << QStringList{"--append"} << 0 << 150;
-}
-
-// A second run on the same file: the same seed gives the same rows; an
-// appended entry is never older than the newest one already there.
-void tst_MakeDemo::existingFile()
-{
-    QFETCH(QStringList, flags);
-    QFETCH(int, status);
-    QFETCH(int, rows);
-    const QStringList first = {m_path, "100", "--seed", "1", "--now", "2026-03-15T12:00:00"};
-    const QString dump = "SELECT group_concat(AutoIndex || Level || Error || Description || "
-                         "[When] || User || Details, '|') FROM Audit";
-    QCOMPARE(makedemo(first), 0);
-    const QString rowsBefore = value(dump).toString();
-    QCOMPARE(makedemo(first + QStringList{"--force"}), 0);
-    QCOMPARE(value(dump).toString(), rowsBefore);
-
-    QCOMPARE(
-        makedemo(QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} + flags),
-        status);
-    QCOMPARE(value(dump).toString() == rowsBefore, rows < 0);
-    QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), rows < 0 ? 100 : rows);
-    QCOMPARE(value("SELECT COUNT(*) FROM Audit a JOIN Audit b ON b.AutoIndex = a.AutoIndex + 1 "
-                   "WHERE b.[When] < a.[When]")
-                 .toInt(),
-             0);
-}
-
-void tst_MakeDemo::badArguments_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // %DB: the database path
-    QTest::addColumn<int>("status");
-    QTest::newRow("no path") << QStringList{} << 2;
-    QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2;
-    QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1;
-}
-
-void tst_MakeDemo::badArguments()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QCOMPARE(makedemo(arguments.replaceInStrings("%DB", m_path)), status);
-    QVERIFY(!QFile::exists(m_path));
-}
 
 QTEST_GUILESS_MAIN(tst_MakeDemo)
 #include "tst_makedemo.moc"

@@ -12,25 +12,6 @@
 #include <QProcess>
 #include <QtTest>
 
-// Purging by age and level: the statement, which rows go, the wait for the
-// viewer's view, a purge while another program appends, and the start-up purge.
-class tst_Purge : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup();
-    void statement_data();
-    void statement();
-    void deletes_data();
-    void deletes();
-    void waitsForTheView_data();
-    void waitsForTheView();
-    void purgeWhileAnotherProgramAppends();
-    void autoDelete_data();
-    void autoDelete();
-};
-
 namespace {
 
 QDateTime at(int dayOffset, int h = 0, int m = 0, int s = 0)
@@ -75,229 +56,230 @@ void loadView(const QString& levels = QStringLiteral("SWEF"))
 
 } // namespace
 
-void tst_Purge::cleanup()
+// Purging by age and level, alone, beside the viewer and beside another writer.
+class tst_Purge : public QObject
 {
-    AuditView::instance().clear();
-    AuditDatabase::instance().close();
-    SetBusyPointerHook(nullptr);
-    QLocale::setDefault(QLocale::c());
-}
+    Q_OBJECT
 
-void tst_Purge::statement_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("days");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QString>("date");
-    auto row = [](const char* name, const QString& locale, const QString& days, int level,
-                  const QString& date) { QTest::newRow(name) << locale << days << level << date; };
-    row("7 days, month first", "en_US", "7", 3, "3/9/2003");
-    row("7 days, day first", "en_GB", "7", 3, "9/3/2003");
-    row("0 days: start of tomorrow", "en_US", "0", 3, "3/16/2003");
-    row("1 day, status: start of today", "en_US", "1", 0, "3/15/2003");
-    row("7.5 rounds -6.5 to -6", "en_US", "7.5", 1, "3/9/2003");
-    row("8.5 rounds -7.5 to -8", "en_US", "8.5", 3, "3/7/2003");
-    row("locale decimal comma", "de_DE", "7,5", 3, "9/3/2003");
-}
+private slots:
+    void cleanup()
+    {
+        AuditView::instance().clear();
+        AuditDatabase::instance().close();
+        SetBusyPointerHook(nullptr);
+        QLocale::setDefault(QLocale::c());
+    }
 
-void tst_Purge::statement()
-{
-    QFETCH(QString, locale);
-    QFETCH(QString, days);
-    QFETCH(int, level);
-    QFETCH(QString, date);
-    QLocale::setDefault(QLocale(locale));
-    QCOMPARE(DeleteOldEntriesStatement(days, level, QDate(2003, 3, 15)).value_or("none"),
-             QStringLiteral("DELETE Audit.* FROM Audit WHERE [When] < #%1#  AND Level <= %2")
-                 .arg(date)
-                 .arg(level));
-}
+    void statement_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("date");
+        auto row = [](const char* name, const QString& locale, const QString& days, int level,
+                      const QString& date) {
+            QTest::newRow(name) << locale << days << level << date;
+        };
+        row("7 days, month first", "en_US", "7", 3, "3/9/2003");
+        row("0 days: start of tomorrow", "en_US", "0", 3, "3/16/2003");
+        row("1 day, status: start of today", "en_US", "1", 0, "3/15/2003");
+        row("7.5 rounds -6.5 to -6", "en_US", "7.5", 1, "3/9/2003");
+        row("8.5 rounds -7.5 to -8", "en_US", "8.5", 3, "3/7/2003");
+        row("day first, decimal comma", "de_DE", "7,5", 3, "9/3/2003");
+    }
 
-void tst_Purge::deletes_data()
-{
-    QTest::addColumn<QString>("days");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QStringList>("deleted");
-    QTest::addColumn<int>("error"); // 0: the statement runs
-    QTest::newRow("7 days, ALL: the last 7 days stay")
-        << "7" << 3 << names(3, {"7d", "29d", "30d"}) << 0;
-    QTest::newRow("0 days, ALL: all of today goes")
-        << "0" << 3 << names(3, {"today", "6d", "7d", "29d", "30d"}) << 0;
-    QTest::newRow("1 day, Errors: today stays")
-        << "1" << 2 << names(2, {"6d", "7d", "29d", "30d"}) << 0;
-    QTest::newRow("30 days, Warnings: errors stay") << "30" << 1 << names(1, {"30d"}) << 0;
-    // A days value that is no number, or whose offset overflows, runs nothing.
-    QTest::newRow("days not a number") << "abc" << 3 << QStringList() << 13;
-    QTest::newRow("offset beyond 16 bits") << "40000" << 3 << QStringList() << 6;
-}
+    void statement()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, days);
+        QFETCH(int, level);
+        QFETCH(QString, date);
+        QLocale::setDefault(QLocale(locale));
+        QCOMPARE(DeleteOldEntriesStatement(days, level, QDate(2003, 3, 15)).value_or("none"),
+                 QStringLiteral("DELETE Audit.* FROM Audit WHERE [When] < #%1#  AND Level <= %2")
+                     .arg(date)
+                     .arg(level));
+    }
 
-// Entries of every level 0 to 4 at every age: exactly the named ones go, in
-// one statement, or nothing runs at all.
-void tst_Purge::deletes()
-{
-    QFETCH(QString, days);
-    QFETCH(int, level);
-    QFETCH(QStringList, deleted);
-    QFETCH(int, error);
-    TestEnvironment env;
-    AuditTestDb db;
-    QList<AuditEntry> entries;
-    QStringList all;
-    for (const auto& [age, when] : Ages)
-        for (int l = 0; l <= 4; ++l)
-            entries.append(AuditTestDb::entry(l, when, QStringLiteral("L%1-%2").arg(l).arg(age)));
-    QVERIFY(db.add(entries));
-    QVERIFY(db.openShared());
-    env.recordSqlLog();
+    void deletes_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QStringList>("deleted");
+        QTest::addColumn<int>("error"); // 0: the statement runs
+        QTest::newRow("7 days, ALL") << "7" << 3 << names(3, {"7d", "29d", "30d"}) << 0;
+        QTest::newRow("0 days, ALL: all of today goes")
+            << "0" << 3 << names(3, {"today", "6d", "7d", "29d", "30d"}) << 0;
+        QTest::newRow("1 day, Errors") << "1" << 2 << names(2, {"6d", "7d", "29d", "30d"}) << 0;
+        QTest::newRow("30 days, Warnings") << "30" << 1 << names(1, {"30d"}) << 0;
+        QTest::newRow("days not a number") << "abc" << 3 << QStringList() << 13;
+        QTest::newRow("offset beyond 16 bits") << "40000" << 3 << QStringList() << 6;
+    }
 
-    const PurgeResult result = DeleteOldEntries(days, level);
-    QCOMPARE(result.error.number, error);
-    QCOMPARE(result.ran, error == 0);
-    QCOMPARE(result.deleted, deleted.size());
-    QStringList kept = descriptions(entries);
-    for (const QString& name : deleted)
-        kept.removeOne(name);
-    QCOMPARE(descriptions(db.entries()), kept);
-    QCOMPARE(env.sqlLog(QStringLiteral("jet")).filter("DELETE").size(), error ? 0 : 1);
-    QVERIFY(env.messages().isEmpty());
-}
+    // Entries of every level 0 to 4 at every age: exactly the named ones go, in
+    // one statement, or nothing runs at all.
+    void deletes()
+    {
+        QFETCH(QString, days);
+        QFETCH(int, level);
+        QFETCH(QStringList, deleted);
+        QFETCH(int, error);
+        TestEnvironment env;
+        AuditTestDb db;
+        QList<AuditEntry> entries;
+        for (const auto& [age, when] : Ages)
+            for (int l = 0; l <= 4; ++l)
+                entries.append(
+                    AuditTestDb::entry(l, when, QStringLiteral("L%1-%2").arg(l).arg(age)));
+        QVERIFY(db.add(entries) && db.openShared());
+        env.recordSqlLog();
 
-void tst_Purge::waitsForTheView_data()
-{
-    QTest::addColumn<QString>("viewLevels"); // "" : the view is not loaded
-    QTest::addColumn<int>("oldRows");
-    QTest::addColumn<int>("rounds");
-    QTest::newRow("nothing deleted: no requery") << "SWEF" << 0 << 0;
-    QTest::newRow("view shows every row: one round") << "SWEF" << 3 << 1;
-    // The expected count is wrong when the view hides some deleted rows; two
-    // requeries that agree end the wait.
-    QTest::newRow("view shows a part: two rounds") << "S" << 3 << 2;
-    QTest::newRow("view not loaded: no wait") << "" << 3 << 0;
-}
+        const PurgeResult result = DeleteOldEntries(days, level);
+        QCOMPARE(result.error.number, error);
+        QCOMPARE(result.ran, error == 0);
+        QCOMPARE(result.deleted, deleted.size());
+        QStringList kept = descriptions(entries);
+        for (const QString& name : deleted)
+            kept.removeOne(name);
+        QCOMPARE(descriptions(db.entries()), kept);
+        QCOMPARE(env.sqlLog(QStringLiteral("jet")).filter("DELETE").size(), error ? 0 : 1);
+        QVERIFY(env.messages().isEmpty());
+    }
 
-void tst_Purge::waitsForTheView()
-{
-    QFETCH(QString, viewLevels);
-    QFETCH(int, oldRows);
-    QFETCH(int, rounds);
-    TestEnvironment env;
-    AuditTestDb db;
-    QList<AuditEntry> entries = {AuditTestDb::entry(0, at(0, 9)), AuditTestDb::entry(2, at(-1))};
-    for (int i = 0; i < oldRows; ++i)
-        entries.append(AuditTestDb::entry(i % 4, at(-40 - i)));
-    QVERIFY(db.add(entries));
-    QVERIFY(db.openShared());
-    if (!viewLevels.isEmpty())
-        loadView(viewLevels);
-    QSignalSpy requeries(&AuditView::instance(), &AuditView::reset);
+    void waitsForTheView_data()
+    {
+        QTest::addColumn<QString>("viewLevels"); // "" : the view is not loaded
+        QTest::addColumn<int>("oldRows");
+        QTest::addColumn<int>("rounds");
+        QTest::newRow("nothing deleted: no requery") << "SWEF" << 0 << 0;
+        QTest::newRow("view shows every row: one round") << "SWEF" << 3 << 1;
+        // The view hides some deleted rows: two requeries that agree end the wait.
+        QTest::newRow("view shows a part: two rounds") << "S" << 3 << 2;
+        QTest::newRow("view not loaded: no wait") << "" << 3 << 0;
+    }
 
-    int waits = 0;
-    const PurgeResult result = DeleteOldEntries(QStringLiteral("30"), 3, [&] { ++waits; });
-    QCOMPARE(result.deleted, oldRows);
-    QCOMPARE(waits, rounds);
-    QCOMPARE(requeries.count(), rounds);
-    QCOMPARE(db.count(), 2);
-    if (rounds > 0)
-        QCOMPARE(AuditView::instance().recordCount(), viewLevels == "S" ? 1 : 2);
-}
+    void waitsForTheView()
+    {
+        QFETCH(QString, viewLevels);
+        QFETCH(int, oldRows);
+        QFETCH(int, rounds);
+        TestEnvironment env;
+        AuditTestDb db;
+        QList<AuditEntry> entries = {AuditTestDb::entry(0, at(0, 9)),
+                                     AuditTestDb::entry(2, at(-1))};
+        for (int i = 0; i < oldRows; ++i)
+            entries.append(AuditTestDb::entry(i % 4, at(-40 - i)));
+        QVERIFY(db.add(entries) && db.openShared());
+        if (!viewLevels.isEmpty())
+            loadView(viewLevels);
+        QSignalSpy requeries(&AuditView::instance(), &AuditView::reset);
 
-// The product's other programs append while the purge deletes: no appended
-// entry is lost and only entries older than the cut-off go.
-void tst_Purge::purgeWhileAnotherProgramAppends()
-{
-    TestEnvironment env;
-    AuditTestDb db;
-    QList<AuditEntry> entries;
-    for (int i = 0; i < 20000; ++i)
-        entries.append(AuditTestDb::entry(i % 4, at(-31 - i % 60, i % 24, i % 60)));
-    for (int i = 0; i < 2000; ++i)
-        entries.append(AuditTestDb::entry(i % 4, at(-i % 29, i % 24, i % 60)));
-    QVERIFY(db.add(entries));
-    const QString recent = QStringLiteral("[When] >= '%1'").arg(IsoDateTime(at(-29)));
-    const QList<qint64> recentKeys = db.keys(recent);
-    QVERIFY(db.openShared());
-    loadView();
+        int waits = 0;
+        const PurgeResult result = DeleteOldEntries(QStringLiteral("30"), 3, [&] { ++waits; });
+        QCOMPARE(result.deleted, oldRows);
+        QCOMPARE(waits, rounds);
+        QCOMPARE(requeries.count(), rounds);
+        QCOMPARE(db.count(), 2);
+        if (rounds > 0)
+            QCOMPARE(AuditView::instance().recordCount(), viewLevels == "S" ? 1 : 2);
+    }
 
-    // The other program commits one entry at a time and prints the count.
-    QProcess appender;
-    appender.start("/usr/bin/python3",
-                   {"-c",
-                    "import sqlite3, sys\n"
-                    "db = sqlite3.connect(sys.argv[1], timeout=30, isolation_level=None)\n"
-                    "for i in range(3000):\n"
-                    "    db.execute(\"INSERT INTO Audit (Level, Error, Description, "
-                    "Application, [When]) VALUES (?, 0, 'appended', 'Appender', "
-                    "datetime('now'))\", (i % 4,))\n"
-                    "    print(i + 1, flush=True)\n",
-                    db.path()});
-    int written = 0;
-    auto waitForRows = [&](int n) {
-        while (written < n && appender.waitForReadyRead(60000))
-            while (appender.canReadLine())
-                written = appender.readLine().trimmed().toInt();
-    };
-    waitForRows(100); // well under way before the purge starts
-    int waits = 0;
-    const PurgeResult result = DeleteOldEntries(QStringLiteral("30"), 3, [&] {
-        ++waits; // each round lets the other program get further instead of sleeping
-        waitForRows(written + 200);
-    });
-    waitForRows(3000);
-    appender.waitForFinished(60000);
-    QCOMPARE(appender.readAllStandardError(), QByteArray());
-    QCOMPARE(written, 3000);
-    QVERIFY2(result.ran, qPrintable(result.error.description));
-    QCOMPARE(result.deleted, 20000);
-    QVERIFY(waits <= PurgeMaxWaitRounds);
-    QCOMPARE(db.count(QStringLiteral("Application = 'Appender'")), 3000);
-    QCOMPARE(db.keys(recent + " AND Application <> 'Appender'"), recentKeys);
-    QCOMPARE(db.count(), 2000 + 3000);
-}
+    // Another program appends while the purge deletes: no appended entry is
+    // lost and only entries older than the cut-off go.
+    void purgeWhileAnotherProgramAppends()
+    {
+        TestEnvironment env;
+        AuditTestDb db;
+        QList<AuditEntry> entries;
+        for (int i = 0; i < 20000; ++i)
+            entries.append(AuditTestDb::entry(i % 4, at(-31 - i % 60, i % 24, i % 60)));
+        for (int i = 0; i < 2000; ++i)
+            entries.append(AuditTestDb::entry(i % 4, at(-i % 29, i % 24, i % 60)));
+        QVERIFY(db.add(entries));
+        const QString recent = QStringLiteral("[When] >= '%1'").arg(IsoDateTime(at(-29)));
+        const QList<qint64> recentKeys = db.keys(recent);
+        QVERIFY(db.openShared());
+        loadView();
 
-void tst_Purge::autoDelete_data()
-{
-    QTest::addColumn<QString>("setting"); // "" : absent
-    QTest::addColumn<bool>("unattended");
-    QTest::addColumn<QStringList>("kept");
-    QTest::addColumn<bool>("message");
-    const QStringList all = {"L0-2d", "L2-30d", "L3-29d", "L4-90d"};
-    QTest::newRow("default 30") << "" << false << QStringList{"L0-2d", "L3-29d", "L4-90d"} << false;
-    QTest::newRow("7") << "7" << false << QStringList{"L0-2d", "L4-90d"} << false;
-    QTest::newRow("not a number") << "abc" << false << all << true;
-    QTest::newRow("not a number, unattended") << "abc" << true << all << false;
-}
+        // The other program commits one entry at a time and prints the count.
+        QProcess appender;
+        appender.start("/usr/bin/python3",
+                       {"-c",
+                        "import sqlite3, sys\n"
+                        "db = sqlite3.connect(sys.argv[1], timeout=30, isolation_level=None)\n"
+                        "for i in range(3000):\n"
+                        "    db.execute(\"INSERT INTO Audit (Level, Error, Description, "
+                        "Application, [When]) VALUES (?, 0, 'appended', 'Appender', "
+                        "datetime('now'))\", (i % 4,))\n"
+                        "    print(i + 1, flush=True)\n",
+                        db.path()});
+        int written = 0;
+        auto waitForRows = [&](int n) {
+            while (written < n && appender.waitForReadyRead(60000))
+                while (appender.canReadLine())
+                    written = appender.readLine().trimmed().toInt();
+        };
+        waitForRows(100);
+        int waits = 0;
+        const PurgeResult result = DeleteOldEntries(QStringLiteral("30"), 3, [&] {
+            ++waits; // each round lets the other program get further
+            waitForRows(written + 200);
+        });
+        waitForRows(3000);
+        appender.waitForFinished(60000);
+        QCOMPARE(appender.readAllStandardError(), QByteArray());
+        QCOMPARE(written, 3000);
+        QVERIFY2(result.ran, qPrintable(result.error.description));
+        QCOMPARE(result.deleted, 20000);
+        QVERIFY(waits <= PurgeMaxWaitRounds);
+        QCOMPARE(db.count(QStringLiteral("Application = 'Appender'")), 3000);
+        QCOMPARE(db.keys(recent + " AND Application <> 'Appender'"), recentKeys);
+        QCOMPARE(db.count(), 2000 + 3000);
+    }
 
-// Every level goes at start; a hand-edited AutoDeleteDays skips the purge,
-// says so unless unattended, and the run goes on.
-void tst_Purge::autoDelete()
-{
-    QFETCH(QString, setting);
-    QFETCH(bool, unattended);
-    QFETCH(QStringList, kept);
-    QFETCH(bool, message);
-    TestEnvironment env;
-    AuditTestDb db;
-    QVERIFY(
-        db.add({AuditTestDb::entry(0, at(-2), "L0-2d"), AuditTestDb::entry(3, at(-29), "L3-29d"),
-                AuditTestDb::entry(2, at(-30, 23, 59, 59), "L2-30d"),
-                AuditTestDb::entry(4, at(-90), "L4-90d")}));
-    QVERIFY(db.openShared());
-    loadView();
-    env.setSetting(SettingKey::AutoDeleteDays, setting);
-    UnattendedMode = unattended;
-    QList<bool> busy;
-    SetBusyPointerHook([&](bool on) { busy.append(on); });
+    void autoDelete_data()
+    {
+        QTest::addColumn<QString>("setting"); // "" : absent
+        QTest::addColumn<bool>("unattended");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList all = {"L0-2d", "L2-30d", "L3-29d", "L4-90d"};
+        QTest::newRow("default 30") << "" << false << QStringList{"L0-2d", "L3-29d", "L4-90d"};
+        QTest::newRow("7") << "7" << false << QStringList{"L0-2d", "L4-90d"};
+        QTest::newRow("not a number") << "abc" << false << all;
+        QTest::newRow("not a number, unattended") << "abc" << true << all;
+    }
 
-    AutoDeleteOldEntries();
-    QCOMPARE(descriptions(db.entries()), kept);
-    QCOMPARE(busy, QList<bool>({true, false}));
-    QCOMPARE(env.messages().size(), message ? 1 : 0);
-    if (message)
-        QVERIFY(env.messageTexts().at(0).contains("AutoDeleteDays") &&
-                env.messageTexts().at(0).contains("'abc'"));
-    QVERIFY(!env.ended());
-    QVERIFY(!RunFailed());
-}
+    // Every level goes at start; a hand-edited AutoDeleteDays skips the purge,
+    // says so unless unattended, and the run goes on.
+    void autoDelete()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, unattended);
+        QFETCH(QStringList, kept);
+        TestEnvironment env;
+        AuditTestDb db;
+        QVERIFY(db.add({AuditTestDb::entry(0, at(-2), "L0-2d"),
+                        AuditTestDb::entry(3, at(-29), "L3-29d"),
+                        AuditTestDb::entry(2, at(-30, 23, 59, 59), "L2-30d"),
+                        AuditTestDb::entry(4, at(-90), "L4-90d")}));
+        QVERIFY(db.openShared());
+        loadView();
+        env.setSetting(SettingKey::AutoDeleteDays, setting);
+        UnattendedMode = unattended;
+        QList<bool> busy;
+        SetBusyPointerHook([&](bool on) { busy.append(on); });
+
+        AutoDeleteOldEntries();
+        QCOMPARE(descriptions(db.entries()), kept);
+        QCOMPARE(busy, QList<bool>({true, false}));
+        const bool message = setting == "abc" && !unattended;
+        QCOMPARE(env.messages().size(), message ? 1 : 0);
+        if (message)
+            QVERIFY(env.messageTexts().at(0).contains("AutoDeleteDays") &&
+                    env.messageTexts().at(0).contains("'abc'"));
+        QVERIFY(!env.ended() && !RunFailed());
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Purge)
 #include "tst_purge.moc"

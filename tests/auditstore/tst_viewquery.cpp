@@ -9,20 +9,6 @@
 #include <QLocale>
 #include <QtTest>
 
-// The viewer's query text, and what building and re-running it does to a
-// real database and to the window's commands.
-class tst_ViewQuery : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup();
-    void text_data();
-    void text();
-    void enablesCommandsByResult();
-    void failureEndsWithCreateViewQuery();
-};
-
 namespace {
 
 // Records what the view query builder does to the window.
@@ -33,7 +19,6 @@ public:
     void endViewQuery() override { calls << QStringLiteral("end"); }
     void setDeleteEnabled(bool on) override { calls << QStringLiteral("delete=%1").arg(on); }
     void setFindEnabled(bool on) override { calls << QStringLiteral("find=%1").arg(on); }
-    // The calls since the last look.
     QStringList take() { return std::exchange(calls, {}); }
 
     QStringList calls;
@@ -50,134 +35,132 @@ void setLevels(const QString& flags)
 
 } // namespace
 
-void tst_ViewQuery::cleanup()
+// The viewer's query text, and what building and re-running it does to a
+// real database and to the window's commands.
+class tst_ViewQuery : public QObject
 {
-    SetViewCommands(nullptr);
-    AuditView::instance().clear();
-    AuditDatabase::instance().close();
-    QLocale::setDefault(QLocale::c());
-}
+    Q_OBJECT
 
-void tst_ViewQuery::text_data()
-{
-    QTest::addColumn<QString>("levels");
-    QTest::addColumn<QString>("age");
-    QTest::addColumn<QString>("sort"); // ViewSortBy1..3 separated by "|", then the direction
-    QTest::addColumn<QString>("sql");
-    auto row = [](const char* name, const QString& levels, const QString& age, const QString& sort,
-                  const QString& sql) {
-        QTest::newRow(name) << levels << age << sort << "SELECT Audit.* FROM Audit" + sql;
-    };
-    // The table of resulting texts, today 15 March 2003, month-first locale.
-    row("all, ALL", "SWEF", "ALL", "AutoIndex|||DESC", " Order By [AutoIndex] DESC;");
-    row("none, ALL", "", "ALL", "AutoIndex|||DESC",
-        " WHERE Level =  -10 Order By [AutoIndex] DESC;");
-    row("status and error, 7", "SE", "7", "AutoIndex|||DESC",
-        " WHERE (Level = 0 OR Level = 2) AND [When] > #3/8/2003#  Order By [AutoIndex] DESC;");
-    row("warning, error, fatal, ALL", "WEF", "ALL", "AutoIndex|||DESC",
-        " WHERE (Level = 1 OR Level = 3 OR Level = 2) Order By [AutoIndex] DESC;");
-    row("all, NEW", "SWEF", "NEW", "AutoIndex|||DESC",
-        " WHERE [When] > #3/14/2003#  Order By [AutoIndex] DESC;");
-    row("by When ascending", "SWEF", "ALL", "When|||", " Order By [When], [AutoIndex] ;");
-    row("by When, DESC", "SWEF", "ALL", "When|||DESC", " Order By [When], [AutoIndex] DESC;");
-    // Edge cases around the table.
-    row("lower-case autoindex is another key", "SWEF", "ALL", "autoindex|||DESC",
-        " Order By [autoindex], [AutoIndex] DESC;");
-    row("three keys, blank skipped", "SWEF", "ALL", "Level|  |When|",
-        " Order By [Level], [When], [AutoIndex] ;");
-    row("no level, 30 days", "", "30", "AutoIndex|||DESC",
-        " WHERE Level =  -10 AND [When] > #2/13/2003#  Order By [AutoIndex] DESC;");
-    row("one level, NEW", "F", "NEW", "AutoIndex|||DESC",
-        " WHERE (Level = 3) AND [When] > #3/14/2003#  Order By [AutoIndex] DESC;");
-    row("unknown age counts as ALL", "SWEF", "14", "AutoIndex|||DESC",
-        " Order By [AutoIndex] DESC;");
-}
+private slots:
+    void cleanup()
+    {
+        SetViewCommands(nullptr);
+        AuditView::instance().clear();
+        AuditDatabase::instance().close();
+        QLocale::setDefault(QLocale::c());
+    }
 
-void tst_ViewQuery::text()
-{
-    QFETCH(QString, levels);
-    QFETCH(QString, age);
-    QFETCH(QString, sort);
-    QFETCH(QString, sql);
+    void text_data()
+    {
+        QTest::addColumn<QString>("levels");
+        QTest::addColumn<QString>("age");
+        QTest::addColumn<QString>("sort"); // ViewSortBy1..3 and the direction, "|" between
+        QTest::addColumn<QString>("sql");
+        auto row = [](const char* name, const QString& levels, const QString& age,
+                      const QString& sort, const QString& sql) {
+            QTest::newRow(name) << levels << age << sort << "SELECT Audit.* FROM Audit" + sql;
+        };
+        // Today is 15 March 2003.
+        row("all, ALL", "SWEF", "ALL", "AutoIndex|||DESC", " Order By [AutoIndex] DESC;");
+        row("status and error, 7", "SE", "7", "AutoIndex|||DESC",
+            " WHERE (Level = 0 OR Level = 2) AND [When] > #3/8/2003#  Order By [AutoIndex] DESC;");
+        row("warning, error, fatal, ALL", "WEF", "ALL", "AutoIndex|||DESC",
+            " WHERE (Level = 1 OR Level = 3 OR Level = 2) Order By [AutoIndex] DESC;");
+        row("by When ascending", "SWEF", "ALL", "When|||", " Order By [When], [AutoIndex] ;");
+        row("lower-case autoindex is another key", "SWEF", "ALL", "autoindex|||DESC",
+            " Order By [autoindex], [AutoIndex] DESC;");
+        row("three keys, blank skipped", "SWEF", "ALL", "Level|  |When|",
+            " Order By [Level], [When], [AutoIndex] ;");
+        row("no level, 30 days", "", "30", "AutoIndex|||DESC",
+            " WHERE Level =  -10 AND [When] > #2/13/2003#  Order By [AutoIndex] DESC;");
+        row("one level, NEW", "F", "NEW", "AutoIndex|||DESC",
+            " WHERE (Level = 3) AND [When] > #3/14/2003#  Order By [AutoIndex] DESC;");
+        row("unknown age counts as ALL", "SWEF", "14", "AutoIndex|||DESC",
+            " Order By [AutoIndex] DESC;");
+    }
 
-    TestEnvironment env;
-    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-    setLevels(levels);
-    SaveSettingValue(SettingKey::MessageAge, age);
-    const QStringList keys = sort.split('|');
-    ViewSortBy1 = keys.at(0);
-    ViewSortBy2 = keys.at(1);
-    ViewSortBy3 = keys.at(2);
-    ViewSortDirection = keys.at(3);
-    QCOMPARE(ViewQueryText(QDate(2003, 3, 15)), sql);
-    // On a day-first locale only a date whose day could be a month changes.
-    QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
-    QCOMPARE(ViewQueryText(QDate(2003, 3, 15)), QString(sql).replace("3/8/2003", "8/3/2003"));
-}
+    void text()
+    {
+        QFETCH(QString, levels);
+        QFETCH(QString, age);
+        QFETCH(QString, sort);
+        QFETCH(QString, sql);
+        TestEnvironment env;
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+        setLevels(levels);
+        SaveSettingValue(SettingKey::MessageAge, age);
+        const QStringList keys = sort.split('|');
+        ViewSortBy1 = keys.at(0);
+        ViewSortBy2 = keys.at(1);
+        ViewSortBy3 = keys.at(2);
+        ViewSortDirection = keys.at(3);
+        QCOMPARE(ViewQueryText(QDate(2003, 3, 15)), sql);
+        // On a day-first locale only a date whose day could be a month changes.
+        QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+        QCOMPARE(ViewQueryText(QDate(2003, 3, 15)), QString(sql).replace("3/8/2003", "8/3/2003"));
+    }
 
-// Delete and Find follow the result of a build; a requery sets Delete only.
-// Level 4 entries are shown only while every level is.
-void tst_ViewQuery::enablesCommandsByResult()
-{
-    TestEnvironment env;
-    AuditTestDb db;
-    const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
-    QVERIFY(db.add({AuditTestDb::entry(0, yesterday), AuditTestDb::entry(2, yesterday),
-                    AuditTestDb::entry(4, yesterday)}));
-    QVERIFY(db.openShared());
-    RecordingCommands commands;
-    SetViewCommands(&commands);
-    ViewSortBy1 = QStringLiteral("AutoIndex");
-    ViewSortDirection = QStringLiteral("DESC");
-    AuditView& view = AuditView::instance();
+    // Delete and Find follow the result of a build; a requery sets Delete only.
+    // Level 4 entries are shown only while every level is.
+    void enablesCommandsByResult()
+    {
+        TestEnvironment env;
+        AuditTestDb db;
+        const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
+        QVERIFY(db.add({AuditTestDb::entry(0, yesterday), AuditTestDb::entry(2, yesterday),
+                        AuditTestDb::entry(4, yesterday)}));
+        QVERIFY(db.openShared());
+        RecordingCommands commands;
+        SetViewCommands(&commands);
+        ViewSortBy1 = QStringLiteral("AutoIndex");
+        ViewSortDirection = QStringLiteral("DESC");
+        AuditView& view = AuditView::instance();
+        const QStringList on = {"begin", "delete=1", "find=1", "end"};
 
-    QVERIFY(BuildViewQuery());
-    QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "find=1", "end"}));
-    QCOMPARE(view.recordCount(), 3);
-    QCOMPARE(view.entryAt(0).Level, 4); // newest first
+        QVERIFY(BuildViewQuery());
+        QCOMPARE(commands.take(), on);
+        QCOMPARE(view.recordCount(), 3);
+        QCOMPARE(view.entryAt(0).Level, 4); // newest first
+        setLevels(QStringLiteral("WF"));
+        QVERIFY(BuildViewQuery());
+        QCOMPARE(commands.take(), QStringList({"begin", "delete=0", "find=0", "end"}));
+        QVERIFY(IsRecordsetEmpty(&view));
+        setLevels(QStringLiteral("SWE"));
+        QVERIFY(BuildViewQuery());
+        QCOMPARE(commands.take(), on);
+        QCOMPARE(view.recordCount(), 2);
 
-    setLevels(QStringLiteral("WF"));
-    QVERIFY(BuildViewQuery());
-    QCOMPARE(commands.take(), QStringList({"begin", "delete=0", "find=0", "end"}));
-    QVERIFY(IsRecordsetEmpty(&view));
+        // Another program removes every entry, then appends one.
+        QVERIFY(db.exec(QStringLiteral("DELETE FROM Audit")));
+        QVERIFY(RequeryView());
+        QCOMPARE(commands.take(), QStringList({"begin", "delete=0", "end"}));
+        QCOMPARE(view.recordCount(), 0);
+        QVERIFY(db.add(AuditTestDb::entry(1, yesterday)));
+        QVERIFY(RequeryView());
+        QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "end"}));
+        QCOMPARE(view.recordCount(), 1);
+        QVERIFY(env.messages().isEmpty() && !env.ended());
+    }
 
-    setLevels(QStringLiteral("SWE"));
-    QVERIFY(BuildViewQuery());
-    QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "find=1", "end"}));
-    QCOMPARE(view.recordCount(), 2);
+    // A failed build shows the grid again and ends the program.
+    void failureEndsWithCreateViewQuery()
+    {
+        TestEnvironment env;
+        AuditTestDb db;
+        QVERIFY(db.openShared());
+        RecordingCommands commands;
+        SetViewCommands(&commands);
+        ViewSortBy1 = QStringLiteral("NoSuchColumn");
 
-    // Another program removes every entry, then appends one: each requery
-    // shows it and sets Delete, leaving Find as it was.
-    QVERIFY(db.exec(QStringLiteral("DELETE FROM Audit")));
-    QVERIFY(RequeryView());
-    QCOMPARE(commands.take(), QStringList({"begin", "delete=0", "end"}));
-    QCOMPARE(view.recordCount(), 0);
-    QVERIFY(db.add(AuditTestDb::entry(1, yesterday)));
-    QVERIFY(RequeryView());
-    QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "end"}));
-    QCOMPARE(view.recordCount(), 1);
-    QVERIFY(env.messages().isEmpty());
-    QVERIFY(!env.ended());
-}
-
-void tst_ViewQuery::failureEndsWithCreateViewQuery()
-{
-    TestEnvironment env;
-    AuditTestDb db;
-    QVERIFY(db.openShared());
-    RecordingCommands commands;
-    SetViewCommands(&commands);
-    ViewSortBy1 = QStringLiteral("NoSuchColumn");
-
-    QVERIFY(!BuildViewQuery());
-    // The grid is shown again before the program ends.
-    QCOMPARE(commands.calls, QStringList({"begin", "end"}));
-    QCOMPARE(env.messages().size(), 1);
-    QCOMPARE(env.messages().at(0).caption, QStringLiteral("Create View Query"));
-    QCOMPARE(env.messages().at(0).icon, MsgIcon::Exclamation);
-    QVERIFY(env.messages().at(0).text.startsWith(QLatin1String("Error ")));
-    QCOMPARE(env.endStatuses(), QList<int>{1});
-}
+        QVERIFY(!BuildViewQuery());
+        QCOMPARE(commands.calls, QStringList({"begin", "end"}));
+        QCOMPARE(env.messages().size(), 1);
+        QCOMPARE(env.messages().at(0).caption, QStringLiteral("Create View Query"));
+        QCOMPARE(env.messages().at(0).icon, MsgIcon::Exclamation);
+        QVERIFY(env.messages().at(0).text.startsWith(QLatin1String("Error ")));
+        QCOMPARE(env.endStatuses(), QList<int>{1});
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_ViewQuery)
 #include "tst_viewquery.moc"

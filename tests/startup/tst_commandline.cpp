@@ -5,21 +5,6 @@
 #include <QFile>
 #include <QtTest>
 
-// The command-line grammar: keywords and their order, values, counters,
-// number ranges, quotes, separate arguments and argument files.
-class tst_CommandLine : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void parse_data();
-    void parse();
-    void fromArguments_data();
-    void fromArguments();
-    void argumentFile_data();
-    void argumentFile();
-};
-
 namespace {
 
 // The options and flags that differ from a run without keywords, in a fixed
@@ -62,159 +47,163 @@ void row(const char* name, const QString& line, bool valid, const QString& resul
 
 } // namespace
 
-void tst_CommandLine::parse_data()
+// The command-line grammar, separate arguments and argument files.
+class tst_CommandLine : public QObject
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("result");
+    Q_OBJECT
 
-    row("empty", "", true, "");
-    row("file report", "/STATUS /ERROR /FILE C:\\out.txt /UNATTENDED", true,
-        "Destination=3 Address=C:\\out.txt Status Error Unattended");
-    row("summary mail", "/SUMMARY /NODETAIL /EMAIL ops@example.com", true,
-        "Destination=2 Address=ops@example.com Summary NoDetail");
-    row("delete alone", "/DELETE", true, "Delete");
-    row("over", "/STATUS /OVER 30 /PRINT /DELETE", true,
-        "Destination=0 Status AgeMode=1 Days=30 Delete");
-    row("under", "/WARNING /UNDER 7", true, "Warning AgeMode=2 Days=7");
-    row("sorts, thresholds", "/SORTBY1 Level /SORTBY3 When /ATTACH_OVER 5 /ABORT_ATTACH_OVER 7",
-        true, "AttachAtSize=5 AbortAttachAtSize=7 SortBy1=Level SortBy3=When");
-    row("html subject", "/HTML /SUBJECT Nightly errors /FATAL", true,
-        "Fatal Subject=Nightly errors Html");
-    row("debug", "/DEBUG", true, "Debug InstallRoot=/opt/dorvu/Velmora/");
-    row("system quoted", "/SYSTEM \"/opt/Program Files/Velmora\"", true,
-        "InstallRoot=/opt/Program Files/Velmora");
-    row("system missing after a value", "/SUBJECT hi /SYSTEM", false, "Subject=hi");
+private slots:
+    void parse_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("result");
 
-    row("prefix counts, case", "/statusX /FileX y", true, "Destination=3 Address=y Status");
-    row("leading text ignored", "x /STATUS", true, "Status");
-    row("unknown keyword", "/STATUS /BOGUS", false, "Status");
-    row("empty last token", "/STATUS /", false, "Status");
+        row("empty", "", true, "");
+        row("file report", "/STATUS /ERROR /FILE C:\\out.txt /UNATTENDED", true,
+            "Destination=3 Address=C:\\out.txt Status Error Unattended");
+        row("summary mail", "/SUMMARY /NODETAIL /EMAIL ops@example.com", true,
+            "Destination=2 Address=ops@example.com Summary NoDetail");
+        row("over", "/STATUS /OVER 30 /PRINT /DELETE", true,
+            "Destination=0 Status AgeMode=1 Days=30 Delete");
+        row("sorts, thresholds", "/SORTBY1 Level /SORTBY3 When /ATTACH_OVER 5 /ABORT_ATTACH_OVER 7",
+            true, "AttachAtSize=5 AbortAttachAtSize=7 SortBy1=Level SortBy3=When");
+        row("html subject", "/HTML /SUBJECT Nightly errors /FATAL", true,
+            "Fatal Subject=Nightly errors Html");
+        row("debug", "/DEBUG", true, "Debug InstallRoot=/opt/dorvu/Velmora/");
+        row("system quoted", "/SYSTEM \"/opt/Program Files/Velmora\"", true,
+            "InstallRoot=/opt/Program Files/Velmora");
+        row("system missing after a value", "/SUBJECT hi /SYSTEM", false, "Subject=hi");
 
-    row("file blank value", "/FILE    /STATUS", false, "");
-    row("quoted path", "/FILE \"/tmp/out dir/r.txt\"", true,
-        "Destination=3 Address=/tmp/out dir/r.txt");
-    row("unquoted path splits", "/FILE /tmp/out.txt", false, "");
-    row("slash in quoted subject", "/SUBJECT \"Daily / weekly\"", true, "Subject=Daily / weekly");
-    row("empty quotes", "/SUBJECT \"\"", false, "");
-    row("open quote kept", "/SUBJECT \"a b", true, "Subject=\"a b");
-    row("inner quotes kept", "/QUERY x = \"y\"", true, "Query=x = \"y\"");
+        row("prefix counts, case", "/statusX /FileX y", true, "Destination=3 Address=y Status");
+        row("leading text ignored", "x /STATUS", true, "Status");
+        row("unknown keyword", "/STATUS /BOGUS", false, "Status");
+        row("empty last token", "/STATUS /", false, "Status");
 
-    row("print then file", "/PRINT /FILE x", false, "Destination=0");
-    row("email twice", "/EMAIL a@b /EMAIL c@d", false, "Destination=2 Address=a@b");
-    row("span", "/SPAN_START 1\\1\\2003 /SPAN_END 1\\31\\2003", true,
-        "AgeMode=3 SpanStart=1/1/2003 SpanEnd=1/31/2003");
-    row("span reversed", "/SPAN_END 1\\31\\2003 /SPAN_START 1\\1\\2003", false, "");
-    row("span with time", "/SPAN_START 1\\1\\2003_08:00", true,
-        "AgeMode=3 SpanStart=1/1/2003 08:00");
-    row("over then under", "/OVER 3 /UNDER 4", false, "AgeMode=1 Days=3");
-    row("over then span end", "/OVER 3 /SPAN_END 1\\1\\2003", true,
-        "AgeMode=3 Days=3 SpanEnd=1/1/2003");
-    row("third age keyword", "/SPAN_START 1\\1\\2003 /SPAN_END 1\\2\\2003 /SPAN_END 1\\3\\2003",
-        false, "AgeMode=3 SpanStart=1/1/2003 SpanEnd=1/2/2003");
+        row("file blank value", "/FILE    /STATUS", false, "");
+        row("quoted path", "/FILE \"/tmp/out dir/r.txt\"", true,
+            "Destination=3 Address=/tmp/out dir/r.txt");
+        row("unquoted path splits", "/FILE /tmp/out.txt", false, "");
+        row("slash in quoted subject", "/SUBJECT \"Daily / weekly\"", true,
+            "Subject=Daily / weekly");
+        row("empty quotes", "/SUBJECT \"\"", false, "");
+        row("open quote kept", "/SUBJECT \"a b", true, "Subject=\"a b");
+        row("inner quotes kept", "/QUERY x = \"y\"", true, "Query=x = \"y\"");
 
-    row("days max", "/OVER 32767", true, "AgeMode=1 Days=32767");
-    row("days min", "/UNDER -32768", true, "AgeMode=2 Days=-32768");
-    row("days too big", "/OVER 32768", false, "");
-    row("days decimal", "/OVER 7.5", false, "");
-    row("bytes max", "/ATTACH_OVER 2147483647", true, "AttachAtSize=2147483647");
-    row("bytes too big", "/ZIP_OVER 2147483648", false, "");
-    row("bytes exponent", "/ABORT_ATTACH_OVER 1e6", false, "");
+        row("print then file", "/PRINT /FILE x", false, "Destination=0");
+        row("span", "/SPAN_START 1\\1\\2003 /SPAN_END 1\\31\\2003", true,
+            "AgeMode=3 SpanStart=1/1/2003 SpanEnd=1/31/2003");
+        row("span reversed", "/SPAN_END 1\\31\\2003 /SPAN_START 1\\1\\2003", false, "");
+        row("span with time", "/SPAN_START 1\\1\\2003_08:00", true,
+            "AgeMode=3 SpanStart=1/1/2003 08:00");
+        row("over then span end", "/OVER 3 /SPAN_END 1\\1\\2003", true,
+            "AgeMode=3 Days=3 SpanEnd=1/1/2003");
+        row("third age keyword", "/SPAN_START 1\\1\\2003 /SPAN_END 1\\2\\2003 /SPAN_END 1\\3\\2003",
+            false, "AgeMode=3 SpanStart=1/1/2003 SpanEnd=1/2/2003");
 
-    row("bad token before unattended", "/BOGUS /UNATTENDED", false, "");
-    row("bad token after unattended", "/UNATTENDED /BOGUS", false, "Unattended");
-}
+        row("days max", "/OVER 32767", true, "AgeMode=1 Days=32767");
+        row("days too big", "/OVER 32768", false, "");
+        row("days decimal", "/OVER 7.5", false, "");
+        row("bytes max", "/ATTACH_OVER 2147483647", true, "AttachAtSize=2147483647");
+        row("bytes too big", "/ZIP_OVER 2147483648", false, "");
+        row("bytes exponent", "/ABORT_ATTACH_OVER 1e6", false, "");
 
-void tst_CommandLine::parse()
-{
-    QFETCH(QString, line);
-    QFETCH(bool, valid);
-    QFETCH(QString, result);
+        row("bad token before unattended", "/BOGUS /UNATTENDED", false, "");
+        row("bad token after unattended", "/UNATTENDED /BOGUS", false, "Unattended");
+    }
 
-    TestEnvironment env;
-    RunOptions options;
-    // Left from an earlier parse: every parse starts by clearing both.
-    options.Summary = true;
-    HtmlOutput = true;
-    QCOMPARE(ParseCommandLine(line, options), valid);
-    QCOMPARE(describe(options), result);
-}
+    void parse()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, valid);
+        QFETCH(QString, result);
 
-void tst_CommandLine::fromArguments_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("line");
-    const QString fileReport = QStringLiteral("/STATUS /FILE \"/tmp/out.txt\" /UNATTENDED");
-    QTest::newRow("separate") << QStringList{"/STATUS", "/FILE", "/tmp/out.txt", "/UNATTENDED"}
-                              << fileReport;
-    QTest::newRow("one argument") << QStringList{fileReport} << fileReport;
-    QTest::newRow("keyword ends an argument")
-        << QStringList{"/STATUS /FILE", "/tmp/out.txt", "/UNATTENDED"} << fileReport;
-    QTest::newRow("value without slash")
-        << QStringList{"/SUBJECT", "Daily report", "/HTML"} << "/SUBJECT Daily report /HTML";
-    QTest::newRow("value given in the argument")
-        << QStringList{"/FILE x", "/STATUS"} << "/FILE x /STATUS";
-}
+        TestEnvironment env;
+        RunOptions options;
+        // Left from an earlier parse: every parse starts by clearing both.
+        options.Summary = true;
+        HtmlOutput = true;
+        QCOMPARE(ParseCommandLine(line, options), valid);
+        QCOMPARE(describe(options), result);
+    }
 
-void tst_CommandLine::fromArguments()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, line);
-    QCOMPARE(CommandLineFromArguments(arguments), line);
-}
+    void fromArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("line");
+        const QString fileReport = QStringLiteral("/STATUS /FILE \"/tmp/out.txt\" /UNATTENDED");
+        QTest::newRow("separate") << QStringList{"/STATUS", "/FILE", "/tmp/out.txt", "/UNATTENDED"}
+                                  << fileReport;
+        QTest::newRow("one argument") << QStringList{fileReport} << fileReport;
+        QTest::newRow("keyword ends an argument")
+            << QStringList{"/STATUS /FILE", "/tmp/out.txt", "/UNATTENDED"} << fileReport;
+        QTest::newRow("value without slash")
+            << QStringList{"/SUBJECT", "Daily report", "/HTML"} << "/SUBJECT Daily report /HTML";
+        QTest::newRow("value given in the argument")
+            << QStringList{"/FILE x", "/STATUS"} << "/FILE x /STATUS";
+    }
 
-void tst_CommandLine::argumentFile_data()
-{
-    QTest::addColumn<QString>("line"); // %1 and %2 stand for the two files
-    QTest::addColumn<QByteArray>("first");
-    QTest::addColumn<QByteArray>("second");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("result");
-    auto row = [](const char* name, const QString& line, const QByteArray& first,
-                  const QByteArray& second, bool valid, const QString& result) {
-        QTest::newRow(name) << line << first << second << valid << result;
-    };
-    row("lines", "/@FILE \"%1\"", "/STATUS\n/FILE \"/tmp/o.txt\"\n", "", true,
-        "Destination=3 Address=/tmp/o.txt Status");
-    row("rest of line dropped", "/WARNING /@FILE \"%1\" /FATAL", "junk /STATUS", "", true,
-        "Status Warning");
-    row("nested", "/@FILE \"%1\"", "/STATUS /@FILE \"%2\" /WARNING", "/ERROR", true,
-        "Status Error");
-    row("empty file", "/STATUS /@FILE \"%1\"", "", "", false, "Status");
-    row("missing file", "/STATUS /@FILE \"%1.none\"", "/ERROR", "", false, "Status");
-    row("bad keyword in file", "/@FILE \"%1\"", "/STATUS /BOGUS", "", false, "Status");
-    row("counters go on", "/PRINT /@FILE \"%1\"", "/FILE x", "", false, "Destination=0");
-    // Only the first 1000 characters are read.
-    row("/FATAL at 1000", "/@FILE \"%1\"", "/STATUS" + QByteArray(993, ' ') + "/FATAL", "", true,
-        "Status");
-    row("/FATAL before 1000", "/@FILE \"%1\"", "/STATUS" + QByteArray(987, ' ') + "/FATAL", "",
-        true, "Status Fatal");
-}
+    void fromArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, line);
+        QCOMPARE(CommandLineFromArguments(arguments), line);
+    }
 
-void tst_CommandLine::argumentFile()
-{
-    QFETCH(QString, line);
-    QFETCH(QByteArray, first);
-    QFETCH(QByteArray, second);
-    QFETCH(bool, valid);
-    QFETCH(QString, result);
+    void argumentFile_data()
+    {
+        QTest::addColumn<QString>("line"); // %1 and %2 stand for the two files
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("result");
+        auto row = [](const char* name, const QString& line, const QByteArray& first,
+                      const QByteArray& second, bool valid, const QString& result) {
+            QTest::newRow(name) << line << first << second << valid << result;
+        };
+        row("lines", "/@FILE \"%1\"", "/STATUS\n/FILE \"/tmp/o.txt\"\n", "", true,
+            "Destination=3 Address=/tmp/o.txt Status");
+        row("rest of line dropped", "/WARNING /@FILE \"%1\" /FATAL", "junk /STATUS", "", true,
+            "Status Warning");
+        row("nested", "/@FILE \"%1\"", "/STATUS /@FILE \"%2\" /WARNING", "/ERROR", true,
+            "Status Error");
+        row("empty file", "/STATUS /@FILE \"%1\"", "", "", false, "Status");
+        row("missing file", "/STATUS /@FILE \"%1.none\"", "/ERROR", "", false, "Status");
+        row("bad keyword in file", "/@FILE \"%1\"", "/STATUS /BOGUS", "", false, "Status");
+        row("counters go on", "/PRINT /@FILE \"%1\"", "/FILE x", "", false, "Destination=0");
+        // Only the first 1000 characters are read.
+        row("/FATAL at 1000", "/@FILE \"%1\"", "/STATUS" + QByteArray(993, ' ') + "/FATAL", "",
+            true, "Status");
+        row("/FATAL before 1000", "/@FILE \"%1\"", "/STATUS" + QByteArray(987, ' ') + "/FATAL", "",
+            true, "Status Fatal");
+    }
 
-    TestEnvironment env;
-    QFile firstFile(env.filePath(QStringLiteral("args 1.txt")));
-    QFile secondFile(env.filePath(QStringLiteral("args2.txt")));
-    QVERIFY(firstFile.open(QIODevice::WriteOnly) && secondFile.open(QIODevice::WriteOnly));
-    firstFile.write(QByteArray(first).replace("%2", secondFile.fileName().toUtf8()));
-    secondFile.write(second);
-    firstFile.close();
-    secondFile.close();
+    void argumentFile()
+    {
+        QFETCH(QString, line);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(bool, valid);
+        QFETCH(QString, result);
 
-    RunOptions options;
-    QCOMPARE(ParseCommandLine(QString(line).replace("%1", firstFile.fileName()), options), valid);
-    QCOMPARE(describe(options), result);
-    // A file that was read is used up; one that was not is left alone.
-    QCOMPARE(firstFile.exists(), !line.contains("\"%1\"") || first.isEmpty());
-    QCOMPARE(secondFile.exists(), second.isEmpty());
-}
+        TestEnvironment env;
+        QFile firstFile(env.filePath(QStringLiteral("args 1.txt")));
+        QFile secondFile(env.filePath(QStringLiteral("args2.txt")));
+        QVERIFY(firstFile.open(QIODevice::WriteOnly) && secondFile.open(QIODevice::WriteOnly));
+        firstFile.write(QByteArray(first).replace("%2", secondFile.fileName().toUtf8()));
+        secondFile.write(second);
+        firstFile.close();
+        secondFile.close();
+
+        RunOptions options;
+        QCOMPARE(ParseCommandLine(QString(line).replace("%1", firstFile.fileName()), options),
+                 valid);
+        QCOMPARE(describe(options), result);
+        // A file that was read is used up; one that was not is left alone.
+        QCOMPARE(firstFile.exists(), !line.contains("\"%1\"") || first.isEmpty());
+        QCOMPARE(secondFile.exists(), second.isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_CommandLine)
 #include "tst_commandline.moc"

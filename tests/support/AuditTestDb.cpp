@@ -163,6 +163,23 @@ bool AuditTestDb::exec(const QString& sqlite)
     return false;
 }
 
+QVariantList AuditTestDb::values(const QString& file, const QString& sqlite)
+{
+    QVariantList result;
+    const QString name = QStringLiteral("values-") + QUuid::createUuid().toString();
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        connection.setDatabaseName(file);
+        if (connection.open()) {
+            QSqlQuery query(sqlite, connection);
+            while (query.next())
+                result.append(query.value(0));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
 bool AuditTestDb::openShared()
 {
     return AuditDatabase::instance().open(AuditDatabase::connectionStringFor(m_path));

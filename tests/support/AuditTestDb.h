@@ -7,16 +7,11 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 // A real audit database for tests, made from the shipped schema in its own
 // temporary folder as <root>/SYSTEM/Audit.mdb, the layout start-up expects.
-// Rows are written on a connection of its own, as the product's other
-// programs would write them.
-//
-//     AuditTestDb db;
-//     db.add(AuditTestDb::entry(2, QDateTime(QDate(2003, 3, 9), QTime(8, 0))));
-//     QVERIFY(db.openShared());          // the program's "Audit" connection
-//     QCOMPARE(db.count("Level = 2"), 1);
+// Rows are written on a connection of its own, as another program would.
 class AuditTestDb
 {
 public:
@@ -25,8 +20,7 @@ public:
     AuditTestDb(const AuditTestDb&) = delete;
     AuditTestDb& operator=(const AuditTestDb&) = delete;
 
-    // Whether the database was made; errorString() tells why not, or why the
-    // last add or exec failed.
+    // errorString(): why the database was not made, or the last add or exec failed.
     bool isValid() const { return m_valid; }
     QString errorString() const { return m_error; }
 
@@ -38,19 +32,20 @@ public:
     static AuditEntry entry(int level, const QDateTime& when,
                             const QString& description = QString());
 
-    // Appends an entry (its AutoIndex is ignored) and returns the AutoIndex
-    // the database gave it, or 0 on failure.
+    // Appends an entry and returns its new AutoIndex, or 0 on failure.
     qint64 add(const AuditEntry& entry);
     // Appends entries in one transaction; false on any failure.
     bool add(const QList<AuditEntry>& entries);
 
-    // Rows, AutoIndex values and entries matching an SQLite condition (all
-    // when empty), in AutoIndex order.
+    // Rows matching an SQLite condition (all when empty), in AutoIndex order.
     int count(const QString& sqliteWhere = QString()) const;
     QList<qint64> keys(const QString& sqliteWhere = QString()) const;
     QList<AuditEntry> entries(const QString& sqliteWhere = QString()) const;
-    // Runs SQLite text on the test's own connection.
     bool exec(const QString& sqlite);
+
+    // The first column of an SQLite query on any database file, read on a
+    // connection of its own.
+    static QVariantList values(const QString& file, const QString& sqlite);
 
     // Opens the program's shared "Audit" connection on this file.
     bool openShared();

@@ -1,5 +1,4 @@
-#ifndef SMTPTESTSERVER_H
-#define SMTPTESTSERVER_H
+#pragma once
 
 #include <QByteArray>
 #include <QList>
@@ -9,15 +8,8 @@
 #include <QTemporaryDir>
 
 // A real SMTP server (aiosmtpd) on loopback for tests that mail. The
-// constructor starts it on a free port and returns once it accepts
-// connections; the destructor stops it. Messages the server accepted are
-// available at once, parsed by Python's email package:
-//
-//     SmtpTestServer server;
-//     QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-//     server.installAsMailServer(); // ZLK_SMTP_URL = server.url()
-//     ... mail something ...
-//     QCOMPARE(server.messages().value(0).subject, "Velmora Audit Report");
+// constructor returns once it accepts connections on a free port; accepted
+// messages are available at once, parsed by Python's email package.
 class SmtpTestServer
 {
 public:
@@ -60,9 +52,7 @@ public:
     // Sets ZLK_SMTP_URL to url() until this server is destroyed.
     void installAsMailServer();
 
-    // Every message accepted so far, in arrival order.
-    QList<Message> messages() const;
-    // Forgets the messages received so far (one server can serve many tests).
+    QList<Message> messages() const; // in arrival order
     void clearMessages();
 
 private:
@@ -76,5 +66,3 @@ private:
     QByteArray m_previousUrl;
     bool m_hadPreviousUrl = false;
 };
-
-#endif // SMTPTESTSERVER_H

@@ -7,8 +7,7 @@
 #include <QMutex>
 
 namespace {
-// Where audit.sql lines go while an environment records them, and what was
-// installed before.
+// Where audit.sql lines go while an environment records them.
 QStringList* sqlLines = nullptr;
 QMutex sqlMutex;
 QtMessageHandler previousHandler = nullptr;

@@ -10,12 +10,6 @@
 // settings file in it, fresh process state, a message responder that records
 // every message and answers as told, and an end handler that records the
 // status instead of ending the process. The destructor puts everything back.
-//
-//     TestEnvironment env;
-//     env.answerNext(MsgAnswer::No);
-//     ... run the code ...
-//     QCOMPARE(env.messages().value(0).caption, "Load View");
-//     QCOMPARE(env.endStatuses(), QList<int>{1});
 class TestEnvironment
 {
 public:
@@ -31,7 +25,6 @@ public:
     // Settings of the program (SaveSettingValue rules: a blank value deletes).
     void setSetting(const QString& key, const QString& value);
 
-    // Every message shown so far, in order.
     QList<MessageRequest> messages() const { return m_messages; }
     QStringList messageTexts() const;
     // The answer to the next message; without a queued answer, a message gets
