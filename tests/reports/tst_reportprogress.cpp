@@ -149,7 +149,6 @@ void tst_ReportProgress::cancelLeavesNothing_data()
     QTest::addColumn<int>("destination");
     QTest::addColumn<bool>("html");
     QTest::addColumn<int>("pass");
-    QTest::newRow("text file, counting") << 3 << false << 1;
     QTest::newRow("text file, writing") << 3 << false << 2;
     QTest::newRow("mail, writing") << 2 << false << 2;
     QTest::newRow("HTML mail, counting") << 2 << true << 1;
@@ -165,8 +164,7 @@ void tst_ReportProgress::cancelLeavesNothing()
     // An older output file of that name stays as it was.
     const QString out = m_env->filePath(destination == 0 ? "printed.pdf" : "report.txt");
     QFile older(out);
-    QVERIFY(older.open(QIODevice::WriteOnly));
-    older.write("older report");
+    QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older report") > 0);
     older.close();
     if (destination == 0)
         qputenv("AUDITLOG_PRINT_TO_PDF", out.toUtf8());

@@ -1,8 +1,7 @@
 #pragma once
 
-// What every viewer test needs: its own settings and message responder, a
-// real audit database opened as the program's shared connection, the viewer
-// window loaded on it, and modal windows driven by the test.
+// Settings, a real audit database as the shared connection, the viewer on it
+// and modal windows driven by the test.
 
 #include "AuditDatabase.h"
 #include "AuditTestDb.h"
@@ -26,16 +25,16 @@ public:
         AuditDatabase::instance().close();
     }
 
-    // Entries of the levels given, one a minute back from an hour ago, named
-    // "Entry 1", "Entry 2"...
-    bool addLevels(const QList<int>& levels)
+    // Adds entries of the levels given, one a minute from an hour ago, named
+    // "Entry 1", "Entry 2"..., then opens the shown viewer.
+    frmView* openWith(const QList<int>& levels)
     {
         QList<AuditEntry> entries;
         const QDateTime start = QDateTime::currentDateTime().addSecs(-3600);
         for (int i = 0; i < levels.size(); ++i)
             entries.append(AuditTestDb::entry(levels[i], start.addSecs(60 * i),
                                               QStringLiteral("Entry %1").arg(i + 1)));
-        return db.add(entries);
+        return db.add(entries) ? open() : nullptr;
     }
 
     // Opens the shared connection and loads the viewer, shown when asked.
@@ -52,8 +51,7 @@ public:
         return viewer;
     }
 
-    // The next modal windows are shown and handed to the driver, which must
-    // close them; modalShown counts them.
+    // Modal windows are shown and handed to the driver, which must close them.
     void driveModal(std::function<void(QWidget*)> driver)
     {
         modalShown = 0;

@@ -1,7 +1,3 @@
-// The grid's model over the viewer's record set: rows are fetched only for
-// what is painted, keys beyond the first slice arrive as appended rows, and a
-// requery keeps the current entry.
-
 #include "AuditTableModel.h"
 #include "ViewQuery.h"
 #include "ViewerFixture.h"
@@ -31,7 +27,6 @@ class TestAuditTableModel : public QObject
 private slots:
     void fetchesOnlyPaintedRows();
     void keysArriveInSlices();
-    void requeryFindsCurrentBeyondFirstSlice();
 };
 
 void TestAuditTableModel::fetchesOnlyPaintedRows()
@@ -45,9 +40,7 @@ void TestAuditTableModel::fetchesOnlyPaintedRows()
     auto pageFetches = [&f] { return f.env.sqlLog("jet").filter("[AutoIndex] IN ("); };
     grid->viewport()->repaint();
     QCOMPARE(viewer->model()->rowCount(), 3000);
-    // One page covers the first screen; 3000 rows are twelve pages.
-    QCOMPARE(pageFetches().size(), 1);
-
+    QCOMPARE(pageFetches().size(), 1); // of twelve pages
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
     grid->viewport()->repaint();
     QVERIFY2(pageFetches().size() <= 3, qPrintable(pageFetches().join('\n')));
@@ -56,6 +49,8 @@ void TestAuditTableModel::fetchesOnlyPaintedRows()
     QVERIFY(pageFetches().last().contains(QRegularExpression("[(,]1[,)]")));
 }
 
+// Keys beyond the first slice arrive as appended rows; a requery then finds the
+// current entry beyond the first slice again.
 void TestAuditTableModel::keysArriveInSlices()
 {
     ViewerFixture f;
@@ -65,7 +60,6 @@ void TestAuditTableModel::keysArriveInSlices()
     QVERIFY(viewer);
     AuditView& view = AuditView::instance();
     AuditTableModel* model = viewer->model();
-
     QVERIFY(view.isLoading());
     QCOMPARE(model->rowCount(), AuditView::FirstChunk);
     QSignalSpy resets(model, &QAbstractItemModel::modelReset);
@@ -78,20 +72,11 @@ void TestAuditTableModel::keysArriveInSlices()
     QCOMPARE(inserted.last().at(2).toInt(), total - 1);
     QCOMPARE(view.keyAt(total - 1), 1); // newest first, the oldest entry last
     QCOMPARE(viewer->grid()->currentIndex().row(), 0);
-}
 
-void TestAuditTableModel::requeryFindsCurrentBeyondFirstSlice()
-{
-    ViewerFixture f;
-    QVERIFY(f.db.add(manyEntries(AuditView::FirstChunk + 3000)));
-    frmView* viewer = f.open(false);
-    QVERIFY(viewer);
-    AuditView& view = AuditView::instance();
     const int row = AuditView::FirstChunk + 1000;
     view.setCurrentRow(row);
     const qint64 key = view.keyAt(row);
-
-    // Another program appends one newer entry: the current entry moves one row down.
+    // A newer entry from elsewhere moves the current one a row down.
     f.db.add(AuditTestDb::entry(2, QDateTime::currentDateTime()));
     QVERIFY(RequeryView());
     QCOMPARE(view.currentRow(), row + 1);

@@ -1,4 +1,3 @@
-// Mail submission of zlk against a real SMTP server on loopback.
 #include "SmtpTestServer.h"
 #include "ZlkApi.h"
 #include "zlk.h"
@@ -24,14 +23,11 @@ private slots:
     void cleanup() { qunsetenv("ZLK_SMTP_URL"); }
     void message_data();
     void message();
-    void attachment_data();
-    void attachment();
     void recipientsAndServerFromIniFile();
     void failures_data();
     void failures();
 
 private:
-    // The one message the server got, after a send that must succeed.
     SmtpTestServer::Message sendOne(const QString& recipient, const QString& subject,
                                     const QString& body, const QString& attachment = QString());
     void setMail(const QString& key, const QString& value)
@@ -75,11 +71,15 @@ void tst_ZlkMail::message_data()
 {
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("type"); // of the body, or of the attachment when there is one
+    QTest::addColumn<QString>("file"); // attachment, "" for none
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("expectedSubject");
     auto row = [](const char* name, const QString& subject, const QString& body,
-                  const QString& type, const QString& expected = QString()) {
-        QTest::newRow(name) << subject << body << type << (expected.isNull() ? subject : expected);
+                  const QString& type, const QString& file = {}, const QByteArray& content = {},
+                  const QString& expected = {}) {
+        QTest::newRow(name) << subject << body << type << file << content
+                            << (expected.isNull() ? subject : expected);
     };
     row("text report", "Velmora Audit Detail Report", "Audit Detail Report\nrow 1\n", "text/plain");
     row("HTML report", "s", "<html><body><table><tr><td>x</td></tr></table></body></html>\n",
@@ -92,8 +92,19 @@ void tst_ZlkMail::message_data()
     row("UTF-8 subject", "Prüfbericht – Fehler ✓", "b", "text/plain");
     row("long UTF-8 subject", QString("Überwachung ").repeated(20).trimmed(), "b", "text/plain");
     // A line break must not start a header of its own.
-    row("header injection", "Report\r\nBcc: thief@example.com", "b", "text/plain",
+    row("header injection", "Report\r\nBcc: thief@example.com", "b", "text/plain", {}, {},
         "Report  Bcc: thief@example.com");
+    QByteArray zip(300000, '\0');
+    QRandomGenerator generator(7);
+    for (char& byte : zip)
+        byte = char(generator.bounded(256));
+    row("text attachment, no body", "s", "", "text/plain", "AuditRpt.txt",
+        QByteArray("Audit Report\n").repeated(200));
+    row("archive attachment", "s", "", "application/zip", "AuditDetailRpt.zip", zip);
+    row("attachment with a body", "s", "see attachment", "text/plain", "notes.log", "x");
+    row("unknown type, UTF-8 name", "s", "", "application/octet-stream", "Prüf.dat",
+        QByteArray("\x00\x01\x02", 3));
+    row("empty attachment", "s", "", "text/plain", "empty.txt", QByteArray());
 }
 
 void tst_ZlkMail::message()
@@ -101,8 +112,16 @@ void tst_ZlkMail::message()
     QFETCH(QString, subject);
     QFETCH(QString, body);
     QFETCH(QString, type);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
     QFETCH(QString, expectedSubject);
-    const auto m = sendOne(Recipient, subject, body);
+    QString path;
+    if (!file.isEmpty()) {
+        QFile attachment(path = m_dir->filePath(file));
+        QVERIFY(attachment.open(QIODevice::WriteOnly) &&
+                attachment.write(content) == content.size());
+    }
+    const auto m = sendOne(Recipient, subject, body, path);
     QCOMPARE(m.envelopeFrom, "auditlog@velmora.test");
     QCOMPARE(m.envelopeTo, QStringList{Recipient});
     QCOMPARE(m.from, "Velmora Audit Log <auditlog@velmora.test>");
@@ -110,58 +129,20 @@ void tst_ZlkMail::message()
     QCOMPARE(m.subject, expectedSubject);
     QVERIFY(!m.date.isEmpty());
     QVERIFY(m.messageId.endsWith("@velmora.test>"));
-    QCOMPARE(m.contentType, type);
-    QCOMPARE(m.bodyCharset, "utf-8");
     QCOMPARE(m.body, QString(body).replace("\r\n", "\n"));
-    QVERIFY(m.attachments.isEmpty());
+    if (file.isEmpty()) {
+        QCOMPARE(m.contentType, type);
+        QCOMPARE(m.bodyCharset, "utf-8");
+        QVERIFY(m.attachments.isEmpty());
+    } else {
+        QCOMPARE(m.contentType, "multipart/mixed");
+        QCOMPARE(m.attachments.size(), 1);
+        QCOMPARE(m.attachments[0].fileName, file);
+        QCOMPARE(m.attachments[0].contentType, type);
+        QCOMPARE(m.attachments[0].data, content);
+    }
     QCOMPARE(m.defects, QStringList());
     QVERIFY(!m.raw.contains("\nBcc:"));
-    for (const QByteArray& line : m.raw.split('\n')) // 78 characters and a CR at most
-        QVERIFY2(line.size() <= 79, line.constData());
-}
-
-void tst_ZlkMail::attachment_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("contentType");
-    QByteArray zip(300000, '\0');
-    QRandomGenerator generator(7);
-    for (char& byte : zip)
-        byte = char(generator.bounded(256));
-    auto row = [](const char* name, const QString& file, const QByteArray& content,
-                  const QString& body,
-                  const QString& type) { QTest::newRow(name) << file << content << body << type; };
-    row("text report, no body", "AuditRpt.txt", QByteArray("Audit Report\n").repeated(200), "",
-        "text/plain");
-    row("HTML report", "AuditRpt.html", "<p>x</p>", "", "text/html");
-    row("archive", "AuditDetailRpt.zip", zip, "", "application/zip");
-    row("with a body", "notes.log", "x", "see attachment", "text/plain");
-    row("unknown type, UTF-8 name", "Prüf.dat", QByteArray("\x00\x01\x02", 3), "",
-        "application/octet-stream");
-    row("empty file", "empty.txt", QByteArray(), "", "text/plain");
-}
-
-void tst_ZlkMail::attachment()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, body);
-    QFETCH(QString, contentType);
-    QFile file(m_dir->filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-
-    const auto m = sendOne(Recipient, "Velmora Audit Report", body, file.fileName());
-    QCOMPARE(m.contentType, "multipart/mixed");
-    QCOMPARE(m.body, body);
-    QCOMPARE(m.attachments.size(), 1);
-    QCOMPARE(m.attachments[0].fileName, name);
-    QCOMPARE(m.attachments[0].contentType, contentType);
-    QCOMPARE(m.attachments[0].data, content);
-    QCOMPARE(m.defects, QStringList());
     for (const QByteArray& line : m.raw.split('\n')) // 78 characters and a CR at most
         QVERIFY2(line.size() <= 79, line.constData());
 }
