@@ -62,12 +62,7 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
         file.cancelWriting();
         return false;
     }
-    errno = 0;
-    if (!file.commit()) {
-        const AuditError error = ReportOutputError::ofClose(&file, fileName, errno);
-        return fail(error.number, error.description);
-    }
-    return true;
+    return commit(file, fileName);
 }
 
 // Renders with both passes: the first counts the pages (and the rows, which
@@ -152,12 +147,7 @@ bool ReportRenderer::writePdf(const QString& fileName)
             return false;
         }
     }
-    errno = 0;
-    if (!file.commit()) {
-        const AuditError error = ReportOutputError::ofClose(&file, fileName, errno);
-        return fail(error.number, error.description);
-    }
-    return true;
+    return commit(file, fileName);
 }
 
 bool ReportRenderer::fail(int number, const QString& description)
@@ -165,4 +155,15 @@ bool ReportRenderer::fail(int number, const QString& description)
     m_lastError = {number, description};
     m_layout.raiseError(number, description);
     return false;
+}
+
+bool ReportRenderer::commit(QSaveFile& file, const QString& fileName)
+{
+    // The finished file replaces any older one only now; a failure leaves the older one.
+    errno = 0;
+    if (!file.commit()) {
+        const AuditError error = ReportOutputError::ofClose(&file, fileName, errno);
+        return fail(error.number, error.description);
+    }
+    return true;
 }

@@ -74,6 +74,7 @@ public:
 private:
     bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout);
     bool fail(int number, const QString& description);
+    bool commit(class QSaveFile& file, const QString& fileName);
 
     ReportLayout& m_layout;
     int m_pageCount = 0;
