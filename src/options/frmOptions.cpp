@@ -1,5 +1,6 @@
 #include "frmOptions.h"
 
+#include "DialogButtons.h"
 #include "HelpTopics.h"
 #include "NumericText.h"
 #include "Purge.h"
@@ -75,20 +76,17 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
         m_tabStrip->widget(i)->setObjectName(QStringLiteral("Frame1_%1").arg(i));
     }
 
-    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setDefault(true);
-    m_cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(m_cmdOK, QDialogButtonBox::AcceptRole);
-    buttons->addButton(m_cmdCancel, QDialogButtonBox::RejectRole);
+    const DialogButtons buttons = DialogButtons::make(this, QStringLiteral("cmdOK"),
+                                                      QStringLiteral("OK"),
+                                                      QStringLiteral("cmdCancel"));
+    m_cmdOK = buttons.ok;
+    m_cmdCancel = buttons.cancel;
     connect(m_cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabStrip);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     InstallHelpKey(this, QStringLiteral("preferences.html"));
     Form_Load();
 }

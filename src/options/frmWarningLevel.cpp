@@ -1,5 +1,6 @@
 #include "frmWarningLevel.h"
 
+#include "DialogButtons.h"
 #include "HelpTopics.h"
 #include "NumericText.h"
 #include "UiHooks.h"
@@ -48,20 +49,17 @@ frmWarningLevel::frmWarningLevel(QWidget* parent) : QDialog(parent)
     form->addRow(QStringLiteral("Application:"), m_applicationBox);
     form->addRow(QStringLiteral("Weight:"), m_weightBox);
 
-    m_saveButton = new QPushButton(QStringLiteral("&OK"), this);
-    m_saveButton->setObjectName(QStringLiteral("saveButton"));
-    m_saveButton->setDefault(true);
-    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(m_saveButton, QDialogButtonBox::AcceptRole);
-    buttons->addButton(m_cancelButton, QDialogButtonBox::RejectRole);
+    const DialogButtons buttons = DialogButtons::make(this, QStringLiteral("saveButton"),
+                                                      QStringLiteral("&OK"),
+                                                      QStringLiteral("cancelButton"));
+    m_saveButton = buttons.ok;
+    m_cancelButton = buttons.cancel;
     connect(m_saveButton, &QPushButton::clicked, this, &frmWarningLevel::saveButton_Click);
     connect(m_cancelButton, &QPushButton::clicked, this, &frmWarningLevel::cancelButton_Click);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     for (QComboBox* box : {m_errorBox, m_applicationBox, m_weightBox}) {
