@@ -151,9 +151,8 @@ bool SaveWeight(const WeightRecord& record, AuditError* error)
     if (saved)
         saved = changeTable(QStringLiteral("insert into [weight] (error, application, weight) "
                                            "values (%1, %2, %3)")
-                                .arg(record.error)
-                                .arg(quoted(record.application))
-                                .arg(record.weight),
+                                .arg(QString::number(record.error), quoted(record.application),
+                                     QString::number(record.weight)),
                             error);
     CloseWeightRecordset();
     return saved;

@@ -121,6 +121,8 @@ void tst_WeightTable::changes_data()
     QTest::newRow("quote deleted")
         << QStringList{"12|O'Neil|1", "12|Neil|1"} << "delete" << "12|O'Neil|0"
         << QStringList{"12|Neil|1"} << "O'Neil";
+    QTest::newRow("percent signs saved as typed")
+        << QStringList() << "save" << "1|%3 %1|2" << QStringList{"1|%3 %1|2"} << "%3 %1";
     QTest::newRow("quote is not an injection")
         << TwoRows << "delete" << "10|x' or '1'='1|0" << TwoRows << "x' or '1'='1";
 }
