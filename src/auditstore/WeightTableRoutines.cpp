@@ -6,7 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
-
 #include <functional>
 #include <optional>
 
@@ -50,7 +49,8 @@ void readRows(const QString& sql, const std::function<void(const QSqlQuery&)>& a
 QStringList readTexts(const QString& sql)
 {
     QStringList texts;
-    readRows(sql, [&texts](const QSqlQuery& row) { texts.append(row.value(0).toString().trimmed()); });
+    readRows(sql,
+             [&texts](const QSqlQuery& row) { texts.append(row.value(0).toString().trimmed()); });
     texts.append(QString());
     return texts;
 }
@@ -166,11 +166,10 @@ bool DeleteWeight(WeightRecord& record, AuditError* error)
     // The current row is the first match: rows of one pair are alike but for
     // the weight, so the oldest one goes, and only that one.
     if (deleted && !IsRecordsetEmpty(WeightRecordset()))
-        deleted = changeTable(
-            QStringLiteral("delete from [weight] where rowid = "
-                           "(select min(rowid) from [weight] where %1)")
-                .arg(rowCondition(record)),
-            error);
+        deleted = changeTable(QStringLiteral("delete from [weight] where rowid = "
+                                             "(select min(rowid) from [weight] where %1)")
+                                  .arg(rowCondition(record)),
+                              error);
     CloseWeightRecordset();
     return deleted;
 }

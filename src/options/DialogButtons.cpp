@@ -3,8 +3,8 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
-DialogButtons DialogButtons::make(QWidget* dialog, const QString& okName,
-                                  const QString& okCaption, const QString& cancelName)
+DialogButtons DialogButtons::make(QWidget* dialog, const QString& okName, const QString& okCaption,
+                                  const QString& cancelName)
 {
     DialogButtons buttons;
     buttons.ok = new QPushButton(okCaption, dialog);

@@ -20,7 +20,6 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
 #include <array>
 
 namespace {
@@ -76,9 +75,8 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
         m_tabStrip->widget(i)->setObjectName(QStringLiteral("Frame1_%1").arg(i));
     }
 
-    const DialogButtons buttons = DialogButtons::make(this, QStringLiteral("cmdOK"),
-                                                      QStringLiteral("OK"),
-                                                      QStringLiteral("cmdCancel"));
+    const DialogButtons buttons = DialogButtons::make(
+        this, QStringLiteral("cmdOK"), QStringLiteral("OK"), QStringLiteral("cmdCancel"));
     m_cmdOK = buttons.ok;
     m_cmdCancel = buttons.cancel;
     connect(m_cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);

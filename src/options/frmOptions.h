@@ -3,7 +3,6 @@
 #include "WeightTableRoutines.h"
 
 #include <QDialog>
-
 #include <optional>
 
 class QLineEdit;

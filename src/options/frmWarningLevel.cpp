@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <array>
 #include <cmath>
 
@@ -49,9 +48,8 @@ frmWarningLevel::frmWarningLevel(QWidget* parent) : QDialog(parent)
     form->addRow(QStringLiteral("Application:"), m_applicationBox);
     form->addRow(QStringLiteral("Weight:"), m_weightBox);
 
-    const DialogButtons buttons = DialogButtons::make(this, QStringLiteral("saveButton"),
-                                                      QStringLiteral("&OK"),
-                                                      QStringLiteral("cancelButton"));
+    const DialogButtons buttons = DialogButtons::make(
+        this, QStringLiteral("saveButton"), QStringLiteral("&OK"), QStringLiteral("cancelButton"));
     m_saveButton = buttons.ok;
     m_cancelButton = buttons.cancel;
     connect(m_saveButton, &QPushButton::clicked, this, &frmWarningLevel::saveButton_Click);

@@ -20,6 +20,8 @@ VersionRecord ProgramVersion()
 
 QString VersionText(const VersionRecord& version)
 {
-    return QStringLiteral("Version %1.%2.%3").arg(version.major).arg(version.minor).arg(
-        version.revision);
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(version.major)
+        .arg(version.minor)
+        .arg(version.revision);
 }
