@@ -26,9 +26,10 @@ CREATE INDEX IF NOT EXISTS Audit_Description ON Audit(Description);
 CREATE INDEX IF NOT EXISTS Audit_Application ON Audit(Application);
 CREATE INDEX IF NOT EXISTS Audit_User ON Audit(User);
 
+-- Application names match without regard to letter case, as in Audit.
 CREATE TABLE IF NOT EXISTS weight (
     error       INTEGER NOT NULL DEFAULT 0,
-    application TEXT    NOT NULL DEFAULT '*',
+    application TEXT    NOT NULL DEFAULT '*' COLLATE NOCASE,
     weight      INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX IF NOT EXISTS weight_error_application ON weight(error, application);

@@ -2,6 +2,8 @@
 
 #include "UiHooks.h"
 #include "WidgetHooks.h"
+#include "frmAbout.h"
+#include "frmOptions.h"
 #include "frmReport.h"
 
 #include <QString>
@@ -28,9 +30,10 @@ void OpenFilterWindow(QWidget*)
     ShowNotAvailableYet(QStringLiteral("filter window"));
 }
 
-void OpenOptionsWindow(QWidget*)
+void OpenOptionsWindow(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("options window"));
+    frmOptions options(viewer);
+    ShowModal(&options);
 }
 
 void OpenNotificationList(QWidget*)
@@ -38,7 +41,8 @@ void OpenNotificationList(QWidget*)
     ShowNotAvailableYet(QStringLiteral("e-mail notification list"));
 }
 
-void OpenAboutBox(QWidget*)
+void OpenAboutBox(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("about box"));
+    frmAbout about(viewer);
+    ShowModal(&about);
 }

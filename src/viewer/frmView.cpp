@@ -5,6 +5,7 @@
 #include "AuditLevels.h"
 #include "AuditTableModel.h"
 #include "AuditView.h"
+#include "HelpTopics.h"
 #include "LevelIcons.h"
 #include "OpenWindows.h"
 #include "SaveViewerStateAndEnd.h"
@@ -613,16 +614,7 @@ void frmView::mViewEmailNotificationPreferences_Click()
 
 void frmView::mHelpTopics_Click()
 {
-    if (HelpFile.isEmpty() || !QFileInfo(HelpFile).isFile()) {
-        ShowMessage(QStringLiteral("The help file %1 could not be found.")
-                        .arg(HelpFile.isEmpty() ? QStringLiteral("(none)") : HelpFile),
-                    MsgButtons::Ok, MsgIcon::Information);
-        return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile)))
-        ShowMessage(
-            QStringLiteral("No program on this system opens the help file %1.").arg(HelpFile),
-            MsgButtons::Ok, MsgIcon::Information);
+    ShowHelpTopics();
 }
 
 void frmView::mHelpAbout_Click()
