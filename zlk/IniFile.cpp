@@ -114,28 +114,56 @@ bool IniFile::load(const std::string& path, std::string& error)
     return true;
 }
 
+std::string IniFile::resolvedPath(const std::string& path)
+{
+    // Follow the chain by hand: realpath() fails on a link whose target does
+    // not exist yet, and the save must then create the target, not replace
+    // the link.
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (n < 0)
+            return current;
+        target[n] = '\0';
+        if (target[0] == '/') {
+            current = target;
+        } else {
+            const size_t slash = current.rfind('/');
+            current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) +
+                      target;
+        }
+    }
+    return current; // a loop: the open below fails with ELOOP and says so
+}
+
 bool IniFile::save(const std::string& path, std::string& error) const
 {
-    // Replace the file a symbolic link points at, not the link.
-    std::string target = path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved))
-        target = resolved;
+    // A symbolic link stays a link: the file it points at is replaced.
+    const std::string target = resolvedPath(path);
 
     std::string content;
     for (const std::string& line : m_lines)
         content += line + '\n';
 
-    mode_t mode = 0644;
     struct stat info;
-    if (::stat(target.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    const mode_t mode = exists ? (info.st_mode & 07777) : 0644;
 
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot write " + target + ": " + errnoText(errno);
         return false;
+    }
+    // The new file gets the old one's owner and group. Only the owner or root
+    // can give a file away; anyone else who may write the file rewrites it in
+    // place instead, under the writers' lock, so its owner stays.
+    if (exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
+        ::fchown(fd, info.st_uid, info.st_gid) != 0) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return rewriteInPlace(target, content, error);
     }
     const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     const int writeErrno = errno;
@@ -149,8 +177,25 @@ bool IniFile::save(const std::string& path, std::string& error) const
         ::unlink(temporary.c_str());
         return false;
     }
-    // The folder is not synced: a save of the notification list makes some
-    // 380 writes, and after a crash the old file is as valid as the new one.
+    // The folder is not synced: after a crash the old file is as valid as the new one.
+    return true;
+}
+
+bool IniFile::rewriteInPlace(const std::string& target, const std::string& content,
+                             std::string& error)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        error = "cannot write " + target + ": " + errnoText(errno);
+        return false;
+    }
+    const bool written = writeAll(fd, content) && ::ftruncate(fd, off_t(content.size())) == 0 &&
+                         ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        error = "cannot write " + target + ": " + errnoText(written ? errno : writeErrno);
+        return false;
+    }
     return true;
 }
 
