@@ -2,6 +2,7 @@
 
 #include "UiHooks.h"
 #include "WidgetHooks.h"
+#include "frmEmailNotificationProperties.h"
 #include "frmReport.h"
 
 #include <QString>
@@ -33,9 +34,10 @@ void OpenOptionsWindow(QWidget*)
     ShowNotAvailableYet(QStringLiteral("options window"));
 }
 
-void OpenNotificationList(QWidget*)
+void OpenNotificationList(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("e-mail notification list"));
+    frmEmailNotificationProperties window(viewer);
+    ShowModal(&window);
 }
 
 void OpenAboutBox(QWidget*)
