@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimeEdit>
 #include <QtTest>
@@ -296,9 +297,20 @@ void tst_NotificationWindows::roundTripThroughWindows()
         QCOMPARE(stored(prefixes[field] + "3"), expected[field]);
     QCOMPARE(stored("Reloaded"), "TRUE");
 
-    // Reopened and confirmed unchanged: the same texts again.
+    // Reopened and confirmed unchanged: the same texts again. With
+    // AUDITLOG_SCREENSHOTS=<folder> the windows are saved there as pictures.
+    const QString shots = qEnvironmentVariable("AUDITLOG_SCREENSHOTS");
     frmEmailNotificationProperties list;
-    edit(&list, 3, [](QWidget* editor) {
+    if (!shots.isEmpty()) {
+        list.show();
+        list.grab().save(shots + "/notification-list.png");
+    }
+    edit(&list, 3, [&shots](QWidget* editor) {
+        auto* tabs = child<QTabWidget>(editor, "SSTab1");
+        for (int tab = 0; !shots.isEmpty() && tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            editor->grab().save(shots + QString("/notification-rule-%1.png").arg(tab + 1));
+        }
         QVERIFY(child<QRadioButton>(editor, "optReportType2")->isChecked());
         QCOMPARE(child<QTimeEdit>(editor, "DTPicker1")->time(), QTime(8, 30));
         QCOMPARE(child<QListWidget>(editor, "lstApplicationExclude")->count(), 2);
