@@ -82,25 +82,35 @@ bool IniFile::load(const std::string& path, std::string& error)
 {
     m_lines.clear();
     m_crlf = false;
-    FILE* file = std::fopen(path.c_str(), "rbe");
-    if (!file) {
+    // Not blocking, and only a regular file: a FIFO or device planted under
+    // the name must not hang or feed the store.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         if (errno == ENOENT)
             return true;
         error = "cannot read " + path + ": " + errnoText(errno);
         return false;
     }
-    std::string content;
-    char chunk[16384];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, n);
-    const bool failed = std::ferror(file);
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read " + path + ": " + errnoText(readErrno);
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = "cannot read " + path + ": it is not a regular file";
         return false;
     }
+    std::string content;
+    char chunk[16384];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = "cannot read " + path + ": " + errnoText(errno);
+            ::close(fd);
+            return false;
+        }
+        content.append(chunk, size_t(n));
+    }
+    ::close(fd);
 
     size_t start = 0;
     while (start < content.size()) {

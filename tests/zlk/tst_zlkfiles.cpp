@@ -82,6 +82,7 @@ private slots:
     void storeRejectsBadInput();
     void storeReplacesFileAtomically();
     void storeCommitUnderReaderAndWriter();
+    void storeRefusesSpecialFile();
     void storeKeepsLinkOwnerAndMode_data();
     void storeKeepsLinkOwnerAndMode();
 
@@ -402,6 +403,17 @@ print(len(seen), bad)
     QCOMPARE(Zlk::getNotificationString(Section, "F14-25", ""), QStringLiteral("save %1").arg(saves));
     for (int i = 0; i < saves; ++i)
         QCOMPARE(Zlk::getNotificationString("Other", QStringLiteral("Key-%1").arg(i), ""), "x");
+}
+
+// A FIFO planted as zlk.ini neither hangs a reader nor is replaced by a save.
+void tst_ZlkFiles::storeRefusesSpecialFile()
+{
+    QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0644) == 0);
+    QCOMPARE(Zlk::getNotificationString(Section, "txtZip", "100000"), "100000");
+    QVERIFY(Zlk::setNotificationString(Section, "txtZip", "5"));
+    QVERIFY(!Zlk::setNotificationString("", "", ""));
+    QVERIFY2(Zlk::lastError().contains("not a regular file"), qPrintable(Zlk::lastError()));
+    QVERIFY(QFileInfo(iniPath()).isFile() == false && QFileInfo::exists(iniPath()));
 }
 
 // zlk.ini as a link planted to a file elsewhere: the save writes the file the
