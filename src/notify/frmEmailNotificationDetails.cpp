@@ -73,10 +73,10 @@ QGroupBox* frame(const QString& caption, QLayout* content, bool bold = false)
     return box;
 }
 
-QLabel* label(const QString& text, bool bold = false)
+QLabel* label(const QString& text, bool bold = false, bool wrap = true)
 {
     auto* result = new QLabel(text);
-    result->setWordWrap(true);
+    result->setWordWrap(wrap);
     if (bold) {
         QFont font = result->font();
         font.setBold(true);
@@ -146,6 +146,7 @@ frmEmailNotificationDetails::frmEmailNotificationDetails(QTableWidget* grid, QWi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1);
     layout->addLayout(buttons);
+    resize(780, 470);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmEmailNotificationDetails::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmEmailNotificationDetails::cmdCancel_Click);
@@ -166,8 +167,8 @@ QWidget* frmEmailNotificationDetails::buildGeneralTab()
     txtSubject = new QLineEdit;
     txtSubject->setObjectName(QStringLiteral("txtSubject"));
     auto* addresses = new QFormLayout;
-    addresses->addRow(label(QStringLiteral("Send to Email Address:"), true), txtSendTo);
-    addresses->addRow(label(QStringLiteral("Email Subject:")), txtSubject);
+    addresses->addRow(label(QStringLiteral("Send to Email Address:"), true, false), txtSendTo);
+    addresses->addRow(label(QStringLiteral("Email Subject:"), false, false), txtSubject);
 
     chkStatus = checkBox(QStringLiteral("chkStatus"), QStringLiteral("&Status"));
     chkWarning = checkBox(QStringLiteral("chkWarning"), QStringLiteral("&Warning"));
@@ -203,7 +204,7 @@ QWidget* frmEmailNotificationDetails::buildGeneralTab()
     for (int i = 0; i < 3; ++i) {
         *combos[i] = new QComboBox;
         (*combos[i])->setObjectName(QString::fromLatin1(names[i]));
-        auto* caption = label(QString::fromLatin1(captions[i]));
+        auto* caption = label(QString::fromLatin1(captions[i]), false, false);
         caption->setBuddy(*combos[i]);
         sortBy->addRow(caption, *combos[i]);
     }
@@ -255,16 +256,20 @@ QWidget* frmEmailNotificationDetails::buildTimingTab()
             optTiming->button(2)->setChecked(true);
     });
 
-    auto* every = new QGridLayout;
-    every->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 0, QString()), 0, 0);
-    every->addWidget(txtCheckSpanMinutes, 0, 1);
-    every->addWidget(label(QStringLiteral("Minute(s)")), 0, 2);
-    every->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 1, QStringLiteral("Hourly")),
-                     1, 0, 1, 3);
-    every->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 2,
-                               QStringLiteral("Daily at:")), 2, 0);
-    every->addWidget(DTPicker1, 2, 1, 1, 2);
-    every->setColumnStretch(3, 1);
+    auto* minutes = new QHBoxLayout;
+    minutes->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 0, QString()));
+    minutes->addWidget(txtCheckSpanMinutes);
+    minutes->addWidget(label(QStringLiteral("Minute(s)")));
+    minutes->addStretch();
+    auto* daily = new QHBoxLayout;
+    daily->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 2,
+                               QStringLiteral("Daily at:")));
+    daily->addWidget(DTPicker1);
+    daily->addStretch();
+    auto* every = new QVBoxLayout;
+    every->addLayout(minutes);
+    every->addWidget(addOption(optTiming, QStringLiteral("optTiming"), 1, QStringLiteral("Hourly")));
+    every->addLayout(daily);
 
     auto* tab = new QWidget;
     auto* layout = new QVBoxLayout(tab);

@@ -119,7 +119,6 @@ void tst_NotificationWindows::attachThreshold_data()
     QTest::newRow("5000 stored") << "5000" << "" << 1 << "2000";
     QTest::newRow("2001 typed") << "1000" << "2001" << 1 << "2000";
     QTest::newRow("2000 typed") << "1000" << "2000" << 0 << "2000";
-    QTest::newRow("2000 and a word") << "2000 bytes" << "" << 0 << "2000";
 }
 
 void tst_NotificationWindows::attachThreshold()
