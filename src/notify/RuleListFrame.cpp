@@ -34,7 +34,8 @@ RuleListFrame::RuleListFrame(RuleListEdit::Kind kind, const QString& name, const
     layout->addWidget(cmdDelete, 3, 1);
     layout->setRowStretch(4, 1);
 
-    connect(lst, &QListWidget::itemClicked, this, &RuleListFrame::lst_Click);
+    // A click or a key that selects an entry; the list refills itself with signals blocked.
+    connect(lst, &QListWidget::currentRowChanged, this, &RuleListFrame::lst_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &RuleListFrame::cmdAdd_Click);
     connect(cmdUpdate, &QPushButton::clicked, this, &RuleListFrame::cmdUpdate_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &RuleListFrame::cmdDelete_Click);
