@@ -400,6 +400,7 @@ print(len(seen), bad)
     const QList<QByteArray> result = reader.readAllStandardOutput().trimmed().split(' ');
     QCOMPARE(result.value(1), QByteArray("0")); // no torn or mixed read
     QVERIFY2(result.value(0).toInt() >= 1, reader.readAllStandardError().constData());
+    qInfo("the reader saw %d of %d saves, each whole", result.value(0).toInt(), saves);
     QCOMPARE(Zlk::getNotificationString(Section, "F14-25", ""), QStringLiteral("save %1").arg(saves));
     for (int i = 0; i < saves; ++i)
         QCOMPARE(Zlk::getNotificationString("Other", QStringLiteral("Key-%1").arg(i), ""), "x");
