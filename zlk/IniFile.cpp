@@ -82,25 +82,35 @@ bool IniFile::load(const std::string& path, std::string& error)
 {
     m_lines.clear();
     m_crlf = false;
-    FILE* file = std::fopen(path.c_str(), "rbe");
-    if (!file) {
+    // Not blocking, and only a regular file: a FIFO or device planted under
+    // the name must not hang or feed the store.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         if (errno == ENOENT)
             return true;
         error = "cannot read " + path + ": " + errnoText(errno);
         return false;
     }
-    std::string content;
-    char chunk[16384];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, n);
-    const bool failed = std::ferror(file);
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read " + path + ": " + errnoText(readErrno);
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = "cannot read " + path + ": it is not a regular file";
         return false;
     }
+    std::string content;
+    char chunk[16384];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = "cannot read " + path + ": " + errnoText(errno);
+            ::close(fd);
+            return false;
+        }
+        content.append(chunk, size_t(n));
+    }
+    ::close(fd);
 
     size_t start = 0;
     while (start < content.size()) {
@@ -114,28 +124,56 @@ bool IniFile::load(const std::string& path, std::string& error)
     return true;
 }
 
+std::string IniFile::resolvedPath(const std::string& path)
+{
+    // Follow the chain by hand: realpath() fails on a link whose target does
+    // not exist yet, and the save must then create the target, not replace
+    // the link.
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (n < 0)
+            return current;
+        target[n] = '\0';
+        if (target[0] == '/') {
+            current = target;
+        } else {
+            const size_t slash = current.rfind('/');
+            current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) +
+                      target;
+        }
+    }
+    return current; // a loop: the open below fails with ELOOP and says so
+}
+
 bool IniFile::save(const std::string& path, std::string& error) const
 {
-    // Replace the file a symbolic link points at, not the link.
-    std::string target = path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved))
-        target = resolved;
+    // A symbolic link stays a link: the file it points at is replaced.
+    const std::string target = resolvedPath(path);
 
     std::string content;
     for (const std::string& line : m_lines)
         content += line + '\n';
 
-    mode_t mode = 0644;
     struct stat info;
-    if (::stat(target.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    const mode_t mode = exists ? (info.st_mode & 07777) : 0644;
 
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot write " + target + ": " + errnoText(errno);
         return false;
+    }
+    // The new file gets the old one's owner and group. Only the owner or root
+    // can give a file away; anyone else who may write the file rewrites it in
+    // place instead, under the writers' lock, so its owner stays.
+    if (exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
+        ::fchown(fd, info.st_uid, info.st_gid) != 0) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return rewriteInPlace(target, content, error);
     }
     const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     const int writeErrno = errno;
@@ -149,8 +187,25 @@ bool IniFile::save(const std::string& path, std::string& error) const
         ::unlink(temporary.c_str());
         return false;
     }
-    // The folder is not synced: a save of the notification list makes some
-    // 380 writes, and after a crash the old file is as valid as the new one.
+    // The folder is not synced: after a crash the old file is as valid as the new one.
+    return true;
+}
+
+bool IniFile::rewriteInPlace(const std::string& target, const std::string& content,
+                             std::string& error)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        error = "cannot write " + target + ": " + errnoText(errno);
+        return false;
+    }
+    const bool written = writeAll(fd, content) && ::ftruncate(fd, off_t(content.size())) == 0 &&
+                         ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        error = "cannot write " + target + ": " + errnoText(written ? errno : writeErrno);
+        return false;
+    }
     return true;
 }
 

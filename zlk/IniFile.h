@@ -25,7 +25,15 @@ public:
 
     // Writes to a temporary file beside path, flushes it to disk and renames
     // it over path, so readers see the old file or the new one, never a mix.
+    // Through a symbolic link the link's target is replaced and the link
+    // stays. The file keeps its mode, owner and group; when the saver cannot
+    // give the new file the old owner (not root, not the owner), the file is
+    // rewritten in place instead.
     bool save(const std::string& path, std::string& error) const;
+
+    // path with every symbolic link along the chain at its end followed, even
+    // to a target that does not exist yet.
+    static std::string resolvedPath(const std::string& path);
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
@@ -46,6 +54,8 @@ private:
     };
     static constexpr size_t npos = std::string::npos;
 
+    static bool rewriteInPlace(const std::string& target, const std::string& content,
+                               std::string& error);
     Position find(std::string_view section, std::string_view key) const;
     std::string lineText(size_t index) const; // without CR and byte-order mark
     std::string makeLine(std::string_view text) const;

@@ -6,6 +6,7 @@
 #include "IniFile.h"
 #include "MailSettings.h"
 #include "MimeMessage.h"
+#include "NotificationStore.h"
 #include "SmtpClient.h"
 #include "ZipArchiver.h"
 #include "ZlkSupport.h"
@@ -116,16 +117,11 @@ int32_t ZLKGetNotificationString(const char* section, const char* key, const cha
 {
     if (!buffer || bufferSize <= 0)
         return 0;
-    std::string value(argument(defaultValue));
+    std::string value;
     std::string error;
-    IniFile ini;
-    {
-        std::lock_guard<std::mutex> lock(iniMutex);
-        if (!ini.load(iniFilePath(), error))
-            setLastError(error);
-    }
-    if (const auto stored = ini.value(argument(section), argument(key)))
-        value = *stored;
+    if (!NotificationStore::value(argument(section), argument(key), value, error))
+        value = argument(defaultValue);
+    setLastError(error);
     // The value and one NUL; the rest of the buffer stays as the caller left it.
     return int32_t(writeText(buffer, size_t(bufferSize), value));
 }
@@ -135,25 +131,12 @@ int32_t ZLKSetNotificationString(const char* section, const char* key, const cha
     const std::string_view sectionName = argument(section);
     const std::string_view keyName = argument(key);
     const std::string_view text = argument(value);
-    // The caller ends every save with an all-empty call. Each value is on disk
-    // already, so there is nothing left to commit.
-    if (sectionName.empty() && keyName.empty() && text.empty()) {
-        setLastError({});
-        return 1;
-    }
-    for (const std::string& reason : {IniFile::checkSection(sectionName),
-                                      IniFile::checkKey(keyName), IniFile::checkValue(text)}) {
-        if (!reason.empty())
-            return fail(nullptr, reason);
-    }
-
-    std::lock_guard<std::mutex> lock(iniMutex);
-    const std::string path = iniFilePath();
     std::string error;
-    IniFile ini;
-    if (!ini.load(path, error))
-        return fail(nullptr, error);
-    if (ini.setValue(sectionName, keyName, text) && !ini.save(path, error))
+    // The caller ends every save with an all-empty call: it commits the save.
+    const bool done = (sectionName.empty() && keyName.empty() && text.empty())
+                          ? NotificationStore::commit(error)
+                          : NotificationStore::write(sectionName, keyName, text, error);
+    if (!done)
         return fail(nullptr, error);
     setLastError({});
     return 1;

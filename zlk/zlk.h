@@ -70,17 +70,23 @@ int32_t ZLKSendEmail(const char* senderName, const char* recipient, const char* 
                      const char* attachmentFile, const char* reserved8);
 
 /* Reads section/key of the notification store into buffer (bufferSize bytes),
- * or defaultValue when there is none. Writes the value and one NUL and leaves
+ * or defaultValue when there is none. A value written in this process and not
+ * yet committed reads as written. Writes the value and one NUL and leaves
  * the rest of the buffer alone; a value that does not fit is cut at a UTF-8
  * character boundary. Returns the length written (without the NUL). */
 int32_t ZLKGetNotificationString(const char* section, const char* key, const char* defaultValue,
                                  char* buffer, int32_t bufferSize);
 
-/* Stores value under section/key (the file is replaced atomically; other
- * sections, keys and comments stay as they are). Returns non-zero on success;
- * 0 for a value with a line break or an unusable section or key name, with the
- * reason in zlk_last_error(). The call with all three texts empty, which ends
- * every save, does nothing and succeeds: each value is on disk already. */
+/* Holds value under section/key for the next commit. Returns non-zero on
+ * success; 0 for a value with a line break or an unusable section or key name,
+ * with the reason in zlk_last_error().
+ * The call with all three texts empty, which ends every save, is the commit:
+ * under an exclusive lock on zlk.ini.lock it applies every held write to
+ * zlk.ini as the file is then and replaces the file once, atomically, so a
+ * reader sees the whole old save or the whole new one; other sections, keys and
+ * comments stay as they are. It returns 0, with the reason, when the file could
+ * not be written; the held writes are dropped either way. Writes that are never
+ * committed never reach the file. */
 int32_t ZLKSetNotificationString(const char* section, const char* key, const char* value);
 
 int32_t ZLKBitwiseOR(int32_t value, int32_t mask);

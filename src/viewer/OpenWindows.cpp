@@ -3,6 +3,7 @@
 #include "UiHooks.h"
 #include "WidgetHooks.h"
 #include "frmAbout.h"
+#include "frmEmailNotificationProperties.h"
 #include "frmOptions.h"
 #include "frmReport.h"
 
@@ -36,9 +37,10 @@ void OpenOptionsWindow(QWidget* viewer)
     ShowModal(&options);
 }
 
-void OpenNotificationList(QWidget*)
+void OpenNotificationList(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("e-mail notification list"));
+    frmEmailNotificationProperties window(viewer);
+    ShowModal(&window);
 }
 
 void OpenAboutBox(QWidget* viewer)

@@ -41,6 +41,8 @@ QMessageBox::StandardButtons buttonsFor(MsgButtons buttons)
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -73,6 +75,8 @@ MsgAnswer answerFor(int button, MsgButtons buttons)
         return MsgAnswer::Cancel;
     case QMessageBox::Ok:
         return MsgAnswer::Ok;
+    case QMessageBox::Retry:
+        return MsgAnswer::Retry;
     default:
         // Closed by Escape or the close box: the box's escape answer.
         if (buttons == MsgButtons::Ok)
@@ -92,6 +96,8 @@ void InstallWidgetMessageResponder()
         // The first button is the default, as with the platform's message box.
         if (request.buttons == MsgButtons::YesNo || request.buttons == MsgButtons::YesNoCancel)
             box.setDefaultButton(QMessageBox::Yes);
+        else if (request.buttons == MsgButtons::RetryCancel)
+            box.setDefaultButton(QMessageBox::Retry);
         else
             box.setDefaultButton(QMessageBox::Ok);
         // While the pointer shows busy, the operator must still see that a

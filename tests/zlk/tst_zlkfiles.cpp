@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +65,7 @@ class tst_ZlkFiles : public QObject
     Q_OBJECT
 private slots:
     void init();
+    void cleanup() { ZLKSetNotificationString("", "", ""); } // no held write leaks on
     void zipRoundTrip_data();
     void zipRoundTrip();
     void zipFailures_data();
@@ -78,6 +81,10 @@ private slots:
     void storeRejectsBadInput_data();
     void storeRejectsBadInput();
     void storeReplacesFileAtomically();
+    void storeCommitUnderReaderAndWriter();
+    void storeRefusesSpecialFile();
+    void storeKeepsLinkOwnerAndMode_data();
+    void storeKeepsLinkOwnerAndMode();
 
 private:
     QString iniPath() const { return m_dir->filePath(QStringLiteral("zlk.ini")); }
@@ -243,7 +250,10 @@ void tst_ZlkFiles::storeRoundTrip()
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, stored);
     QVERIFY(ZLKSetNotificationString("Audit Email", "Email Subject-3", value.constData()));
-    QCOMPARE(rawValue("Audit Email", "Email Subject-3"), stored);
+    QCOMPARE(rawValue("Audit Email", "Email Subject-3"), stored); // held, read back
+    QVERIFY(!QFile::exists(iniPath()));
+    QVERIFY(ZLKSetNotificationString("", "", ""));
+    QCOMPARE(rawValue("Audit Email", "Email Subject-3"), stored); // from the file
     QCOMPARE(rawValue("audit email", "EMAIL SUBJECT-3"), stored); // names ignore case
 }
 
@@ -269,6 +279,8 @@ void tst_ZlkFiles::storeKeepsOtherContent()
     QVERIFY(Zlk::setNotificationString(Section, "Report Level-1", "13"));
     QVERIFY(Zlk::setNotificationString(Section, "Error Number-1", "100;200"));
     QVERIFY(Zlk::setNotificationString("New Section", "A", "1"));
+    QCOMPARE(readAll(iniPath()), before);
+    QVERIFY(Zlk::setNotificationString("", "", ""));
     QCOMPARE(readAll(iniPath()),
              QByteArray(before).replace("Level-1=12\n", "Level-1=13\nError Number-1=100;200\n") +
                  "\n[New Section]\nA=1\n");
@@ -304,20 +316,172 @@ void tst_ZlkFiles::storeRejectsBadInput()
 void tst_ZlkFiles::storeReplacesFileAtomically()
 {
     QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "1000"));
+    QVERIFY(Zlk::setNotificationString("", "", ""));
     QVERIFY(::chmod(QFile::encodeName(iniPath()).constData(), 0640) == 0);
     const ino_t first = inodeOf(iniPath());
 
     // Written anew and renamed over the old file, keeping its permissions.
     QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "2000"));
+    QVERIFY(Zlk::setNotificationString("", "", ""));
     const ino_t second = inodeOf(iniPath());
     QVERIFY(second != first);
     QCOMPARE(QFile::permissions(iniPath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                                 QFile::WriteUser | QFile::ReadGroup);
-    QCOMPARE(entriesOf(m_dir->path()), QStringList{"zlk.ini"});
-    // The all-empty call and an unchanged value leave the file alone.
-    QVERIFY(Zlk::setNotificationString("", "", ""));
+    QCOMPARE(entriesOf(m_dir->path()), (QStringList{"zlk.ini", "zlk.ini.lock"}));
+    // A commit of unchanged values, and one with nothing held, leave the file alone.
     QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "2000"));
+    QVERIFY(Zlk::setNotificationString("", "", ""));
+    QVERIFY(Zlk::setNotificationString("", "", ""));
     QCOMPARE(inodeOf(iniPath()), second);
+    // A commit that cannot write says why and drops what it held.
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0500) == 0);
+    QVERIFY(Zlk::setNotificationString(Section, "txtAttach", "3000"));
+    const bool committed = Zlk::setNotificationString("", "", "");
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0700) == 0);
+    if (::geteuid() != 0) {
+        QVERIFY(!committed);
+        QVERIFY2(Zlk::lastError().contains("zlk.ini"), qPrintable(Zlk::lastError()));
+        QCOMPARE(Zlk::getNotificationString(Section, "txtAttach", ""), "2000");
+    }
+}
+
+// A reader process polls zlk.ini while this process commits whole saves of
+// 350 keys and a forked writer commits another section at the same time: the
+// reader only ever sees one save complete, and no writer loses the other's keys.
+void tst_ZlkFiles::storeCommitUnderReaderAndWriter()
+{
+    const int saves = 20;
+    QProcess reader;
+    static const char* const script = R"py(
+import os, re, sys
+path, stop = sys.argv[1], sys.argv[2]
+seen, bad = set(), 0
+print("ready", flush=True)
+while not os.path.exists(stop):
+    try:
+        text = open(path).read()
+    except FileNotFoundError:
+        continue
+    rules = re.search(r"\[Audit Email\]\n((?:.*\n)*?)(?:\n|\Z)", text)
+    if not rules:
+        continue
+    values = set(re.findall(r"^[^=\n]+-\d+=(.*)$", rules.group(1), re.M))
+    if len(values) != 1 or len(rules.group(1).splitlines()) != 350:
+        bad += 1
+    seen |= values
+print(len(seen), bad)
+)py";
+    reader.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(script), iniPath(), m_dir->filePath("stop")});
+    QVERIFY(reader.waitForStarted() && reader.waitForReadyRead(30000));
+    QCOMPARE(reader.readLine().trimmed(), QByteArray("ready"));
+
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        for (int i = 0; i < saves; ++i) {
+            ZLKSetNotificationString("Other", ("Key-" + std::to_string(i)).c_str(), "x");
+            ZLKSetNotificationString("", "", "");
+        }
+        ::_exit(0);
+    }
+    QVERIFY(writer > 0);
+    for (int save = 1; save <= saves; ++save) {
+        const QString value = QStringLiteral("save %1").arg(save);
+        for (int slot = 1; slot <= 25; ++slot)
+            for (int field = 1; field <= 14; ++field)
+                QVERIFY(Zlk::setNotificationString(Section, QStringLiteral("F%1-%2").arg(field).arg(slot),
+                                                   value));
+        QVERIFY(Zlk::setNotificationString("", "", ""));
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(writer, &status, 0), writer);
+    writeFile(m_dir->filePath("stop"), "");
+    QVERIFY(reader.waitForFinished(60000));
+    const QList<QByteArray> result = reader.readAllStandardOutput().trimmed().split(' ');
+    QCOMPARE(result.value(1), QByteArray("0")); // no torn or mixed read
+    QVERIFY2(result.value(0).toInt() >= 1, reader.readAllStandardError().constData());
+    qInfo("the reader saw %d of %d saves, each whole", result.value(0).toInt(), saves);
+    QCOMPARE(Zlk::getNotificationString(Section, "F14-25", ""), QStringLiteral("save %1").arg(saves));
+    for (int i = 0; i < saves; ++i)
+        QCOMPARE(Zlk::getNotificationString("Other", QStringLiteral("Key-%1").arg(i), ""), "x");
+}
+
+// A FIFO planted as zlk.ini neither hangs a reader nor is replaced by a save.
+void tst_ZlkFiles::storeRefusesSpecialFile()
+{
+    QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0644) == 0);
+    QCOMPARE(Zlk::getNotificationString(Section, "txtZip", "100000"), "100000");
+    QVERIFY(Zlk::setNotificationString(Section, "txtZip", "5"));
+    QVERIFY(!Zlk::setNotificationString("", "", ""));
+    QVERIFY2(Zlk::lastError().contains("not a regular file"), qPrintable(Zlk::lastError()));
+    QVERIFY(QFileInfo(iniPath()).isFile() == false && QFileInfo::exists(iniPath()));
+}
+
+// zlk.ini as a link planted to a file elsewhere: the save writes the file the
+// link points at, the link stays a link, and the file keeps its mode and owner.
+void tst_ZlkFiles::storeKeepsLinkOwnerAndMode_data()
+{
+    QTest::addColumn<QString>("link");   // what zlk.ini points at ("" : no link)
+    QTest::addColumn<bool>("exists");    // the target exists before the save
+    QTest::addColumn<bool>("otherOwner"); // the target belongs to another user (root only)
+    QTest::addColumn<bool>("savedByOther"); // a user who may write it but not own it saves
+    QTest::newRow("absolute link") << "ABS/real.ini" << true << false << false;
+    QTest::newRow("relative link chain") << "hop.ini" << true << false << false;
+    QTest::newRow("dangling link") << "ABS/new.ini" << false << false << false;
+    QTest::newRow("file of another user") << "" << true << true << false;
+    QTest::newRow("link, saved by a group member") << "ABS/real.ini" << true << false << true;
+}
+
+void tst_ZlkFiles::storeKeepsLinkOwnerAndMode()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, exists);
+    QFETCH(bool, otherOwner);
+    QFETCH(bool, savedByOther);
+    if ((otherOwner || savedByOther) && ::geteuid() != 0)
+        QSKIP("changing owners needs root");
+    QTemporaryDir elsewhere;
+    QVERIFY(::chmod(QFile::encodeName(elsewhere.path()).constData(), 0777) == 0);
+    link.replace("ABS", elsewhere.path());
+    const QString real = link.isEmpty() ? iniPath()
+                         : link == "hop.ini" ? elsewhere.filePath("real.ini") : link;
+    if (link == "hop.ini") // zlk.ini -> hop.ini -> real.ini elsewhere
+        QVERIFY(QFile::link(real, m_dir->filePath("hop.ini")));
+    if (exists) {
+        writeFile(real, "; kept\n[Audit Email]\ntxtZip=1\n");
+        QVERIFY(::chmod(QFile::encodeName(real).constData(), savedByOther ? 0666 : 0640) == 0);
+        if (otherOwner)
+            QVERIFY(::chown(QFile::encodeName(real).constData(), 65534, 65534) == 0);
+    }
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(link, iniPath()));
+    const ino_t inode = inodeOf(real);
+
+    auto save = [] {
+        return ZLKSetNotificationString("Audit Email", "txtZip", "2") &&
+               ZLKSetNotificationString("", "", "");
+    };
+    if (savedByOther) {
+        QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && save() ? 0 : 1);
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(status, 0);
+    } else {
+        QVERIFY(save());
+    }
+
+    QCOMPARE(QFileInfo(iniPath()).isSymLink(), !link.isEmpty());
+    QCOMPARE(readAll(real), exists ? QByteArray("; kept\n[Audit Email]\ntxtZip=2\n")
+                                   : QByteArray("[Audit Email]\ntxtZip=2\n"));
+    struct stat info;
+    QVERIFY(::stat(QFile::encodeName(real).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 07777, exists ? (savedByOther ? 0666u : 0640u) : 0644u);
+    QCOMPARE(info.st_uid, otherOwner ? 65534u : ::geteuid());
+    if (savedByOther) // the owner could not be handed on, so the file was rewritten in place
+        QCOMPARE(inodeOf(real), inode);
 }
 
 QTEST_GUILESS_MAIN(tst_ZlkFiles)

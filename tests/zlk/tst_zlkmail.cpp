@@ -32,7 +32,9 @@ private:
                                     const QString& body, const QString& attachment = QString());
     void setMail(const QString& key, const QString& value)
     {
+        // Each setting is committed at once, as a save of its own.
         QVERIFY(Zlk::setNotificationString(QStringLiteral("Mail"), key, value));
+        QVERIFY(Zlk::setNotificationString({}, {}, {}));
     }
 
     std::unique_ptr<SmtpTestServer> m_server;

@@ -10,9 +10,9 @@
 // an unattended run's failure. Libraries without widgets call these; the
 // windows library installs a QMessageBox responder; tests install their own.
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgIcon { None, Information, Exclamation, Critical, Question };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
 struct MessageRequest
 {
@@ -25,7 +25,7 @@ struct MessageRequest
 using MessageResponder = std::function<MsgAnswer(const MessageRequest&)>;
 
 // Shows a message and returns the answer. While UnattendedMode is on nothing is
-// shown and the answer is that of the first button (Ok or Yes).
+// shown and the answer is Yes for the Yes/No boxes, else Ok (never Retry).
 // An empty caption means the application title.
 MsgAnswer ShowMessage(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                       MsgIcon icon = MsgIcon::None, const QString& caption = QString());
