@@ -107,12 +107,6 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error)
     struct stat info = {};
     struct stat out = {};
     ::fstat(fd, &info);
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error = {ReportErrorNumber::FileAccess,
-                 QStringLiteral("Cannot create %1: it is a folder").arg(target)};
-        return false;
-    }
     const bool isStdout = ::fstat(STDOUT_FILENO, &out) == 0 && sameFile(info, out);
     if (isStdout) {
         ::close(fd);

@@ -285,8 +285,8 @@ void tst_EngineRun::mailAddress()
 }
 
 // Another program appends entries the report selects, before the report and
-// between the report and its deletion: each one is either in the report and
-// deleted, or not in it and still there.
+// between the report and its deletion, and changes one: each one is either in
+// the report and deleted, or not in it and still there.
 void tst_EngineRun::concurrentWriterSurvivesDelete()
 {
     const QString out = m_env->filePath(QStringLiteral("report.txt"));
@@ -318,7 +318,11 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     append(20);
     // Runs when the routine first lets events run: after the report was
     // written and before its deletion.
-    QTimer::singleShot(0, [&] { append(30); });
+    // Meanwhile an entry the report did not show comes to match its condition.
+    QTimer::singleShot(0, [&] {
+        append(30);
+        QVERIFY(m_db->exec("UPDATE Audit SET Level = 0 WHERE Description = 'old warning'"));
+    });
     QVERIFY2(run(ReportEngine::Audit, r), qPrintable(m_env->messageTexts().join('\n')));
     writer.closeWriteChannel();
     QVERIFY(writer.waitForFinished() && writer.exitCode() == 0);
@@ -336,6 +340,7 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     }
     QCOMPARE(descriptionsIn(text), Selected);
     QCOMPARE(m_db->count("Description IN ('old status', 'old error')"), 0);
+    QCOMPARE(m_db->count("Description = 'old warning'"), 1);
 }
 
 QTEST_MAIN(tst_EngineRun)
