@@ -1,6 +1,7 @@
 #include "SqlTextCheck.h"
 
 #include "AuditColumns.h"
+#include "JetDialect.h"
 #include "RunOptions.h"
 
 namespace SqlTextCheck {
@@ -12,27 +13,10 @@ QString conditionProblem(const QString& condition)
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = condition.at(i);
         const QChar next = i + 1 < n ? condition.at(i + 1) : QChar();
-        QChar closing;
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
-            closing = c;
-        else if (c == QLatin1Char('['))
-            closing = QLatin1Char(']');
-        if (!closing.isNull()) {
-            // Skip the quoted text; a doubled quote stays inside it.
-            qsizetype j = i + 1;
-            while (j < n) {
-                if (condition.at(j) == closing) {
-                    if (closing != QLatin1Char(']') && j + 1 < n && condition.at(j + 1) == closing) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            if (j >= n)
+        if (const auto end = JetDialect::quotedEnd(condition, i)) {
+            if (*end >= n)
                 return QStringLiteral("a quote or [name] is not closed");
-            i = j;
+            i = *end;
         } else if (c == QLatin1Char('(')) {
             ++depth;
         } else if (c == QLatin1Char(')')) {
