@@ -144,18 +144,17 @@ std::string MailSettings::withoutPassword(std::string_view url)
 
 std::string MailSettings::withoutSecrets(std::string text) const
 {
-    std::string_view userInfo = authorityOf(url);
-    userInfo = userInfo.substr(0, userInfo.rfind('@') == std::string_view::npos
-                                      ? 0
-                                      : userInfo.rfind('@'));
+    const std::string_view authority = authorityOf(url);
+    const size_t at = authority.rfind('@');
+    const std::string_view userInfo =
+        at == std::string_view::npos ? std::string_view() : authority.substr(0, at);
     const size_t colon = userInfo.find(':');
     const std::string urlPassword(colon == std::string_view::npos ? std::string_view()
-                                                                   : userInfo.substr(colon + 1));
+                                                                  : userInfo.substr(colon + 1));
     for (const std::string& secret : {urlPassword, password}) {
         if (secret.empty())
             continue;
-        for (size_t at = text.find(secret); at != std::string::npos;
-             at = text.find(secret, at + 3))
+        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
             text.replace(at, secret.size(), "***");
     }
     return text;

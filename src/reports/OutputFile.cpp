@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QThread>
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -152,9 +151,10 @@ bool isDatabaseFile(const QString& target, const QString& databasePath)
     const QFileInfo targetInfo(target);
     const QString folder = QFileInfo(targetInfo.absolutePath()).canonicalFilePath();
     const QString targetPath =
-        targetInfo.exists() ? targetInfo.canonicalFilePath()
-                            : (folder.isEmpty() ? targetInfo.absoluteFilePath()
-                                                : folder + QLatin1Char('/') + targetInfo.fileName());
+        targetInfo.exists()
+            ? targetInfo.canonicalFilePath()
+            : (folder.isEmpty() ? targetInfo.absoluteFilePath()
+                                : folder + QLatin1Char('/') + targetInfo.fileName());
     const QString database = QFileInfo(databasePath).exists()
                                  ? QFileInfo(databasePath).canonicalFilePath()
                                  : QFileInfo(databasePath).absoluteFilePath();

@@ -11,8 +11,8 @@ QString path(QString* error)
     // Made with mode 0700 under a fresh random name; removed at exit.
     static std::unique_ptr<QTemporaryDir> folder;
     if (!folder || !folder->isValid())
-        folder = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                                 QStringLiteral("/auditlog-XXXXXX"));
+        folder =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/auditlog-XXXXXX"));
     if (folder->isValid())
         return folder->path();
     if (error)

@@ -21,9 +21,12 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("error");
-        QTest::newRow("pipe nobody reads any more") << "closed pipe" << "Broken pipe";
-        QTest::newRow("folder") << "folder" << "Is a directory";
-        QTest::newRow("missing folder") << "missing" << "Cannot create";
+        QTest::newRow("pipe nobody reads any more") << "closed pipe"
+                                                    << "Broken pipe";
+        QTest::newRow("folder") << "folder"
+                                << "Is a directory";
+        QTest::newRow("missing folder") << "missing"
+                                        << "Cannot create";
     }
 
     void failures()

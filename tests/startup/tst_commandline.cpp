@@ -153,8 +153,8 @@ private slots:
             << "/STATUS /FILE out.txt /SORTBY1 /UNATTENDED" << false;
         QTest::newRow("file value missing, lower case")
             << QStringList{"/FILE", " /unattended"} << "/FILE  /unattended" << false;
-        QTest::newRow("keyword-like file name") << QStringList{"/FILE", "/UNATTENDEDX"}
-                                                << "/FILE \"/UNATTENDEDX\"" << true;
+        QTest::newRow("keyword-like file name")
+            << QStringList{"/FILE", "/UNATTENDEDX"} << "/FILE \"/UNATTENDEDX\"" << true;
         QTest::newRow("odd quote in a value")
             << QStringList{"/SUBJECT", "Bob\"s report", "/EMAIL", "a@b", "/UNATTENDED"}
             << "/SUBJECT Bob\"s report /EMAIL a@b /UNATTENDED" << false;
@@ -266,9 +266,11 @@ private slots:
             "the query is not one condition: a comment would hide the rest of the statement");
         row("second statement", "", "1=1; DELETE FROM Audit",
             "the query is not one condition: \";\" would end the statement");
-        row("open parenthesis", "", "(1=1", "the query is not one condition: a \"(\" is not closed");
-        row("open quote", "", "User = 'x", "the query is not one condition: a quote or [name] is "
-                                           "not closed");
+        row("open parenthesis", "", "(1=1",
+            "the query is not one condition: a \"(\" is not closed");
+        row("open quote", "", "User = 'x",
+            "the query is not one condition: a quote or [name] is "
+            "not closed");
     }
 
     // Sort names and the query must stay in their place in the statements.
