@@ -1,8 +1,13 @@
 #include "PrivateTempFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace PrivateTempFolder {
 
@@ -19,6 +24,18 @@ QString path(QString* error)
         *error = QStringLiteral("Cannot make a temporary folder in %1: %2")
                      .arg(QDir::tempPath(), folder->errorString());
     return QString();
+}
+
+bool createFile(const QString& file, QString* error)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return ::close(fd) == 0;
+    if (error)
+        *error = QStringLiteral("Cannot create %1: %2")
+                     .arg(file, QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
 }
 
 } // namespace PrivateTempFolder

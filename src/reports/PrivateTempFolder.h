@@ -12,4 +12,8 @@ namespace PrivateTempFolder {
 // The folder's path, or "" (with the reason in error) when it cannot be made.
 QString path(QString* error = nullptr);
 
+// Creates the empty file (mode 0600) that must not exist yet, never through a
+// link: false with the reason in error when anything is in its place.
+bool createFile(const QString& file, QString* error = nullptr);
+
 } // namespace PrivateTempFolder

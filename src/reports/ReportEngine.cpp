@@ -331,9 +331,9 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
         temporaryFile(html ? QStringLiteral(".html") : QStringLiteral(".txt"));
     const QString archiveFile = temporaryFile(QStringLiteral(".zip"));
     setUpLayout(layout, ExportMargin, m_kind.title);
-    if (reportFile.isEmpty()) {
-        QString error;
-        PrivateTempFolder::path(&error);
+    QString error;
+    if (reportFile.isEmpty() ? PrivateTempFolder::path(&error).isEmpty()
+                             : !PrivateTempFolder::createFile(reportFile, &error)) {
         fail(error);
         return false;
     }
