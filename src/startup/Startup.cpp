@@ -21,9 +21,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
