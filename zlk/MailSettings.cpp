@@ -89,8 +89,8 @@ bool MailSettings::load(const IniFile& ini, const char* environmentUrl, std::str
         const std::string scheme = lower(override.substr(0, override.find("://")));
         if (override.find("://") == std::string_view::npos ||
             (scheme != "smtp" && scheme != "smtps")) {
-            error =
-                "ZLK_SMTP_URL=" + std::string(override) + " is not an smtp:// or smtps:// address";
+            error = "ZLK_SMTP_URL=" + withoutPassword(override) +
+                    " is not an smtp:// or smtps:// address";
             return false;
         }
         url = std::string(override);
@@ -114,6 +114,69 @@ bool MailSettings::load(const IniFile& ini, const char* environmentUrl, std::str
     url = std::string(security == Security::Tls ? "smtps://" : "smtp://") + server + ':' +
           std::to_string(port);
     return true;
+}
+
+namespace {
+
+// The part of a URL between "://" and the next "/", "?" or "#".
+std::string_view authorityOf(std::string_view url)
+{
+    const size_t scheme = url.find("://");
+    std::string_view rest = scheme == std::string_view::npos ? url : url.substr(scheme + 3);
+    return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+} // namespace
+
+std::string MailSettings::withoutPassword(std::string_view url)
+{
+    const std::string_view authority = authorityOf(url);
+    const size_t at = authority.rfind('@');
+    if (at == std::string_view::npos)
+        return std::string(url);
+    const size_t colon = authority.substr(0, at).find(':');
+    if (colon == std::string_view::npos)
+        return std::string(url);
+    const size_t start = size_t(authority.data() - url.data()) + colon + 1;
+    const size_t end = size_t(authority.data() - url.data()) + at;
+    return std::string(url.substr(0, start)) + "***" + std::string(url.substr(end));
+}
+
+std::string MailSettings::withoutSecrets(std::string text) const
+{
+    const std::string_view authority = authorityOf(url);
+    const size_t at = authority.rfind('@');
+    const std::string_view userInfo =
+        at == std::string_view::npos ? std::string_view() : authority.substr(0, at);
+    const size_t colon = userInfo.find(':');
+    const std::string urlPassword(colon == std::string_view::npos ? std::string_view()
+                                                                  : userInfo.substr(colon + 1));
+    for (const std::string& secret : {urlPassword, password}) {
+        if (secret.empty())
+            continue;
+        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+            text.replace(at, secret.size(), "***");
+    }
+    return text;
+}
+
+bool MailSettings::sendsCredentials() const
+{
+    return !user.empty() || !password.empty() ||
+           authorityOf(url).find('@') != std::string_view::npos;
+}
+
+bool MailSettings::serverIsLoopback() const
+{
+    std::string_view host = authorityOf(url);
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos)
+        host = host.substr(at + 1);
+    if (!host.empty() && host.front() == '[')
+        host = host.substr(1, host.find(']') - 1);
+    else
+        host = host.substr(0, host.find(':'));
+    const std::string name = lower(host);
+    return name == "localhost" || name == "::1" || name.rfind("127.", 0) == 0;
 }
 
 } // namespace zlk

@@ -2,6 +2,7 @@
 #define MAILSETTINGS_H
 
 #include <string>
+#include <string_view>
 
 namespace zlk {
 
@@ -29,6 +30,23 @@ struct MailSettings
 
     // False with a reason when the settings are missing or make no sense.
     bool load(const IniFile& ini, const char* environmentUrl, std::string& error);
+
+    // The URL as error texts show it: a password in it replaced by "***".
+    std::string displayUrl() const { return withoutPassword(url); }
+    static std::string withoutPassword(std::string_view url);
+    // The text with the URL's password and Password replaced by "***".
+    std::string withoutSecrets(std::string text) const;
+    // Whether a user name or password goes to the server (from User and
+    // Password, or from the URL itself).
+    bool sendsCredentials() const;
+    // Whether the server's host is this machine (localhost, 127.0.0.0/8, ::1).
+    bool serverIsLoopback() const;
+    // Credentials go to another host over a connection without TLS unless
+    // STARTTLS is demanded: then they must be (see SmtpClient).
+    bool needsStartTls() const
+    {
+        return security == Security::None && sendsCredentials() && !serverIsLoopback();
+    }
 };
 
 } // namespace zlk

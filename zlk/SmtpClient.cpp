@@ -41,21 +41,27 @@ std::string describe(CURLcode code, const char* detail, long osError, const std:
     std::string reason;
     switch (code) {
     case CURLE_COULDNT_CONNECT:
-        reason = "cannot connect to the mail server " + settings.url;
+        reason = "cannot connect to the mail server " + settings.displayUrl();
         if (osError != 0) // libcurl's own text does not say why
             reason += ": " + errnoText(int(osError));
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
-        reason = "unknown mail server host in " + settings.url;
+        reason = "unknown mail server host in " + settings.displayUrl();
         break;
     case CURLE_OPERATION_TIMEDOUT:
-        reason = "timed out: the mail server " + settings.url + " did not answer in time";
+        reason = "timed out: the mail server " + settings.displayUrl() + " did not answer in time";
         break;
     case CURLE_LOGIN_DENIED:
         reason = "authentication failed for user '" + settings.user + "'";
         break;
     case CURLE_USE_SSL_FAILED:
-        reason = "the mail server does not offer STARTTLS";
+        if (settings.needsStartTls())
+            reason = "the mail server " + settings.displayUrl() +
+                     " does not offer STARTTLS, and the user name and password are never sent "
+                     "unencrypted to another machine: set Security=tls (or a server that "
+                     "offers STARTTLS) in the [Mail] section of zlk.ini";
+        else
+            reason = "the mail server does not offer STARTTLS";
         break;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CONNECT_ERROR:
@@ -76,7 +82,7 @@ std::string describe(CURLcode code, const char* detail, long osError, const std:
         reason += std::string(" (") + detail + ')';
     if (!refusal.empty())
         reason += "; server said: " + refusal;
-    return reason;
+    return settings.withoutSecrets(reason);
 }
 
 } // namespace
@@ -116,7 +122,9 @@ bool SmtpClient::send(const std::vector<std::string>& recipients, MimeMessage& m
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, watchReplies);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    if (m_settings.security != MailSettings::Security::None)
+    // Credentials for another machine go only over TLS: STARTTLS is demanded
+    // and the transfer fails before AUTH when the server does not offer it.
+    if (m_settings.security != MailSettings::Security::None || m_settings.needsStartTls())
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     if (!m_settings.verifyCertificate) {
         curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);

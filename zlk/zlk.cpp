@@ -14,7 +14,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zlk;
 
@@ -61,9 +64,22 @@ int32_t ZLKReadFile(const char* fileName, char* dataBuffer, int32_t byteCount, c
                                      std::to_string(byteCount) + " is negative");
     if (!dataBuffer)
         return fail(errorBuffer, "cannot read " + name + ": no data buffer");
-    std::FILE* file = std::fopen(name.c_str(), "rbe");
-    if (!file)
+    // Non-blocking open and a regular file only: a FIFO or a device would
+    // wait for a writer or never end.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return fail(errorBuffer, "cannot open " + name + ": " + errnoText(errno));
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(errorBuffer, "cannot read " + name + ": not a regular file");
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        const int openErrno = errno;
+        ::close(fd);
+        return fail(errorBuffer, "cannot open " + name + ": " + errnoText(openErrno));
+    }
     const size_t n = std::fread(dataBuffer, 1, size_t(byteCount), file);
     const bool failed = std::ferror(file);
     const int readErrno = errno;

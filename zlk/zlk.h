@@ -53,7 +53,8 @@ int16_t ZLKIsHTMLEmpty(const char* fileName);
 int32_t ZLKZipFile(const char* sourceFile, const char* archiveFile, char* errorBuffer);
 
 /* Reads up to byteCount bytes of fileName into dataBuffer (which holds at least
- * byteCount + 1 bytes; the NUL after the data is written when it fits).
+ * byteCount + 1 bytes; the NUL after the data is written when it fits). Only a
+ * regular file is read; anything else (a FIFO, a device) fails at once.
  * Returns the number of bytes placed; 0 on failure with the reason in errorBuffer.
  * After a success errorBuffer holds "" (so an empty file gives 0 and ""). */
 int32_t ZLKReadFile(const char* fileName, char* dataBuffer, int32_t byteCount, char* errorBuffer);

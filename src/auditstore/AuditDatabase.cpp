@@ -52,6 +52,11 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
         error.number = 1;
     error.description = sqlError.databaseText().isEmpty() ? sqlError.text()
                                                          : sqlError.databaseText();
+    // SQLite refuses a text of several statements with the text of its last
+    // result, "not an error"; the driver's own text says what happened.
+    if (sqlError.driverText().contains(QLatin1String("multiple statements")))
+        error.description = QStringLiteral("the text holds several statements; only one "
+                                           "statement can run at a time");
     return error;
 }
 

@@ -6,6 +6,31 @@
 
 namespace JetDialect {
 
+std::optional<qsizetype> quotedEnd(const QString& text, qsizetype start)
+{
+    const QChar c = text.at(start);
+    QChar closing;
+    if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+        closing = c;
+    else if (c == QLatin1Char('['))
+        closing = QLatin1Char(']');
+    else
+        return std::nullopt;
+    const qsizetype n = text.size();
+    qsizetype j = start + 1;
+    while (j < n) {
+        if (text.at(j) == closing) {
+            if (closing != QLatin1Char(']') && j + 1 < n && text.at(j + 1) == closing) {
+                j += 2;
+                continue;
+            }
+            break;
+        }
+        ++j;
+    }
+    return qMin(j, n);
+}
+
 std::optional<QString> toSqlite(const QString& jet, AuditError* error)
 {
     QString out;
@@ -14,30 +39,9 @@ std::optional<QString> toSqlite(const QString& jet, AuditError* error)
     qsizetype i = 0;
     while (i < n) {
         const QChar c = jet.at(i);
-        QChar closing;
-        if (c == QLatin1Char('\''))
-            closing = QLatin1Char('\'');
-        else if (c == QLatin1Char('"'))
-            closing = QLatin1Char('"');
-        else if (c == QLatin1Char('['))
-            closing = QLatin1Char(']');
-        else if (c == QLatin1Char('`'))
-            closing = QLatin1Char('`');
-
-        if (!closing.isNull()) {
-            // Copy a quoted string or name whole (a doubled quote stays inside).
-            qsizetype j = i + 1;
-            while (j < n) {
-                if (jet.at(j) == closing) {
-                    if (closing != QLatin1Char(']') && j + 1 < n && jet.at(j + 1) == closing) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            const qsizetype end = qMin(j + 1, n);
+        if (const auto j = quotedEnd(jet, i)) {
+            // Copy a quoted string or name whole.
+            const qsizetype end = qMin(*j + 1, n);
             out += QStringView(jet).mid(i, end - i);
             i = end;
             continue;

@@ -18,4 +18,9 @@ constexpr int ErrorBadDateLiteral = 3075;
 
 std::optional<QString> toSqlite(const QString& jet, AuditError* error = nullptr);
 
+// When a quoted string or name (', ", ` or [) starts at start: the index of
+// its closing character (a doubled quote stays inside), or the text's size
+// when it is not closed. Nothing when no quote starts there.
+std::optional<qsizetype> quotedEnd(const QString& text, qsizetype start);
+
 } // namespace JetDialect

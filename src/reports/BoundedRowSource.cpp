@@ -11,6 +11,8 @@ BoundedRowSource::BoundedRowSource(ReportRowSource& rows, qint64 highestIndex)
 
 bool BoundedRowSource::start(QString* error)
 {
+    if (++m_passes == 1)
+        m_keys.clear();
     if (m_rows.start(error))
         return true;
     m_failed = true;
@@ -24,6 +26,8 @@ bool BoundedRowSource::next()
         if (index > m_bound)
             continue;
         m_highestRead = qMax(m_highestRead, index);
+        if (m_passes == 1)
+            m_keys.append(index);
         return true;
     }
     if (!m_rows.lastError().isEmpty())

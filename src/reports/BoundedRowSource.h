@@ -2,6 +2,8 @@
 
 #include "ReportRowSource.h"
 
+#include <QList>
+
 // Passes on the rows of another source whose AutoIndex is at most a bound, so
 // that every pass of a render (and every repaint of a preview) shows the same
 // entries however many other programs append meanwhile, and the deletion after
@@ -24,10 +26,14 @@ public:
     bool failed() const { return m_failed; }
     // The highest AutoIndex passed on so far (0 before the first row).
     qint64 highestRead() const { return m_highestRead; }
+    // The AutoIndex of every row the first pass passed on, in reading order.
+    const QList<qint64>& keysRead() const { return m_keys; }
 
 private:
     ReportRowSource& m_rows;
     qint64 m_bound;
     qint64 m_highestRead = 0;
+    QList<qint64> m_keys;
+    int m_passes = 0;
     bool m_failed = false;
 };

@@ -72,5 +72,9 @@ QString ReportCondition::deleteText(const QString& where)
 
 QString ReportCondition::deleteText(const QString& where, qint64 highestIndex)
 {
-    return deleteText(where) + QStringLiteral(" AND [AutoIndex] <= %1").arg(highestIndex);
+    // W between parentheses, so nothing in it can loosen the bound.
+    return QStringLiteral("DELETE FROM Audit WHERE (") + where +
+           QStringLiteral(") AND [AutoIndex] <= %1 AND [AutoIndex] IN (SELECT [AutoIndex] FROM ")
+               .arg(highestIndex) +
+           ReportedRowsTable + QLatin1Char(')');
 }

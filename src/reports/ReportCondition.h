@@ -35,7 +35,9 @@ struct ReportCondition
 
     // "DELETE FROM Audit WHERE" W.
     static QString deleteText(const QString& where);
-    // The same, limited to entries that existed when the report was read:
-    // W " AND [AutoIndex] <= " highestIndex.
+    // The same, limited to entries that existed when the report was read and
+    // that the report read (their AutoIndex listed in ReportedRowsTable):
+    // "(" W ") AND [AutoIndex] <= " highestIndex " AND [AutoIndex] IN (SELECT ...)".
     static QString deleteText(const QString& where, qint64 highestIndex);
+    static inline const QString ReportedRowsTable = QStringLiteral("ReportedRows");
 };

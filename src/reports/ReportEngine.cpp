@@ -3,6 +3,8 @@
 #include "AppState.h"
 #include "AuditDatabase.h"
 #include "BoundedRowSource.h"
+#include "OutputFile.h"
+#include "PrivateTempFolder.h"
 #include "ReportEngineHooks.h"
 #include "ReportLayout.h"
 #include "ReportLayouts.h"
@@ -11,13 +13,15 @@
 #include "ReportRenderer.h"
 #include "SqlDate.h"
 #include "SqlRowSource.h"
+#include "SqlTextCheck.h"
 #include "UiHooks.h"
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <memory>
 
 const ReportEngine::Kind ReportEngine::Summary{QStringLiteral("Audit Log Summary"),
@@ -93,7 +97,12 @@ ReportEngine::ReportEngine(const Kind& kind, const Request& request)
 
 QString ReportEngine::temporaryFile(const QString& extension) const
 {
-    return QDir::currentPath() + QLatin1Char('/') + m_kind.temporaryBaseName + extension;
+    // In the run's private folder, never the current one: nobody can plant a
+    // link there. The attachment keeps the base name.
+    const QString folder = PrivateTempFolder::path();
+    if (folder.isEmpty())
+        return QString();
+    return folder + QLatin1Char('/') + m_kind.temporaryBaseName + extension;
 }
 
 bool ReportEngine::run()
@@ -152,6 +161,13 @@ bool ReportEngine::run()
         done = mail(layout, cursor);
         break;
     case None:
+        // Nothing to show, but the deletion needs the rows read.
+        if (m_request.Delete) {
+            rows.setFieldsToRead({});
+            if (rows.start(nullptr))
+                while (rows.next()) {
+                }
+        }
         break;
     default:
         cursor.normal();
@@ -175,7 +191,7 @@ bool ReportEngine::run()
             fail(QStringLiteral("Error %1 - %2").arg(rows.lastErrorNumber()).arg(rows.lastError()));
     }
     if (done && !m_failed && m_request.Delete)
-        deleteReported(where, highest);
+        deleteReported(where, highest, rows.keysRead());
     return done && !m_failed;
 }
 
@@ -207,6 +223,27 @@ bool ReportEngine::validate()
     }
     if (m_request.Destination == TextFile && m_request.Address.trimmed().isEmpty()) {
         fail(QStringLiteral("No output file was named: nothing was reported or deleted."));
+        return false;
+    }
+    if (m_request.Destination == TextFile &&
+        OutputFile::isDatabaseFile(m_request.Address, AuditDatabase::instance().databasePath())) {
+        fail(QStringLiteral("%1 is the audit database: a report is never written over it; "
+                            "nothing was reported or deleted.")
+                 .arg(m_request.Address));
+        return false;
+    }
+    // A sort name or the query must not reach beyond its own place in the
+    // statements (an ORDER BY that limits the rows, a query that closes its
+    // parentheses).
+    QString problem = SqlTextCheck::conditionProblem(c.Query);
+    if (!problem.isEmpty())
+        problem = QStringLiteral("The query is not one condition: ") + problem;
+    for (const QString* sort : {&m_request.SortBy1, &m_request.SortBy2, &m_request.SortBy3}) {
+        if (problem.isEmpty())
+            problem = SqlTextCheck::sortProblem(*sort);
+    }
+    if (!problem.isEmpty()) {
+        fail(problem + QStringLiteral(": nothing was reported or deleted."));
         return false;
     }
     return true;
@@ -294,6 +331,12 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
         temporaryFile(html ? QStringLiteral(".html") : QStringLiteral(".txt"));
     const QString archiveFile = temporaryFile(QStringLiteral(".zip"));
     setUpLayout(layout, ExportMargin, m_kind.title);
+    QString error;
+    if (reportFile.isEmpty() ? PrivateTempFolder::path(&error).isEmpty()
+                             : !PrivateTempFolder::createFile(reportFile, &error)) {
+        fail(error);
+        return false;
+    }
 
     if (!exportTo(layout, html ? FormatKeyHtml : FormatKeyText, reportFile)) {
         QFile::remove(reportFile);
@@ -338,14 +381,41 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
     return false;
 }
 
-void ReportEngine::deleteReported(const QString& where, qint64 highest)
+void ReportEngine::deleteReported(const QString& where, qint64 highest,
+                                  const QList<qint64>& keysRead)
 {
-    // Bounded by the highest AutoIndex present when the report was read, so
-    // entries appended meanwhile (which the report did not show) survive.
+    // Exactly the rows the report read: their keys go into a temporary table
+    // that the DELETE is limited to, whatever the condition's texts say. The
+    // bound keeps entries appended meanwhile out as well.
     m_delete = ReportCondition::deleteText(where, highest);
+    AuditDatabase& database = AuditDatabase::instance();
+    QSqlDatabase db = database.connection();
+    const QString table = QStringLiteral("temp.") + ReportCondition::ReportedRowsTable;
     AuditError error;
     int count = 0;
-    if (!AuditDatabase::instance().execute(m_delete, &count, &error)) {
+    bool ok = db.transaction();
+    QSqlQuery query(db);
+    ok = ok &&
+         query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 "
+                                   "(AutoIndex INTEGER PRIMARY KEY)")
+                        .arg(ReportCondition::ReportedRowsTable)) &&
+         query.exec(QStringLiteral("DELETE FROM ") + table) &&
+         query.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 VALUES (?)").arg(table));
+    for (qsizetype i = 0; ok && i < keysRead.size(); ++i) {
+        query.bindValue(0, keysRead.at(i));
+        ok = query.exec();
+    }
+    if (!ok)
+        error = AuditDatabase::errorOf(query.lastError().isValid() ? query.lastError()
+                                                                   : db.lastError());
+    ok = ok && database.execute(m_delete, &count, &error);
+    query.finish();
+    if (ok)
+        ok = query.exec(QStringLiteral("DROP TABLE ") + table) && db.commit();
+    if (!ok) {
+        if (error.number == 0)
+            error = AuditDatabase::errorOf(db.lastError());
+        db.rollback();
         fail(QStringLiteral("The reported entries could not be deleted: Error %1 - %2")
                  .arg(error.number)
                  .arg(error.description));

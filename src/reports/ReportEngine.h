@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -35,7 +36,7 @@ public:
     {
         QString title;
         QString layoutName;
-        QString temporaryBaseName; // in the current directory, with .txt/.html/.zip
+        QString temporaryBaseName; // in the run's private folder, with .txt/.html/.zip
     };
     static const Kind Summary;
     static const Kind SummaryDetail;
@@ -87,7 +88,8 @@ public:
     // Entries the last run deleted (-1 when it deleted nothing).
     int deletedCount() const { return m_deleted; }
 
-    // The current directory's temporary report file with that extension.
+    // The temporary report file with that extension, in the run's private
+    // folder (PrivateTempFolder); "" when that folder cannot be made.
     QString temporaryFile(const QString& extension) const;
 
 private:
@@ -99,7 +101,7 @@ private:
     bool cancelledBy(const ReportLayout& layout);
     class WaitCursor;
     bool mail(ReportLayout& layout, WaitCursor& cursor);
-    void deleteReported(const QString& where, qint64 highest);
+    void deleteReported(const QString& where, qint64 highest, const QList<qint64>& keysRead);
     void fail(const QString& text);
 
     Kind m_kind;

@@ -3,7 +3,9 @@
 #include "ArialMetrics.h"
 #include "CharacterGridMetrics.h"
 #include "HtmlPageSink.h"
+#include "OutputFile.h"
 #include "PainterPageSink.h"
+#include "PrivateTempFolder.h"
 #include "ReportLayout.h"
 #include "ReportOutputError.h"
 #include "ReportPaginator.h"
@@ -15,6 +17,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <cerrno>
 
 namespace {
@@ -51,18 +54,29 @@ bool ReportRenderer::exportReport(const QString& formatKey, const QString& fileN
 
 bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 {
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        const AuditError error = ReportOutputError::ofOpen(&file, fileName);
+    // Rendered whole into a private temporary file first: a failed or cancelled
+    // render leaves the named file untouched.
+    QString folderError;
+    const QString folder = PrivateTempFolder::path(&folderError);
+    if (folder.isEmpty())
+        return fail(ReportErrorNumber::FileAccess, folderError);
+    QTemporaryFile file(folder + QStringLiteral("/render-XXXXXX"));
+    if (!file.open()) {
+        const AuditError error = ReportOutputError::ofOpen(&file, file.fileTemplate());
         return fail(error.number, error.description);
     }
     const bool written = format == ReportFormat::Html ? writeHtml(&file) : writeText(&file);
-    if (!written) {
-        file.cancelWriting();
+    if (!written)
         return false;
+    errno = 0;
+    if (!file.flush()) {
+        const AuditError error = ReportOutputError::ofWrite(&file, errno);
+        return fail(error.number, error.description);
     }
-    return commit(file, fileName);
+    AuditError error;
+    if (!OutputFile::copyInto(file, fileName, error))
+        return fail(error.number, error.description);
+    return true;
 }
 
 // Renders with both passes: the first counts the pages (and the rows, which

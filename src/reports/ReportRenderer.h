@@ -41,9 +41,10 @@ constexpr int Cancelled = 18;      // the operator stopped the run
 // A failure returns false, is kept in lastError() and goes to the layout's
 // error handler. The layout's progress (when set) hears of both passes, and a
 // cancelled progress stops the render: false with cancelled() set, which is
-// no failure and reaches no error handler. A file export writes to a temporary file next to the
-// target and renames it only when everything was written: a failed or cancelled export leaves no
-// output file behind (an older file of that name stays as it was).
+// no failure and reaches no error handler. A file export renders into a private temporary file
+// and only then writes the result into the named file (OutputFile): a failed or cancelled render
+// leaves the named file as it was. A PDF goes to a temporary file next to the target, renamed
+// over it when complete.
 class ReportRenderer
 {
 public:

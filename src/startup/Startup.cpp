@@ -10,6 +10,7 @@
 #include "ReportWindowHooks.h"
 #include "Settings.h"
 #include "SqlDate.h"
+#include "SqlTextCheck.h"
 #include "UiHooks.h"
 #include "ViewLoad.h"
 #include "ZlkApi.h"
@@ -18,10 +19,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #if __has_include("WidgetHooks.h")
@@ -96,8 +100,23 @@ void ensureRuntimeFolder()
     const QString folder = QDir::tempPath() + QStringLiteral("/runtime-") + user;
     if (!QDir().mkpath(folder))
         return;
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    // Only a folder of our own (not a link, not another user's) is made private
+    // and used.
+    const int fd = ::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info = {};
+    const bool own = fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() &&
+                     ::fchmod(fd, S_IRWXU) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (own) {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+        return;
+    }
+    // Someone else's: a fresh private one for this run, removed at exit.
+    static QTemporaryDir fresh(folder + QStringLiteral("-XXXXXX"));
+    if (fresh.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(fresh.path()));
 }
 
 // Windows can be seen: not the offscreen or minimal platform.
@@ -174,7 +193,13 @@ bool PrepareRun(const QStringList& arguments, const QString& programFolder)
     commandLine = CommandLineFromArguments(arguments);
     if (commandLine.trimmed().isEmpty())
         return true;
-    return ParseCommandLine(commandLine, Options);
+    // Sort names and the query are checked here too, and argument files are
+    // used up only once the whole line is accepted.
+    if (!ParseCommandLine(commandLine, Options) ||
+        !SqlTextCheck::runOptionsProblem(Options).isEmpty())
+        return false;
+    UseUpArgumentFiles();
+    return true;
 }
 
 QString StartupCommandLine()

@@ -1,6 +1,7 @@
 #include "AppState.h"
 #include "AuditDatabase.h"
 #include "AuditTestDb.h"
+#include "PrivateTempFolder.h"
 #include "ReportEngine.h"
 #include "ReportEngineHooks.h"
 #include "ReportLayout.h"
@@ -36,9 +37,11 @@ private slots:
     void concurrentWriterSurvivesDelete();
 
 private:
+    // What the run left in the current folder and in its private one.
     QStringList leftInFolder() const
     {
-        return QDir(m_folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        return QDir(m_folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries) +
+               QDir(PrivateTempFolder::path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     }
 
     std::unique_ptr<SmtpTestServer> m_server;
@@ -217,7 +220,7 @@ void tst_EngineRun::failuresKeepEntries()
         qputenv("ZLK_SMTP_URL", m_closedUrl.toUtf8());
     if (problem == "zip failed") {
         r.ZipAtSize = 1;
-        QVERIFY(QDir(m_folder).mkdir(QStringLiteral("AuditRpt.zip")));
+        QVERIFY(QDir(PrivateTempFolder::path()).mkdir(QStringLiteral("AuditRpt.zip")));
     }
     if (problem.startsWith("HTML")) {
         HtmlOutput = true;
@@ -228,7 +231,7 @@ void tst_EngineRun::failuresKeepEntries()
     QCOMPARE(m_db->count(), 7);
     QCOMPARE(m_server->messages().size(), 0);
     QVERIFY(!QFile::exists(m_env->filePath("report.txt")));
-    QDir(m_folder).rmdir(QStringLiteral("AuditRpt.zip"));
+    QDir(PrivateTempFolder::path()).rmdir(QStringLiteral("AuditRpt.zip"));
     QCOMPARE(leftInFolder(), QStringList());
     const QString shown = unattended ? RunFailureReason() : m_env->messageTexts().join('\n');
     QVERIFY2(shown.startsWith(message), qPrintable(shown));
@@ -282,8 +285,8 @@ void tst_EngineRun::mailAddress()
 }
 
 // Another program appends entries the report selects, before the report and
-// between the report and its deletion: each one is either in the report and
-// deleted, or not in it and still there.
+// between the report and its deletion, and changes one: each one is either in
+// the report and deleted, or not in it and still there.
 void tst_EngineRun::concurrentWriterSurvivesDelete()
 {
     const QString out = m_env->filePath(QStringLiteral("report.txt"));
@@ -315,7 +318,11 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     append(20);
     // Runs when the routine first lets events run: after the report was
     // written and before its deletion.
-    QTimer::singleShot(0, [&] { append(30); });
+    // Meanwhile an entry the report did not show comes to match its condition.
+    QTimer::singleShot(0, [&] {
+        append(30);
+        QVERIFY(m_db->exec("UPDATE Audit SET Level = 0 WHERE Description = 'old warning'"));
+    });
     QVERIFY2(run(ReportEngine::Audit, r), qPrintable(m_env->messageTexts().join('\n')));
     writer.closeWriteChannel();
     QVERIFY(writer.waitForFinished() && writer.exitCode() == 0);
@@ -333,6 +340,7 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     }
     QCOMPARE(descriptionsIn(text), Selected);
     QCOMPARE(m_db->count("Description IN ('old status', 'old error')"), 0);
+    QCOMPARE(m_db->count("Description = 'old warning'"), 1);
 }
 
 QTEST_MAIN(tst_EngineRun)

@@ -87,7 +87,9 @@ void tst_EngineSql::texts()
     QCOMPARE(ReportCondition::deleteText(w), "DELETE FROM Audit WHERE" + where);
     // The bounded form that leaves entries appended after the report alone.
     QCOMPARE(ReportCondition::deleteText(w, 4711),
-             "DELETE FROM Audit WHERE" + where + " AND [AutoIndex] <= 4711");
+             "DELETE FROM Audit WHERE (" + where +
+                 ") AND [AutoIndex] <= 4711 AND [AutoIndex] IN (SELECT [AutoIndex] FROM "
+                 "ReportedRows)");
 }
 
 QTEST_GUILESS_MAIN(tst_EngineSql)

@@ -1,9 +1,12 @@
 #include "AppState.h"
 #include "CommandLine.h"
+#include "SqlTextCheck.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,7 +90,9 @@ private slots:
         row("slash in quoted subject", "/SUBJECT \"Daily / weekly\"", true,
             "Subject=Daily / weekly");
         row("empty quotes", "/SUBJECT \"\"", false, "");
-        row("open quote kept", "/SUBJECT \"a b", true, "Subject=\"a b");
+        row("open quote", "/SUBJECT \"a b", false, "");
+        row("odd quotes swallow keywords", "/SUBJECT Bob\"s report /EMAIL a@b /UNATTENDED", false,
+            "");
         row("inner quotes kept", "/QUERY x = \"y\"", true, "Query=x = \"y\"");
 
         row("print then file", "/PRINT /FILE x", false, "Destination=0");
@@ -131,23 +136,39 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("valid");
         const QString fileReport = QStringLiteral("/STATUS /FILE \"/tmp/out.txt\" /UNATTENDED");
         QTest::newRow("separate") << QStringList{"/STATUS", "/FILE", "/tmp/out.txt", "/UNATTENDED"}
-                                  << fileReport;
-        QTest::newRow("one argument") << QStringList{fileReport} << fileReport;
+                                  << fileReport << true;
+        QTest::newRow("one argument") << QStringList{fileReport} << fileReport << true;
         QTest::newRow("keyword ends an argument")
-            << QStringList{"/STATUS /FILE", "/tmp/out.txt", "/UNATTENDED"} << fileReport;
-        QTest::newRow("value without slash")
-            << QStringList{"/SUBJECT", "Daily report", "/HTML"} << "/SUBJECT Daily report /HTML";
+            << QStringList{"/STATUS /FILE", "/tmp/out.txt", "/UNATTENDED"} << fileReport << true;
+        QTest::newRow("value without slash") << QStringList{"/SUBJECT", "Daily report", "/HTML"}
+                                             << "/SUBJECT Daily report /HTML" << true;
         QTest::newRow("value given in the argument")
-            << QStringList{"/FILE x", "/STATUS"} << "/FILE x /STATUS";
+            << QStringList{"/FILE x", "/STATUS"} << "/FILE x /STATUS" << true;
+        // A keyword alone is never the value of the keyword before it.
+        QTest::newRow("sort value missing")
+            << QStringList{"/STATUS", "/FILE", "out.txt", "/SORTBY1", "/UNATTENDED"}
+            << "/STATUS /FILE out.txt /SORTBY1 /UNATTENDED" << false;
+        QTest::newRow("file value missing, lower case")
+            << QStringList{"/FILE", " /unattended"} << "/FILE  /unattended" << false;
+        QTest::newRow("keyword-like file name")
+            << QStringList{"/FILE", "/UNATTENDEDX"} << "/FILE \"/UNATTENDEDX\"" << true;
+        QTest::newRow("odd quote in a value")
+            << QStringList{"/SUBJECT", "Bob\"s report", "/EMAIL", "a@b", "/UNATTENDED"}
+            << "/SUBJECT Bob\"s report /EMAIL a@b /UNATTENDED" << false;
     }
 
     void fromArguments()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, line);
+        QFETCH(bool, valid);
         QCOMPARE(CommandLineFromArguments(arguments), line);
+        TestEnvironment env;
+        RunOptions options;
+        QCOMPARE(ParseCommandLine(line, options), valid);
     }
 
     void argumentFile_data()
@@ -157,9 +178,11 @@ private slots:
         QTest::addColumn<QByteArray>("second");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("kind"); // what %1 names: "" the first file itself
         auto row = [](const char* name, const QString& line, const QByteArray& first,
-                      const QByteArray& second, bool valid, const QString& result) {
-            QTest::newRow(name) << line << first << second << valid << result;
+                      const QByteArray& second, bool valid, const QString& result,
+                      const char* kind = "") {
+            QTest::newRow(name) << line << first << second << valid << result << kind;
         };
         row("lines", "/@FILE \"%1\"", "/STATUS\n/FILE \"/tmp/o.txt\"\n", "", true,
             "Destination=3 Address=/tmp/o.txt Status");
@@ -176,6 +199,11 @@ private slots:
             true, "Status");
         row("/FATAL before 1000", "/@FILE \"%1\"", "/STATUS" + QByteArray(987, ' ') + "/FATAL", "",
             true, "Status Fatal");
+        // Used up only when it is the user's own regular file.
+        row("another user's file", "/@FILE \"%1\"", "/STATUS", "", true, "Status", "other owner");
+        row("link to a file", "/@FILE \"%1\"", "/STATUS", "", true, "Status", "link");
+        // Read at once, without waiting for a writer.
+        row("FIFO", "/STATUS /@FILE \"%1\"", "/ERROR", "", false, "Status", "fifo");
     }
 
     void argumentFile()
@@ -195,13 +223,67 @@ private slots:
         firstFile.close();
         secondFile.close();
 
+        QFETCH(QString, kind);
+        QString named = firstFile.fileName();
+        if (kind == "other owner")
+            QVERIFY(::chown(QFile::encodeName(named).constData(), 65534, 65534) == 0);
+        if (kind == "link" || kind == "fifo")
+            named = env.filePath(kind);
+        if (kind == "link")
+            QVERIFY(QFile::link(firstFile.fileName(), named));
+        if (kind == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(named).constData(), 0600) == 0);
+
         RunOptions options;
-        QCOMPARE(ParseCommandLine(QString(line).replace("%1", firstFile.fileName()), options),
-                 valid);
+        QCOMPARE(ParseCommandLine(QString(line).replace("%1", named), options), valid);
         QCOMPARE(describe(options), result);
-        // A file that was read is used up; one that was not is left alone.
-        QCOMPARE(firstFile.exists(), !line.contains("\"%1\"") || first.isEmpty());
-        QCOMPARE(secondFile.exists(), second.isEmpty());
+        if (valid)
+            UseUpArgumentFiles();
+        // A file that was read is used up once its line is accepted.
+        QCOMPARE(firstFile.exists(), !valid || !line.contains("\"%1\"") || !kind.isEmpty());
+        QCOMPARE(secondFile.exists(), !valid || second.isEmpty());
+        QVERIFY(QFileInfo::exists(named) || named == firstFile.fileName());
+    }
+    void sqlTexts_data()
+    {
+        QTest::addColumn<QString>("sortBy1");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("problem"); // "" : accepted
+        auto row = [](const char* name, const char* sort, const char* query, const char* problem) {
+            QTest::newRow(name) << sort << query << problem;
+        };
+        row("defaults", "When", "", "");
+        row("any case, blank sort", "autoindex", "User = 'x;y' AND ([Path] LIKE '(%')", "");
+        row("doubled quote", "", "Description = 'it''s -- fine'", "");
+        row("sort limits the rows", "AutoIndex] LIMIT 1 --", "",
+            "'AutoIndex] LIMIT 1 --' is not a column of Audit");
+        row("sort with blanks", " When", "", "' When' is not a column of Audit");
+        row("query leaves its parentheses", "", "1=1) OR (1=0",
+            "the query is not one condition: a \")\" closes more than was opened");
+        row("query comments out the rest", "", "1=1) --",
+            "the query is not one condition: a \")\" closes more than was opened");
+        row("comment", "", "1=1 /* x */",
+            "the query is not one condition: a comment would hide the rest of the statement");
+        row("second statement", "", "1=1; DELETE FROM Audit",
+            "the query is not one condition: \";\" would end the statement");
+        row("open parenthesis", "", "(1=1",
+            "the query is not one condition: a \"(\" is not closed");
+        row("open quote", "", "User = 'x",
+            "the query is not one condition: a quote or [name] is "
+            "not closed");
+    }
+
+    // Sort names and the query must stay in their place in the statements.
+    void sqlTexts()
+    {
+        QFETCH(QString, sortBy1);
+        QFETCH(QString, query);
+        QFETCH(QString, problem);
+        RunOptions options;
+        options.SortBy1 = sortBy1;
+        options.SortBy2.clear();
+        options.Query = query;
+        QCOMPARE(SqlTextCheck::runOptionsProblem(options), problem);
     }
 };
 

@@ -6,6 +6,10 @@ in the output folder as <n>.eml (the raw bytes) and <n>.json (the envelope and
 the message parsed by Python's email package), written before the server
 answers 250, so a client that saw its message accepted finds it there.
 --reject ADDRESS refuses that recipient with 550.
+--host ADDRESS listens there instead of 127.0.0.1 (a test's own network
+namespace). --auth offers AUTH without TLS and appends every login it
+receives to auth.log ("tls|clear MECHANISM login password" per line).
+--starttls CERT KEY offers STARTTLS with that certificate.
 """
 
 import argparse
@@ -15,9 +19,10 @@ import email
 import email.policy
 import json
 import os
+import ssl
 import sys
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 
 def parse_message(raw):
@@ -68,14 +73,36 @@ class Handler:
         return "250 Message accepted for delivery"
 
 
+def recording_authenticator(folder):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        login = getattr(auth_data, "login", b"") or b""
+        password = getattr(auth_data, "password", b"") or b""
+        channel = b"tls" if session.ssl else b"clear"
+        with open(os.path.join(folder, "auth.log"), "ab") as f:
+            f.write(b" ".join([channel, mechanism.encode(), login, password]) + b"\n")
+        return AuthResult(success=True)
+    return authenticate
+
+
 async def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("--reject", action="append", default=[])
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--auth", action="store_true")
+    parser.add_argument("--starttls", nargs=2, metavar=("CERT", "KEY"))
     args = parser.parse_args()
     handler = Handler(args.folder, args.reject)
+    options = dict(hostname="smtp.test", enable_SMTPUTF8=True)
+    if args.auth:
+        options.update(authenticator=recording_authenticator(args.folder),
+                       auth_require_tls=False)
+    if args.starttls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(*args.starttls)
+        options.update(tls_context=context)
     server = await asyncio.get_running_loop().create_server(
-        lambda: SMTP(handler, hostname="smtp.test", enable_SMTPUTF8=True), "127.0.0.1", 0)
+        lambda: SMTP(handler, **options), args.host, 0)
     print("LISTENING %d" % server.sockets[0].getsockname()[1], flush=True)
     async with server:
         await server.serve_forever()

@@ -7,14 +7,25 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // The buffer size of an argument file: longer files are cut there.
 constexpr int ArgumentFileChars = 1000;
-// Each argument file is deleted once read, so nesting ends by itself; this bound
-// only stops a file that cannot be deleted from naming itself for ever.
+// Argument files are deleted only once the whole line is accepted, so a file
+// naming itself would be read for ever without this bound.
 constexpr int MaxArgumentFiles = 32;
+
+// The argument files the last parse read: name, device and inode as read.
+struct ArgumentFileRead
+{
+    QString name;
+    dev_t device;
+    ino_t inode;
+};
+QList<ArgumentFileRead> argumentFilesRead;
 
 const QStringList valueKeywords = {QStringLiteral("@FILE"),    QStringLiteral("SYSTEM"),
                                    QStringLiteral("SORTBY1"),  QStringLiteral("SORTBY2"),
@@ -92,7 +103,14 @@ QString KeywordOfToken(const QString& token)
     return QString();
 }
 
-QStringList SplitCommandLine(const QString& text)
+bool IsKeywordArgument(const QString& argument)
+{
+    const QString text = argument.trimmed();
+    return text.startsWith(QLatin1Char('/')) &&
+           CommandLineKeywords().contains(text.mid(1).toUpper());
+}
+
+QStringList SplitCommandLine(const QString& text, bool* quotesClosed)
 {
     QStringList parts;
     QString current;
@@ -108,6 +126,8 @@ QStringList SplitCommandLine(const QString& text)
         }
     }
     parts.append(current);
+    if (quotesClosed)
+        *quotesClosed = !quoted;
     return parts;
 }
 
@@ -125,7 +145,12 @@ bool ParseCommandLine(const QString& text, RunOptions& options)
     HtmlOutput = false;
     options.Summary = false;
 
-    QStringList tokens = SplitCommandLine(text).mid(1);
+    argumentFilesRead.clear();
+    bool quotesClosed = true;
+    QStringList tokens = SplitCommandLine(text, &quotesClosed).mid(1);
+    // An open quote would swallow the rest of the line as one value.
+    if (!quotesClosed)
+        return false;
     int destinations = 0;
     int ages = 0;
     int argumentFiles = 0;
@@ -140,16 +165,23 @@ bool ParseCommandLine(const QString& text, RunOptions& options)
             return false;
 
         if (keyword == QLatin1String("@FILE")) {
-            // The file's text replaces the rest of the line; the file is used up.
+            // The file's text replaces the rest of the line. Only a regular file
+            // is read (a FIFO or a device would block or never end).
             if (++argumentFiles > MaxArgumentFiles)
+                return false;
+            struct stat before = {};
+            if (::stat(QFile::encodeName(value).constData(), &before) != 0 ||
+                !S_ISREG(before.st_mode))
                 return false;
             QString data;
             QString error;
             const int read = Zlk::readFile(value, ArgumentFileChars, data, error);
             if (read <= 0)
                 return false;
-            QFile::remove(value);
-            tokens = SplitCommandLine(data.left(read)).mid(1);
+            argumentFilesRead.append({value, before.st_dev, before.st_ino});
+            tokens = SplitCommandLine(data.left(read), &quotesClosed).mid(1);
+            if (!quotesClosed)
+                return false;
             i = -1;
         } else if (keyword == QLatin1String("DEBUG")) {
             DebugMode = true;
@@ -229,6 +261,20 @@ bool ParseCommandLine(const QString& text, RunOptions& options)
     return true;
 }
 
+void UseUpArgumentFiles()
+{
+    // Only the file that was read, still a regular file (not a link put in its
+    // place) and owned by whoever runs the program.
+    for (const ArgumentFileRead& file : std::as_const(argumentFilesRead)) {
+        const QByteArray name = QFile::encodeName(file.name);
+        struct stat now = {};
+        if (::lstat(name.constData(), &now) == 0 && S_ISREG(now.st_mode) &&
+            now.st_uid == ::geteuid() && now.st_dev == file.device && now.st_ino == file.inode)
+            ::unlink(name.constData());
+    }
+    argumentFilesRead.clear();
+}
+
 QString CommandLineFromArguments(const QStringList& arguments)
 {
     QString line;
@@ -236,7 +282,9 @@ QString CommandLineFromArguments(const QStringList& arguments)
     for (const QString& argument : arguments) {
         if (!line.isEmpty())
             line += QLatin1Char(' ');
-        if (valueExpected) {
+        // A keyword standing alone is never the value of the one before it:
+        // that one then has no value and the line is invalid.
+        if (valueExpected && !IsKeywordArgument(argument)) {
             const bool quote = argument.contains(QLatin1Char('/')) &&
                                !(argument.startsWith(QLatin1Char('"')) &&
                                  argument.endsWith(QLatin1Char('"')) && argument.size() >= 2);

@@ -70,8 +70,24 @@ void ClearRunFailure() { runFailure.clear(); }
 
 void PrintErrorLine(const QString& text)
 {
-    QString line = text;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // One line whatever the text holds: line breaks become blanks, and other
+    // control characters (a CR or an ESC typed into the command line) are
+    // shown escaped instead of acting on the terminal.
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            line += QLatin1Char(' ');
+        else if (u == '\r')
+            line += QLatin1String("\\r");
+        else if (u == '\t')
+            line += QLatin1String("\\t");
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            line += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
     std::fprintf(stderr, "auditlog: %s\n", line.toUtf8().constData());
     std::fflush(stderr);
 }

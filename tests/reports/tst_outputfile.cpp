@@ -1,0 +1,106 @@
+#include "OutputFile.h"
+#include "PrivateTempFolder.h"
+#include "ReportLayouts.h"
+#include "ReportRenderer.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Writing a finished report into the named file, and the files that must
+// never be written over. (Runs of the program with FIFOs, device nodes and
+// links are in tst_outsideruns.)
+class tst_OutputFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("pipe nobody reads any more") << "closed pipe"
+                                                    << "Broken pipe";
+        QTest::newRow("folder") << "folder"
+                                << "Is a directory";
+        QTest::newRow("missing folder") << "missing"
+                                        << "Cannot create";
+    }
+
+    void failures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QString target = dir.path() + (kind == "missing" ? "/none/out.txt" : "");
+        int ends[2] = {-1, -1};
+        if (kind == "closed pipe") {
+            QVERIFY(::pipe(ends) == 0);
+            ::close(ends[0]);
+            target = QStringLiteral("/proc/self/fd/%1").arg(ends[1]);
+        }
+        QBuffer source;
+        source.setData(QByteArray(100000, 'r'));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        AuditError failure;
+        QVERIFY(!OutputFile::copyInto(source, target, failure));
+        QVERIFY2(failure.description.contains(error), qPrintable(failure.description));
+        if (ends[1] >= 0)
+            ::close(ends[1]);
+    }
+
+    // A render that fails leaves the older file whole.
+    void failedRenderKeepsOldFile()
+    {
+        QTemporaryDir dir;
+        QFile old(dir.filePath("report.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older report") == 12);
+        old.close();
+        ReportLayout layout = ReportLayouts::byName(QStringLiteral("datareportAudit"));
+        layout.setErrorHandler([](int, const QString&) {}); // no data source: fails
+        QVERIFY(!ReportRenderer(layout).exportReport(ReportFormat::Text, old.fileName()));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("older report"));
+    }
+
+    void privateFolder()
+    {
+        struct stat info = {};
+        const QString folder = PrivateTempFolder::path();
+        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &info) == 0);
+        QVERIFY(S_ISDIR(info.st_mode));
+        QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        QCOMPARE(info.st_uid, ::geteuid());
+    }
+
+    void databaseFiles_data()
+    {
+        QTest::addColumn<QString>("target"); // relative to the test folder
+        QTest::addColumn<bool>("database");
+        QTest::newRow("itself") << "SYSTEM/Audit.mdb" << true;
+        QTest::newRow("through a linked folder") << "link/Audit.mdb" << true;
+        QTest::newRow("dot segments") << "SYSTEM/../SYSTEM/./Audit.mdb" << true;
+        QTest::newRow("-wal") << "SYSTEM/Audit.mdb-wal" << true;
+        QTest::newRow("-shm") << "SYSTEM/Audit.mdb-shm" << true;
+        QTest::newRow("-journal") << "SYSTEM/Audit.mdb-journal" << true;
+        QTest::newRow("another file") << "SYSTEM/Audit.txt" << false;
+        QTest::newRow("longer name") << "SYSTEM/Audit.mdb-walx" << false;
+    }
+
+    void databaseFiles()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, database);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("SYSTEM") &&
+                QFile::link(dir.filePath("SYSTEM"), dir.filePath("link")));
+        QFile file(dir.filePath("SYSTEM/Audit.mdb"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(OutputFile::isDatabaseFile(dir.filePath(target), file.fileName()), database);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OutputFile)
+#include "tst_outputfile.moc"
