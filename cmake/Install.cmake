@@ -81,6 +81,11 @@ install(FILES ${_al_icon} DESTINATION ${AUDITLOG_SHARE_DIR}/icons/hicolor/scalab
 
 # Under the installation root.
 install(TARGETS auditlog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package's) also drops the compiler's notes, as dh_strip does.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                  \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}/auditlog\")
+endif()")
 install(DIRECTORY DESTINATION SYSTEM)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/manual)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/manual/ DESTINATION HELP/manual)

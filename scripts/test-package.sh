@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Tests the Debian package from outside: builds it (scripts/package.sh, in
 # build-pkg/ or $BUILD_DIR), checks it with lintian (no errors) and
-# desktop-file-validate, unpacks it with dpkg -x into a throw-away root, and
-# runs the unpacked program through a link, as /usr/bin/auditlog runs it:
-# --version, one unattended report against a demo database made by the
-# build's makedemo, and an invalid command line.
+# desktop-file-validate, installs it with dpkg --root into a throw-away root,
+# and runs the installed program through a link, as /usr/bin/auditlog runs
+# it: --version, one unattended report against a demo database made by the
+# build's makedemo, and an invalid command line. Reinstalling and purging the
+# package must leave that database alone.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-pkg}"
@@ -20,7 +21,14 @@ report="$(lintian --fail-on error "$deb" 2>&1)" || status=$?
 grep -v 'running with root privileges' <<<"$report" || true
 [ "$status" -eq 0 ] || fail "lintian reports errors"
 
-dpkg -x "$deb" "$work/fs"
+# A dpkg database of its own: nothing of the machine's is touched.
+mkdir -p "$work/fs/var/lib/dpkg/info" "$work/fs/var/lib/dpkg/updates"
+: >"$work/fs/var/lib/dpkg/status"
+dpkg_root() {
+    PATH="$PATH:/usr/sbin:/sbin" dpkg --root="$work/fs" --force-not-root --force-depends \
+        --log=/dev/null "$@" >/dev/null 2>"$work/dpkg.err" || fail "dpkg $*: $(cat "$work/dpkg.err")"
+}
+dpkg_root -i "$deb"
 inst="$work/fs/opt/velmora"
 desktop-file-validate "$work/fs/usr/share/applications/auditlog.desktop" || fail "desktop entry invalid"
 [ "$(readlink "$work/fs/usr/bin/auditlog")" = /opt/velmora/bin/auditlog ] ||
@@ -66,4 +74,11 @@ grep -q "Audit Detail Report" "$work/out/report.txt" || fail "report has no titl
 status=0
 run /STATUS /PRINT /FILE "$work/out/x.txt" /UNATTENDED || status=$?
 [ "$status" -eq 2 ] && [ ! -e "$work/out/x.txt" ] || fail "invalid line gave status $status"
+
+# The database is the product's, not the package's.
+sum="$(md5sum <"$inst/SYSTEM/Audit.mdb")"
+dpkg_root -i "$deb"
+dpkg_root --purge auditlog
+[ "$(md5sum <"$inst/SYSTEM/Audit.mdb" 2>/dev/null)" = "$sum" ] || fail "the database did not survive"
+[ ! -e "$inst/bin/auditlog" ] || fail "purge left the program"
 echo "test-package: passed ($(wc -l <"$work/out/report.txt") report lines)"
