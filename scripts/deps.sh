@@ -9,6 +9,7 @@ packages=(
     libcurl4-openssl-dev libzip-dev libsqlite3-dev
     fonts-liberation
     python3-aiosmtpd poppler-utils unzip sqlite3 time openssl
+    dpkg-dev file lintian desktop-file-utils man-db
 )
 
 missing=()

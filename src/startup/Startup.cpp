@@ -291,14 +291,21 @@ int RunAuditLog(int argc, char* argv[])
     const bool valid = PrepareRun(arguments, programFolder(argv[0]));
 
     // The application object comes after parsing: an unattended run needs no
-    // display, so it uses the offscreen platform unless one was chosen.
-    if (UnattendedMode && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // display, so it uses the offscreen platform unless one was chosen. So does
+    // a run with no display to reach (cron, a service): its messages go to
+    // standard error instead of Qt aborting for want of a display.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           !qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    if ((UnattendedMode || noDisplay) && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ensureRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(ProductName);
     QApplication::setApplicationName(AppTitle);
     QApplication::setApplicationVersion(QStringLiteral(AUDITLOG_VERSION));
+    // Window managers match the windows to the menu entry auditlog.desktop.
+    QApplication::setDesktopFileName(QStringLiteral("auditlog"));
     // The report routines' printer, preview and address prompt.
     InstallReportWindowHooks();
 
@@ -319,6 +326,16 @@ int RunAuditLog(int argc, char* argv[])
 
     if (!valid)
         return ReportInvalidCommandLine();
+
+    // A run that would end in the viewer, with no display: nobody could ever
+    // close it, so end before anything is done.
+    const bool showsViewer = !UnattendedMode && !Options.Summary && Options.Destination < 0 &&
+                             !Options.Delete;
+    if (noDisplay && showsViewer) {
+        PrintErrorLine(QStringLiteral("no display to show the viewer on (DISPLAY is not set); "
+                                      "a scheduled run needs a destination and /UNATTENDED."));
+        return 1;
+    }
 
     const int status = StartRun();
     if (status >= 0)

@@ -84,6 +84,34 @@ private slots:
         QCOMPARE(fingerprint(), before);
     }
 
+    void withoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // "": nothing on standard error
+        QTest::newRow("bad keyword before UNATTENDED")
+            << QStringList{"/SYSTEM", "%ROOT", "/BOGUS", "/UNATTENDED"} << 2
+            << "Invalid Command Line. '";
+        QTest::newRow("report without UNATTENDED")
+            << QStringList{"/SYSTEM", "%ROOT", "/STATUS", "/FILE", "%ROOT/out.txt"} << 0 << "";
+        QTest::newRow("viewer") << QStringList{"/SYSTEM", "%ROOT"} << 1 << "no display";
+    }
+
+    // As cron or a service starts it, with no display and no platform chosen:
+    // an exit status and one line, never Qt's abort or a viewer nobody sees.
+    void withoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QVERIFY(makeDemo(200));
+        const Run result = run(arguments, false, false);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.errLines.size(), error.isEmpty() ? 0 : 1);
+        if (!error.isEmpty())
+            QVERIFY2(result.errLines.at(0).contains(error), qPrintable(result.errLines.at(0)));
+    }
+
     void databaseNotUsable_data()
     {
         QTest::addColumn<QByteArray>("content"); // empty: no file
@@ -178,11 +206,15 @@ private:
         QStringList errLines;
     };
 
-    Run run(QStringList arguments, bool logSql = false)
+    Run run(QStringList arguments, bool logSql = false, bool display = true)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath("config"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!display) {
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QString::fromLatin1(name));
+        }
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("QT_LOGGING_RULES"),
