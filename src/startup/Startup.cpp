@@ -5,6 +5,7 @@
 #include "AuditDatabase.h"
 #include "AuditView.h"
 #include "CommandLine.h"
+#include "NumericText.h"
 #include "Purge.h"
 #include "ReportRoutines.h"
 #include "ReportWindowHooks.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -25,6 +27,7 @@
 #include <unistd.h>
 
 #if __has_include("WidgetHooks.h")
+#include "StartupPurgeProgress.h"
 #include "WidgetHooks.h"
 #define AUDITLOG_HAVE_WIDGET_HOOKS 1
 #endif
@@ -61,13 +64,14 @@ const char* const helpText =
     "  --help       show this help\n"
     "  --version    show the version\n";
 
-// A size threshold from the settings; a value that is not a 32-bit whole
-// number leaves the built-in default.
+// A size threshold from the settings, read as every numeric text is and
+// rounded half to even; a value that is not numeric or beyond 32 bits leaves
+// the built-in default.
 int32_t threshold(const QString& key, const QString& defaultValue)
 {
-    bool ok = false;
-    const qlonglong value = GetSettingValue(key, defaultValue).trimmed().toLongLong(&ok);
-    if (!ok || value < std::numeric_limits<int32_t>::min() ||
+    const auto number = NumericText::toNumber(GetSettingValue(key, defaultValue));
+    const double value = number ? std::nearbyint(*number) : 0.0;
+    if (!number || value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max())
         return defaultValue.toInt();
     return static_cast<int32_t>(value);
@@ -239,7 +243,7 @@ int StartRun()
     // An unattended run without a report has done its work with the purge:
     // there is nobody to show the viewer to.
     if (UnattendedMode)
-        return 0;
+        return reportRunStatus();
 #ifdef AUDITLOG_HAVE_VIEWER
     frmView::instance()->show();
     return -1;
@@ -254,11 +258,13 @@ int RunAuditLog(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+    // Only as the sole argument: elsewhere they may be a keyword's value.
+    const QString only = arguments.size() == 1 ? arguments.first() : QString();
+    if (only == QLatin1String("--help") || only == QLatin1String("-h")) {
         std::fputs(helpText, stdout);
         return 0;
     }
-    if (arguments.contains(QLatin1String("--version"))) {
+    if (only == QLatin1String("--version")) {
         std::printf("auditlog %s\n", AUDITLOG_VERSION);
         return 0;
     }
@@ -267,7 +273,12 @@ int RunAuditLog(int argc, char* argv[])
 
     // The application object comes after parsing: an unattended run needs no
     // display, so it uses the offscreen platform unless one was chosen.
-    if (UnattendedMode && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // Without a display (cron, ssh) an invalid line still ends with status 2
+    // and its line on standard error instead of Qt aborting.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool noScreen = noDisplay && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    if ((UnattendedMode || noDisplay) && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ensureRuntimeFolder();
     QApplication app(argc, argv);
@@ -289,11 +300,18 @@ int RunAuditLog(int argc, char* argv[])
             else
                 busy->reset();
         });
+        StartupPurgeProgress::Install();
 #endif
     }
 
     if (!valid)
         return ReportInvalidCommandLine();
+    // Only the viewer needs a display: say so instead of running unseen.
+    const bool showsViewer = !Options.Summary && Options.Destination < 0 && !Options.Delete;
+    if (noScreen && showsViewer && !UnattendedMode) {
+        PrintErrorLine(QStringLiteral("no display to show the viewer on (DISPLAY is not set)."));
+        return 1;
+    }
 
     const int status = StartRun();
     if (status >= 0)
