@@ -7,6 +7,7 @@
 #include "ViewQuery.h"
 
 #include <QLocale>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -140,6 +141,54 @@ private slots:
         QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "end"}));
         QCOMPARE(view.recordCount(), 1);
         QVERIFY(env.messages().isEmpty() && !env.ended());
+    }
+
+    void textIgnoresCase_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("condition"); // Jet text
+        QTest::newRow("User") << "User" << "User = 'JSMITH'";
+        QTest::newRow("Application") << "Application" << "Application = 'jSmItH'";
+    }
+
+    // Text columns sort and compare without regard to case, and a sort by one
+    // of them still walks its index.
+    void textIgnoresCase()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, condition);
+        TestEnvironment env;
+        AuditTestDb db;
+        const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
+        const QStringList names = {"SYSTEM", "akowalski", "jsmith", "Bob"};
+        QList<AuditEntry> entries;
+        for (const QString& name : names) {
+            entries.append(AuditTestDb::entry(0, yesterday));
+            entries.last().User = entries.last().Application = name;
+        }
+        QVERIFY(db.add(entries) && db.openShared());
+        ViewSortBy1 = column;
+        ViewSortBy2 = ViewSortBy3 = ViewSortDirection = QString();
+        QVERIFY(BuildViewQuery());
+        QStringList sorted;
+        for (int i = 0; i < AuditView::instance().recordCount(); ++i)
+            sorted << AuditView::instance().entryAt(i).User;
+        QCOMPARE(sorted, QStringList({"akowalski", "Bob", "jsmith", "SYSTEM"}));
+
+        auto found = AuditDatabase::instance().select("SELECT Audit.* FROM Audit WHERE " + condition);
+        QVERIFY(found && found->next());
+        QCOMPARE(found->value("User").toString(), QStringLiteral("jsmith"));
+        QVERIFY(!found->next());
+
+        QSqlQuery plan(AuditDatabase::instance().connection());
+        QVERIFY(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM Audit ORDER BY %1, "
+                                         "AutoIndex").arg(column)));
+        QStringList steps;
+        while (plan.next())
+            steps << plan.value(3).toString();
+        QVERIFY2(steps.join(' ').contains("INDEX Audit_" + column) &&
+                     !steps.join(' ').contains("TEMP B-TREE"),
+                 qPrintable(steps.join(" / ")));
     }
 
     // A failed build shows the grid again and ends the program.

@@ -198,6 +198,7 @@ void tst_EngineRun::failuresKeepEntries_data()
     row("no mail server", false, "The report could not be mailed to ops@example.org: ");
     row("zip failed", true, "Zip failed returning: ");
     row("HTML report without rows", false, "Nothing to report, Aborting the email session");
+    row("text report without rows", false, "Nothing to report, Aborting the email session");
 }
 
 void tst_EngineRun::failuresKeepEntries()
@@ -219,8 +220,8 @@ void tst_EngineRun::failuresKeepEntries()
         r.ZipAtSize = 1;
         QVERIFY(QDir(m_folder).mkdir(QStringLiteral("AuditRpt.zip")));
     }
-    if (problem.startsWith("HTML")) {
-        HtmlOutput = true;
+    if (problem.contains("without rows")) {
+        HtmlOutput = problem.startsWith("HTML");
         r.condition.Query = QStringLiteral("User = 'nobody'");
     }
 
