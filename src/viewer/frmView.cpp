@@ -5,6 +5,7 @@
 #include "AuditLevels.h"
 #include "AuditTableModel.h"
 #include "AuditView.h"
+#include "GridHeaderStyle.h"
 #include "LevelIcons.h"
 #include "OpenWindows.h"
 #include "SaveViewerStateAndEnd.h"
@@ -290,6 +291,9 @@ void frmView::createGrid()
     headings->setSortIndicatorShown(true);
     headings->setStretchLastSection(true);
     headings->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* headingStyle = new GridHeaderStyle;
+    headingStyle->setParent(headings);
+    headings->setStyle(headingStyle);
     headings->setSectionResizeMode(QHeaderView::Interactive);
 
     // Design widths from the font, so that dates and numbers fit.
