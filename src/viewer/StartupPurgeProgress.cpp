@@ -48,7 +48,7 @@ void StartupPurgeProgress::Install()
 {
     SetAutoPurgeRunner([](const std::function<void(const PurgeWait&)>& purge) {
         StartupPurgeProgress progress;
-        const QString deleting = QStringLiteral("Deleting entries older than the set age...");
+        const QString deleting = QStringLiteral("Deleting old entries...");
         SqliteProgress whileDeleting(AuditDatabase::instance().connection(),
                                      [&progress, &deleting] { progress.tick(deleting); });
         purge([&progress] {
