@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 "$root/scripts/deps.sh"
 if [ ! -x "$build/bin/auditlog" ]; then
-    echo "run-demo: first build of auditlog and makedemo; it takes about FIRSTBUILD on two cores." >&2
+    echo "run-demo: first build of auditlog and makedemo; it takes several minutes (6 on a busy two-core machine)." >&2
 fi
 BUILD_DIR="$build" "$root/scripts/build.sh" auditlog makedemo
 if [ ! -f "$build/SYSTEM/Audit.mdb" ]; then

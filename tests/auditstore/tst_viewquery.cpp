@@ -143,20 +143,10 @@ private slots:
         QVERIFY(env.messages().isEmpty() && !env.ended());
     }
 
-    void textIgnoresCase_data()
-    {
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("condition"); // Jet text
-        QTest::newRow("User") << "User" << "User = 'JSMITH'";
-        QTest::newRow("Application") << "Application" << "Application = 'jSmItH'";
-    }
-
     // Text columns sort and compare without regard to case, and a sort by one
     // of them still walks its index.
     void textIgnoresCase()
     {
-        QFETCH(QString, column);
-        QFETCH(QString, condition);
         TestEnvironment env;
         AuditTestDb db;
         const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
@@ -164,10 +154,10 @@ private slots:
         QList<AuditEntry> entries;
         for (const QString& name : names) {
             entries.append(AuditTestDb::entry(0, yesterday));
-            entries.last().User = entries.last().Application = name;
+            entries.last().User = name;
         }
         QVERIFY(db.add(entries) && db.openShared());
-        ViewSortBy1 = column;
+        ViewSortBy1 = QStringLiteral("User");
         ViewSortBy2 = ViewSortBy3 = ViewSortDirection = QString();
         QVERIFY(BuildViewQuery());
         QStringList sorted;
@@ -175,18 +165,17 @@ private slots:
             sorted << AuditView::instance().entryAt(i).User;
         QCOMPARE(sorted, QStringList({"akowalski", "Bob", "jsmith", "SYSTEM"}));
 
-        auto found = AuditDatabase::instance().select("SELECT Audit.* FROM Audit WHERE " + condition);
+        auto found = AuditDatabase::instance().select("SELECT Audit.* FROM Audit WHERE User = 'JSMITH'");
         QVERIFY(found && found->next());
         QCOMPARE(found->value("User").toString(), QStringLiteral("jsmith"));
         QVERIFY(!found->next());
 
         QSqlQuery plan(AuditDatabase::instance().connection());
-        QVERIFY(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM Audit ORDER BY %1, "
-                                         "AutoIndex").arg(column)));
+        QVERIFY(plan.exec("EXPLAIN QUERY PLAN SELECT * FROM Audit ORDER BY User, AutoIndex"));
         QStringList steps;
         while (plan.next())
             steps << plan.value(3).toString();
-        QVERIFY2(steps.join(' ').contains("INDEX Audit_" + column) &&
+        QVERIFY2(steps.join(' ').contains("INDEX Audit_User") &&
                      !steps.join(' ').contains("TEMP B-TREE"),
                  qPrintable(steps.join(" / ")));
     }

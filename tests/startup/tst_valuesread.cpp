@@ -28,8 +28,6 @@ private slots:
         QTest::newRow("octal") << "en_US" << "&17" << 15.0 << 15.0;
         QTest::newRow("parentheses") << "en_US" << "(5)" << -5.0 << 0.0;
         QTest::newRow("trailing sign") << "en_US" << "5-" << -5.0 << 5.0;
-        QTest::newRow("leading point") << "en_US" << ".5" << 0.5 << 0.5;
-        QTest::newRow("exponent d") << "en_US" << "1d3" << 1000.0 << 1000.0;
         QTest::newRow("number then letter") << "en_US" << "7a" << no << 7.0;
         QTest::newRow("exponent without digits") << "en_US" << "1e" << no << 1.0;
         QTest::newRow("two signs") << "en_US" << "-5-" << no << -5.0;
@@ -60,8 +58,7 @@ private slots:
         QTest::addColumn<bool>("exactlyTrue");
         QTest::newRow("absent") << QByteArray() << "True" << true << true;
         QTest::newRow("True") << QByteArray("Key=True") << "True" << true << true;
-        QTest::newRow("lower case") << QByteArray("Key=true") << "true" << true << false;
-        QTest::newRow("upper case") << QByteArray("Key=FALSE") << "FALSE" << false << false;
+        QTest::newRow("lower case") << QByteArray("Key=false") << "false" << false << false;
         QTest::newRow("one") << QByteArray("Key=1") << "1" << true << false;
         QTest::newRow("minus one") << QByteArray("Key=-1") << "-1" << true << false;
         QTest::newRow("zero") << QByteArray("Key=0") << "0" << false << false;
