@@ -139,7 +139,7 @@ def main():
         if not os.path.exists(path):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             print("making %s (%d entries)..." % (path, rows), flush=True)
-            subprocess.run([makedemo, "--seed", "1", path, str(rows)], check=True,
+            subprocess.run([makedemo, "--seed", "1", "--days", "120", path, str(rows)], check=True,
                            stdout=subprocess.DEVNULL)
         return root, path
 

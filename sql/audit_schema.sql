@@ -1,19 +1,22 @@
 -- The audit database: one row per event appended by the product's programs,
 -- and the error weight table. `When` is ISO text 'YYYY-MM-DD HH:MM:SS' so that
--- text order is time order; `Unattended` is 0 or 1.
+-- text order is time order; `Unattended` is 0 or 1. Text columns compare and
+-- sort without regard to letter case (NOCASE, which every SQLite reader
+-- knows), and their indexes take the column's collation, so a sort by User
+-- still walks its index.
 CREATE TABLE IF NOT EXISTS Audit (
     AutoIndex   INTEGER PRIMARY KEY AUTOINCREMENT,
     Level       INTEGER NOT NULL DEFAULT 0,
     Error       INTEGER NOT NULL DEFAULT 0,
-    Description TEXT    NOT NULL DEFAULT '',
-    Application TEXT    NOT NULL DEFAULT '',
+    Description TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
+    Application TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
     [When]      TEXT    NOT NULL,
-    User        TEXT    NOT NULL DEFAULT '',
-    Details     TEXT    NOT NULL DEFAULT '',
-    Path        TEXT    NOT NULL DEFAULT '',
+    User        TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
+    Details     TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
+    Path        TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
     Unattended  INTEGER NOT NULL DEFAULT 0,
-    Response    TEXT    NOT NULL DEFAULT '',
-    TaskList    TEXT    NOT NULL DEFAULT ''
+    Response    TEXT    NOT NULL DEFAULT '' COLLATE NOCASE,
+    TaskList    TEXT    NOT NULL DEFAULT '' COLLATE NOCASE
 );
 
 -- Age filters and the purge compare [When]; the purge also bounds Level.

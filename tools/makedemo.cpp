@@ -1,6 +1,7 @@
 // makedemo: creates an audit database from the shipped schema and appends
 // realistic entries, as the product's programs would have written them over the
-// last 120 days. Rows go in through one prepared statement in one transaction;
+// last 30 calendar days, today included (--days N for another span): the
+// viewer's default start-up purge keeps exactly those. Rows go in through one prepared statement in one transaction;
 // for a new file the indexes are built after the rows, which is much faster
 // than keeping them up to date row by row.
 
@@ -20,7 +21,8 @@
 namespace {
 
 constexpr int DefaultRows = 10000;
-constexpr qint64 SpanSeconds = 120LL * 24 * 60 * 60;
+// The start-up purge's default age: demo entries stay after a first start.
+constexpr int DefaultDays = 30;
 
 struct Failure
 {
@@ -330,7 +332,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Creates a demo audit database and fills it with realistic entries "
-                       "spread over the last 120 days."));
+                       "spread over the last 30 calendar days, today included."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("The database file."));
     parser.addPositionalArgument(QStringLiteral("rows"),
@@ -347,7 +349,13 @@ int main(int argc, char* argv[])
                                  QStringLiteral("The time of the newest entry, "
                                                 "yyyy-MM-ddTHH:mm:ss (default: now)."),
                                  QStringLiteral("time"));
-    parser.addOptions({force, append, seed, now});
+    const QCommandLineOption days(
+        QStringLiteral("days"),
+        QStringLiteral("Spread the entries over the last n calendar days, today included "
+                       "(default %1, the viewer's default purge age).")
+            .arg(DefaultDays),
+        QStringLiteral("n"));
+    parser.addOptions({force, append, seed, now, days});
 
     auto usageError = [](const QString& text) {
         std::fprintf(stderr, "makedemo: %s\n", qPrintable(text));
@@ -360,7 +368,7 @@ int main(int argc, char* argv[])
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty() || positional.size() > 2)
         return usageError(QStringLiteral("usage: makedemo PATH [ROWS] [--force|--append] "
-                                         "[--seed N] [--now TIME]"));
+                                         "[--seed N] [--now TIME] [--days N]"));
     const QString path = positional.at(0);
     qint64 rows = DefaultRows;
     if (positional.size() == 2) {
@@ -377,6 +385,14 @@ int main(int argc, char* argv[])
         seedValue = parser.value(seed).toULongLong(&ok);
         if (!ok)
             return usageError(QStringLiteral("'%1' is not a seed").arg(parser.value(seed)));
+    }
+    int spanDays = DefaultDays;
+    if (parser.isSet(days)) {
+        bool ok = false;
+        spanDays = parser.value(days).toInt(&ok);
+        if (!ok || spanDays < 1 || spanDays > 36500)
+            return usageError(
+                QStringLiteral("'%1' is not a number of days (1 to 36500)").arg(parser.value(days)));
     }
     QDateTime last = QDateTime::currentDateTime();
     if (parser.isSet(now)) {
@@ -415,7 +431,9 @@ int main(int argc, char* argv[])
         }
 
         Generator generator(seedValue);
-        QDateTime first = last.addSecs(-SpanSeconds);
+        // From the start of the first of the days: the purge of spanDays days
+        // deletes only what is older.
+        QDateTime first(last.date().addDays(1 - spanDays), QTime(0, 0), Qt::UTC);
         if (!fresh) {
             // Appended entries come after the newest one already there.
             const QDateTime newest = lastEntryTime(db);

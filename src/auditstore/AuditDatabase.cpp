@@ -5,8 +5,10 @@
 #include "UiHooks.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+#include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(lcAuditSql, "audit.sql", QtWarningMsg)
 
@@ -39,7 +41,15 @@ QString AuditDatabase::dataSourceOf(const QString& connectionString)
     if (start < 0)
         return QString();
     const qsizetype from = start + key.size();
-    const qsizetype end = connectionString.indexOf(QLatin1Char(';'), from);
+    // A folder may hold ";": the name ends where the next known key begins.
+    qsizetype end = -1;
+    for (const char* next : {";Mode=", ";Persist Security Info=", ";Provider=", ";User ID=",
+                             ";Password=", ";Jet OLEDB:"}) {
+        const qsizetype at = connectionString.indexOf(QLatin1String(next), from,
+                                                      Qt::CaseInsensitive);
+        if (at >= 0 && (end < 0 || at < end))
+            end = at;
+    }
     return connectionString.mid(from, end < 0 ? -1 : end - from).trimmed();
 }
 
@@ -60,8 +70,53 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
     return error;
 }
 
+namespace {
+
+// The connection's file names, tried in turn: read-write first; then read-only
+// for a file or folder the user may only read; then, for a write-ahead file
+// whose shared-memory file cannot be made in a read-only folder, as a file no
+// one changes meanwhile. None of them creates or changes anything on open.
+QStringList openModes() { return {QStringLiteral("mode=rw"), QStringLiteral("mode=ro"),
+                                  QStringLiteral("mode=ro&immutable=1")}; }
+
+bool tryOpen(QSqlDatabase& db, const QString& path, const QString& mode, AuditError* error)
+{
+    db.close();
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    url.setQuery(mode);
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                             .arg(AuditDatabase::BusyTimeoutMs));
+    if (!db.open()) {
+        setError(error, AuditDatabase::errorOf(db.lastError()));
+        return false;
+    }
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("SELECT 1 FROM Audit LIMIT 0"))) {
+        setError(error, AuditDatabase::errorOf(check.lastError()));
+        check.finish();
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+// Whether a connection can write: SQLite opened the file for reading and
+// writing, and the file and its folder (journal files go there) are writable.
+bool connectionWrites(const QSqlDatabase& db, const QString& path)
+{
+    auto* handle = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+    const QFileInfo file(path);
+    return handle && sqlite3_db_readonly(handle, "main") == 0 && file.isWritable() &&
+           QFileInfo(file.absolutePath()).isWritable();
+}
+
+} // namespace
+
 QSqlDatabase AuditDatabase::openConnection(const QString& connectionString, const QString& name,
-                                           AuditError* error)
+                                           AuditError* error, bool* readOnly)
 {
     const QString path = dataSourceOf(connectionString);
     if (QSqlDatabase::contains(name))
@@ -73,39 +128,29 @@ QSqlDatabase AuditDatabase::openConnection(const QString& connectionString, cons
                          QStringLiteral("Could not find file '%1'.").arg(path)});
         return db;
     }
-    // mode=rw: open an existing file only, never create one.
-    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    url.setQuery(QStringLiteral("mode=rw"));
-    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                             .arg(BusyTimeoutMs));
-    if (!db.open()) {
-        setError(error, errorOf(db.lastError()));
+    // SQLite would take an empty file for a new database and write one on the
+    // first change; it is not an audit database.
+    if (QFileInfo(path).size() == 0) {
+        setError(error, {ErrorNotADatabase, QStringLiteral("file is not a database")});
         return db;
     }
-
-    QSqlQuery pragma(db);
-    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-        const AuditError failure = errorOf(pragma.lastError());
-        db.close();
-        setError(error, failure);
-        return db;
+    // The file's journal mode is left as it is: opening writes nothing.
+    AuditError first;
+    for (const QString& mode : openModes()) {
+        AuditError failure;
+        if (tryOpen(db, path, mode, &failure)) {
+            if (readOnly)
+                *readOnly = !connectionWrites(db, path);
+            return db;
+        }
+        if (!first.isError())
+            first = failure;
+        // A file that opened and is no audit database gives the first answer.
+        if (failure.number != SQLITE_CANTOPEN && failure.number != SQLITE_READONLY &&
+            (failure.number & 0xff) != SQLITE_CANTOPEN && (failure.number & 0xff) != SQLITE_READONLY)
+            break;
     }
-    pragma.next();
-    if (pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        Audit_InfoMessage({1, QStringLiteral("The database could not use a write-ahead journal; "
-                                             "readers may wait for writers.")});
-    pragma.finish();
-    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-
-    QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("SELECT 1 FROM Audit LIMIT 0"))) {
-        const AuditError failure = errorOf(check.lastError());
-        check.finish();
-        db.close();
-        setError(error, failure);
-        return db;
-    }
+    setError(error, first);
     return db;
 }
 
@@ -114,7 +159,8 @@ bool AuditDatabase::open(const QString& connectionString, AuditError* error)
     close();
     m_connectionString = connectionString;
     m_openError = {};
-    QSqlDatabase db = openConnection(connectionString, ConnectionName, &m_openError);
+    m_readOnly = false;
+    QSqlDatabase db = openConnection(connectionString, ConnectionName, &m_openError, &m_readOnly);
     setError(error, m_openError);
     return db.isOpen() && !m_openError.isError();
 }
@@ -168,7 +214,19 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
 
 bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* error)
 {
-    auto query = run(connection(), jet, error, true);
+    const AuditError readOnly = {
+        ErrorReadOnly, QStringLiteral("The audit database %1 is read-only: nothing can be "
+                                      "deleted from it.")
+                           .arg(databasePath())};
+    if (m_readOnly) {
+        setError(error, readOnly);
+        return false;
+    }
+    AuditError failure;
+    auto query = run(connection(), jet, &failure, true);
+    if ((failure.number & 0xff) == SQLITE_READONLY)
+        failure = readOnly;
+    setError(error, failure);
     if (!query)
         return false;
     if (rowsAffected)

@@ -28,10 +28,14 @@ public:
     static QString dataSourceOf(const QString& connectionString);
 
     // Opens the shared connection: the file must exist and hold the Audit table;
-    // WAL journal and a busy timeout so other programs can append meanwhile.
+    // a busy timeout lets other programs append meanwhile. Opening writes
+    // nothing (the journal mode stays the file's own); a file the user may only
+    // read opens read-only, and then every change is refused.
     bool open(const QString& connectionString, AuditError* error = nullptr);
     void close();
     bool isOpen() const;
+    // The shared connection cannot change the file (see open()).
+    bool isReadOnly() const { return m_readOnly; }
     // The error of the last failed open (number 0 when it succeeded).
     AuditError openError() const { return m_openError; }
 
@@ -51,9 +55,10 @@ public:
                                         AuditError* error = nullptr, bool forwardOnly = true);
 
     // Opens a further connection to the same file under its own name (for a
-    // worker thread or a second reader), with the same timeout and journal.
+    // worker thread or a second reader), the same way; readOnly receives
+    // whether it can change the file.
     static QSqlDatabase openConnection(const QString& connectionString, const QString& name,
-                                       AuditError* error = nullptr);
+                                       AuditError* error = nullptr, bool* readOnly = nullptr);
 
     // The error of a failed query as the program reports it.
     static AuditError errorOf(const class QSqlError& sqlError);
@@ -65,6 +70,7 @@ private:
     AuditDatabase() = default;
     QString m_connectionString;
     AuditError m_openError;
+    bool m_readOnly = false;
 };
 
 // The connection's information-message handler: shows "Audit Database Error

@@ -125,7 +125,7 @@ QVector<qint64> AuditView::readKeys(int limit)
         // The end of the result, or a failure while stepping through it.
         if (failure.isError()) {
             m_readError = failure;
-            qCWarning(lcAuditSql).noquote() << "reading keys failed:" << m_readError.description;
+            qCDebug(lcAuditSql).noquote() << "reading keys failed:" << m_readError.description;
         }
         stopLoading();
     }

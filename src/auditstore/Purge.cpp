@@ -3,17 +3,18 @@
 #include "AppState.h"
 #include "AuditDatabase.h"
 #include "AuditView.h"
+#include "NumericText.h"
 #include "Settings.h"
 #include "SqlDate.h"
 #include "UiHooks.h"
 
-#include <QLocale>
 #include <QThread>
 #include <cmath>
 #include <limits>
 
 namespace {
 BusyPointerHook busyPointerHook;
+AutoPurgeRunner autoPurgeRunner;
 
 // Error numbers of a value that is no number and of a number out of range.
 constexpr int ErrorTypeMismatch = 13;
@@ -31,16 +32,14 @@ void SetBusyPointerHook(BusyPointerHook hook)
     busyPointerHook = std::move(hook);
 }
 
+void SetAutoPurgeRunner(AutoPurgeRunner runner)
+{
+    autoPurgeRunner = std::move(runner);
+}
+
 std::optional<double> DaysNumber(const QString& days)
 {
-    const QString text = days.trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(text, &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return NumericText::toNumber(days);
 }
 
 std::optional<QString> DeleteOldEntriesStatement(const QString& days, int level, const QDate& today,
@@ -98,7 +97,7 @@ PurgeResult DeleteOldEntries(const QString& days, int level, const PurgeWait& wa
     return result;
 }
 
-void AutoDeleteOldEntries()
+bool AutoDeleteOldEntries()
 {
     if (busyPointerHook)
         busyPointerHook(true);
@@ -110,7 +109,14 @@ void AutoDeleteOldEntries()
                                  "'%1', which is not a number of days.")
                       .arg(days);
     } else {
-        const PurgeResult result = DeleteOldEntries(days, 3);
+        PurgeResult result;
+        const auto purge = [&days, &result](const PurgeWait& wait) {
+            result = DeleteOldEntries(days, 3, wait);
+        };
+        if (autoPurgeRunner)
+            autoPurgeRunner(purge);
+        else
+            purge(PurgeWait());
         if (!result.ran)
             problem = QStringLiteral("Old entries were not deleted: Error %1 - %2")
                           .arg(result.error.number)
@@ -119,9 +125,10 @@ void AutoDeleteOldEntries()
     if (busyPointerHook)
         busyPointerHook(false);
     if (problem.isEmpty())
-        return;
+        return true;
     if (UnattendedMode)
-        PrintErrorLine(problem);
+        NoteRunFailure(problem);
     else
         ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
+    return false;
 }

@@ -28,8 +28,8 @@ using PurgeWait = std::function<void()>;
 using BusyPointerHook = std::function<void(bool on)>;
 void SetBusyPointerHook(BusyPointerHook hook);
 
-// The number a days text stands for, read as the locale writes numbers (or
-// in C notation): signs, decimals, exponents and group separators are accepted.
+// The number a days text stands for, in the program's one numeric grammar
+// (NumericText): what the purge dialog accepts as numeric, the purge converts.
 std::optional<double> DaysNumber(const QString& days);
 
 // The DELETE statement for an age in days and a level bound, or nothing when
@@ -45,9 +45,15 @@ std::optional<QString> DeleteOldEntriesStatement(const QString& days, int level,
 PurgeResult DeleteOldEntries(const QString& days, int level, const PurgeWait& wait = PurgeWait());
 
 // The purge at start-up: AutoDeleteDays (default "30"), every level. A value
-// that is not a number skips it and says so; a failed delete is reported. The
-// run goes on either way.
-void AutoDeleteOldEntries();
+// that is not a number skips it and says so; a failed delete is reported (in
+// an unattended run recorded as the run's failure). The run goes on either
+// way; false when nothing was deleted because of a problem.
+bool AutoDeleteOldEntries();
+
+// Runs the start-up purge's delete: a window installs one that shows progress
+// while the purge takes long, and passes the purge a wait that keeps painting.
+using AutoPurgeRunner = std::function<void(const std::function<void(const PurgeWait&)>& purge)>;
+void SetAutoPurgeRunner(AutoPurgeRunner runner);
 
 // The wait rounds after one delete are bounded: other programs appending all
 // the time would otherwise keep the counts moving for ever.

@@ -80,9 +80,10 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 }
 
 // Renders with both passes: the first counts the pages (and the rows, which
-// the progress then counts down), the second draws.
+// the progress then counts down), the second draws. With nothingWithoutRows a
+// selection without rows draws nothing at all, not even a page header.
 bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& sink,
-                            const ReportLayout& layout)
+                            const ReportLayout& layout, bool nothingWithoutRows)
 {
     m_pageCount = 0;
     m_cancelled = false;
@@ -96,7 +97,7 @@ bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& si
     ReportPaginator counter(layout, metrics);
     bool ok = counter.run(*source, nullptr, 0);
     AuditError error = counter.error();
-    if (ok) {
+    if (ok && !(nothingWithoutRows && counter.rows() == 0)) {
         if (progress) {
             progress->step(counter.rows());
             progress->begin(counter.rows());
@@ -126,7 +127,9 @@ bool ReportRenderer::writeText(QIODevice* device)
     const ReportLayout grid = CharacterGridMetrics::snapLayout(m_layout);
     const CharacterGridMetrics metrics;
     TextPageSink sink(device, grid);
-    return render(metrics, sink, grid);
+    // An empty text export, so that the mail branch sees "nothing to report"
+    // as it does for HTML.
+    return render(metrics, sink, grid, true);
 }
 
 bool ReportRenderer::writeHtml(QIODevice* device)

@@ -56,7 +56,8 @@ public:
     bool exportReport(const QString& formatKey, const QString& fileName);
     bool exportReport(ReportFormat format, const QString& fileName);
 
-    // Streaming writers (UTF-8) to an open device.
+    // Streaming writers (UTF-8) to an open device. Text of a selection without
+    // rows is empty; HTML keeps its page (the mail branch tests it for rows).
     bool writeText(QIODevice* device);
     bool writeHtml(QIODevice* device);
 
@@ -73,7 +74,8 @@ public:
     bool cancelled() const { return m_cancelled; }
 
 private:
-    bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout);
+    bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout,
+                bool nothingWithoutRows = false);
     bool fail(int number, const QString& description);
     bool commit(class QSaveFile& file, const QString& fileName);
 

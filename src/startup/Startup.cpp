@@ -5,6 +5,7 @@
 #include "AuditDatabase.h"
 #include "AuditView.h"
 #include "CommandLine.h"
+#include "NumericText.h"
 #include "Purge.h"
 #include "ReportRoutines.h"
 #include "ReportWindowHooks.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
@@ -29,6 +31,7 @@
 #include <unistd.h>
 
 #if __has_include("WidgetHooks.h")
+#include "StartupPurgeProgress.h"
 #include "WidgetHooks.h"
 #define AUDITLOG_HAVE_WIDGET_HOOKS 1
 #endif
@@ -65,13 +68,14 @@ const char* const helpText =
     "  --help       show this help\n"
     "  --version    show the version\n";
 
-// A size threshold from the settings; a value that is not a 32-bit whole
-// number leaves the built-in default.
+// A size threshold from the settings, read as every numeric text is and
+// rounded half to even; a value that is not numeric or beyond 32 bits leaves
+// the built-in default.
 int32_t threshold(const QString& key, const QString& defaultValue)
 {
-    bool ok = false;
-    const qlonglong value = GetSettingValue(key, defaultValue).trimmed().toLongLong(&ok);
-    if (!ok || value < std::numeric_limits<int32_t>::min() ||
+    const auto number = NumericText::toNumber(GetSettingValue(key, defaultValue));
+    const double value = number ? std::nearbyint(*number) : 0.0;
+    if (!number || value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max())
         return defaultValue.toInt();
     return static_cast<int32_t>(value);
@@ -264,7 +268,7 @@ int StartRun()
     // An unattended run without a report has done its work with the purge:
     // there is nobody to show the viewer to.
     if (UnattendedMode)
-        return 0;
+        return reportRunStatus();
 #ifdef AUDITLOG_HAVE_VIEWER
     frmView::instance()->show();
     return -1;
@@ -279,11 +283,13 @@ int RunAuditLog(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
+    // Only as the sole argument: elsewhere they may be a keyword's value.
+    const QString only = arguments.size() == 1 ? arguments.first() : QString();
+    if (only == QLatin1String("--help") || only == QLatin1String("-h")) {
         std::fputs(helpText, stdout);
         return 0;
     }
-    if (arguments.contains(QLatin1String("--version"))) {
+    if (only == QLatin1String("--version")) {
         std::printf("auditlog %s\n", AUDITLOG_VERSION);
         return 0;
     }
@@ -321,6 +327,7 @@ int RunAuditLog(int argc, char* argv[])
             else
                 busy->reset();
         });
+        StartupPurgeProgress::Install();
 #endif
     }
 

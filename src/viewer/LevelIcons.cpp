@@ -53,6 +53,10 @@ QIcon forKey(const QString& key)
         return *it;
     const QString file = files().value(key);
     QIcon icon = file.isEmpty() ? QIcon() : QIcon(file);
+    // On a selected row the image stays as drawn: the style's selected-mode
+    // tint would sink the blue status icon into the highlight.
+    if (!file.isEmpty())
+        icon.addFile(file, QSize(), QIcon::Selected);
     cache.insert(key, icon);
     return icon;
 }

@@ -119,12 +119,14 @@ bool frmDelete::validDays()
 {
     const QString days = m_txtDays->text();
     QString problem;
-    if (!NumericText::isNumeric(days)) {
+    // The range applies to the number the purge will use: "(5)" and "5-"
+    // are numeric but negative.
+    const auto number = NumericText::toNumber(days);
+    if (!number) {
         problem = QStringLiteral("Days must be numeric");
-    } else {
-        const double number = NumericText::leadingNumber(days);
-        if (std::floor(number) < 0 || number > 999)
-            problem = QStringLiteral("Days must be between 0 and 999");
+    } else if (std::floor(NumericText::leadingNumber(days)) < 0 || std::floor(*number) < 0 ||
+               *number > 999) {
+        problem = QStringLiteral("Days must be between 0 and 999");
     }
     if (problem.isEmpty())
         return true;

@@ -135,6 +135,12 @@ void frmDetails::cmdDelete_Click()
         return;
     AuditError error;
     if (!m_view.deleteCurrent(&error)) {
+        // A database opened for viewing only: say so and keep the window.
+        if (error.number == ErrorReadOnly) {
+            ShowMessage(QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description),
+                        MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Delete"));
+            return;
+        }
         ReportErrorAndEnd(QStringLiteral("Delete"), error);
         return;
     }

@@ -5,6 +5,7 @@
 #include "AuditLevels.h"
 #include "AuditTableModel.h"
 #include "AuditView.h"
+#include "GridHeaderStyle.h"
 #include "HelpTopics.h"
 #include "LevelIcons.h"
 #include "OpenWindows.h"
@@ -143,8 +144,9 @@ void frmView::createActions()
     for (const AuditLevel& level : AuditLevels()) {
         QAction* item =
             makeAction(QString::fromLatin1(levelItemNames[level.value]), level.viewMenuCaption);
+        // No icon: a menu item with one shows its check state only as a faint
+        // frame round the icon; the toolbar carries the level icons.
         item->setCheckable(true);
-        item->setIcon(LevelIcons::forLevel(level.value));
         const int value = level.value;
         connect(item, &QAction::triggered, this, [this, value] { levelToggle(value); });
         m_levelItems[value] = item;
@@ -288,8 +290,11 @@ void frmView::createGrid()
     headings->setSectionsClickable(true);
     headings->setHighlightSections(false);
     headings->setSortIndicatorShown(true);
-    headings->setStretchLastSection(false);
+    headings->setStretchLastSection(true);
     headings->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* headingStyle = new GridHeaderStyle;
+    headingStyle->setParent(headings);
+    headings->setStyle(headingStyle);
     headings->setSectionResizeMode(QHeaderView::Interactive);
 
     // Design widths from the font, so that dates and numbers fit.

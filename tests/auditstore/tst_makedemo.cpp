@@ -29,8 +29,8 @@ private slots:
             QStringLiteral("0,1,2,3,4"));
         QVERIFY(value("SELECT COUNT(*) FROM Audit WHERE Level = 4").toInt() < 100);
         QCOMPARE(value("SELECT COUNT(*) FROM Audit WHERE (Level = 0) <> (Error = 0)").toInt(), 0);
-        // The last 120 days, in insertion order.
-        QVERIFY(value("SELECT MIN([When]) FROM Audit").toString() >= "2025-11-15 12:00:00");
+        // The last 30 calendar days, today included, in insertion order.
+        QVERIFY(value("SELECT MIN([When]) FROM Audit").toString() >= "2026-02-14 00:00:00");
         QVERIFY(value("SELECT MAX([When]) FROM Audit").toString() <= "2026-03-15 12:00:00");
         QCOMPARE(value(OutOfOrder).toInt(), 0);
     }
@@ -75,6 +75,7 @@ private slots:
         QTest::newRow("no path") << QStringList{} << 2;
         QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2;
         QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1;
+        QTest::newRow("no days") << QStringList{"%DB", "--days", "0"} << 2;
     }
 
     void badArguments()

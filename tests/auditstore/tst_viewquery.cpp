@@ -7,6 +7,7 @@
 #include "ViewQuery.h"
 
 #include <QLocale>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -140,6 +141,43 @@ private slots:
         QCOMPARE(commands.take(), QStringList({"begin", "delete=1", "end"}));
         QCOMPARE(view.recordCount(), 1);
         QVERIFY(env.messages().isEmpty() && !env.ended());
+    }
+
+    // Text columns sort and compare without regard to case, and a sort by one
+    // of them still walks its index.
+    void textIgnoresCase()
+    {
+        TestEnvironment env;
+        AuditTestDb db;
+        const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
+        const QStringList names = {"SYSTEM", "akowalski", "jsmith", "Bob"};
+        QList<AuditEntry> entries;
+        for (const QString& name : names) {
+            entries.append(AuditTestDb::entry(0, yesterday));
+            entries.last().User = name;
+        }
+        QVERIFY(db.add(entries) && db.openShared());
+        ViewSortBy1 = QStringLiteral("User");
+        ViewSortBy2 = ViewSortBy3 = ViewSortDirection = QString();
+        QVERIFY(BuildViewQuery());
+        QStringList sorted;
+        for (int i = 0; i < AuditView::instance().recordCount(); ++i)
+            sorted << AuditView::instance().entryAt(i).User;
+        QCOMPARE(sorted, QStringList({"akowalski", "Bob", "jsmith", "SYSTEM"}));
+
+        auto found = AuditDatabase::instance().select("SELECT Audit.* FROM Audit WHERE User = 'JSMITH'");
+        QVERIFY(found && found->next());
+        QCOMPARE(found->value("User").toString(), QStringLiteral("jsmith"));
+        QVERIFY(!found->next());
+
+        QSqlQuery plan(AuditDatabase::instance().connection());
+        QVERIFY(plan.exec("EXPLAIN QUERY PLAN SELECT * FROM Audit ORDER BY User, AutoIndex"));
+        QStringList steps;
+        while (plan.next())
+            steps << plan.value(3).toString();
+        QVERIFY2(steps.join(' ').contains("INDEX Audit_User") &&
+                     !steps.join(' ').contains("TEMP B-TREE"),
+                 qPrintable(steps.join(" / ")));
     }
 
     // A failed build shows the grid again and ends the program.

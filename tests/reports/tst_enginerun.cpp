@@ -201,6 +201,7 @@ void tst_EngineRun::failuresKeepEntries_data()
     row("no mail server", false, "The report could not be mailed to ops@example.org: ");
     row("zip failed", true, "Zip failed returning: ");
     row("HTML report without rows", false, "Nothing to report, Aborting the email session");
+    row("text report without rows", false, "Nothing to report, Aborting the email session");
 }
 
 void tst_EngineRun::failuresKeepEntries()
@@ -222,8 +223,8 @@ void tst_EngineRun::failuresKeepEntries()
         r.ZipAtSize = 1;
         QVERIFY(QDir(PrivateTempFolder::path()).mkdir(QStringLiteral("AuditRpt.zip")));
     }
-    if (problem.startsWith("HTML")) {
-        HtmlOutput = true;
+    if (problem.contains("without rows")) {
+        HtmlOutput = problem.startsWith("HTML");
         r.condition.Query = QStringLiteral("User = 'nobody'");
     }
 

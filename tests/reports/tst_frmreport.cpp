@@ -232,7 +232,8 @@ void TestFrmReport::validation_data()
     row("days 999", {"txtDays2=999"}, "cmdOK", "");
     row("days before bytes", {"txtDays1=0", "txtZip=x"}, "cmdPreview", range);
     row("attach blank", {"txtAttach="}, "cmdOK", bytes);
-    row("zip separators", {"txtZip=1,000"}, "cmdPreview", bytes);
+    row("zip blank inside", {"txtZip=1 000"}, "cmdPreview", bytes);
+    row("zip group separator", {"txtZip=1,000"}, "cmdOK", "");
     row("abort above 32 bits", {"txtAbortAttach=2147483648"}, "cmdEmail", bytes);
 }
 

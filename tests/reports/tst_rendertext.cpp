@@ -173,6 +173,8 @@ void tst_RenderText::pagesAndRows_data()
     QTest::newRow("summary, next page") << "dataReportSummary" << 31 << 2;
     // Audit detail: 1 header line, 9 lines a block kept together: 7 blocks a page.
     QTest::newRow("audit detail") << "datareportAuditDetail" << 15 << 3;
+    // No rows: no page at all, so that a mailed text report is "nothing to report".
+    QTest::newRow("no rows") << "datareportAudit" << 0 << 0;
 }
 
 void tst_RenderText::pagesAndRows()
@@ -186,6 +188,9 @@ void tst_RenderText::pagesAndRows()
     int rendered = 0;
     const QString text = render(layout, rows, Output::Text, &rendered);
     QCOMPARE(rendered, pages);
+    QCOMPARE(text.isEmpty(), pages == 0);
+    if (pages == 0)
+        return;
     const QStringList pageTexts = text.split(QLatin1Char('\f'));
     QCOMPARE(pageTexts.size(), pages);
     for (int page = 1; page <= pages; ++page) {

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 // The built program, run as a shell or a scheduler runs it: exit status,
 // standard error, and what happened to the database.
@@ -27,23 +28,27 @@ private slots:
     void helpAndVersion_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
-        QTest::newRow("help") << QStringList{"--help"} << "Usage: auditlog";
-        QTest::newRow("version") << QStringList{"--version"}
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: auditlog";
+        QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QStringLiteral("auditlog %1\n").arg(AUDITLOG_VERSION);
-        // Nothing else runs: no database is looked for.
-        QTest::newRow("help among keywords")
-            << QStringList{"/STATUS", "--help", "/UNATTENDED"} << "Usage: auditlog";
+        // Only as the sole argument: here it is the subject, and the run looks
+        // for its database.
+        QTest::newRow("help as a value")
+            << QStringList{"/SYSTEM", "%ROOT", "/SUBJECT", "--help", "/UNATTENDED"} << 1 << "";
     }
 
     void helpAndVersion()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(int, status);
         QFETCH(QString, out);
         const Run result = run(arguments);
-        QCOMPARE(result.status, 0);
-        QVERIFY2(result.out.startsWith(out), qPrintable(result.out));
-        QCOMPARE(result.errLines, QStringList());
+        QCOMPARE(result.status, status);
+        QVERIFY2(out.isEmpty() ? result.out.isEmpty() : result.out.startsWith(out),
+                 qPrintable(result.out));
+        QCOMPARE(result.errLines.size(), status);
     }
 
     void invalidLine_data()
@@ -52,6 +57,8 @@ private slots:
         QTest::addColumn<bool>("unattended");
         QTest::newRow("bad keyword before UNATTENDED")
             << QStringList{"/SYSTEM", "%ROOT", "/BOGUS", "/UNATTENDED"} << false;
+        // No platform chosen and no display: no abort, the same line.
+        QTest::newRow("no display") << QStringList{"%NODISPLAY", "/BOGUS", "/UNATTENDED"} << false;
         QTest::newRow("days not whole")
             << QStringList{"/UNATTENDED", "/SYSTEM", "%ROOT", "/OVER", "7.5"} << true;
         QTest::newRow("missing argument file")
@@ -89,9 +96,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error"); // "": nothing on standard error
-        QTest::newRow("bad keyword before UNATTENDED")
-            << QStringList{"/SYSTEM", "%ROOT", "/BOGUS", "/UNATTENDED"} << 2
-            << "Invalid Command Line. '";
         QTest::newRow("report without UNATTENDED")
             << QStringList{"/SYSTEM", "%ROOT", "/STATUS", "/FILE", "%ROOT/out.txt"} << 0 << "";
         QTest::newRow("viewer") << QStringList{"/SYSTEM", "%ROOT"} << 1 << "no display";
@@ -105,7 +109,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, error);
         QVERIFY(makeDemo(200));
-        const Run result = run(arguments, false, false);
+        const Run result = run(QStringList{"%NODISPLAY"} + arguments);
         QCOMPARE(result.status, status);
         QCOMPARE(result.errLines.size(), error.isEmpty() ? 0 : 1);
         if (!error.isEmpty())
@@ -114,30 +118,40 @@ private slots:
 
     void databaseNotUsable_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: no file
+        QTest::addColumn<QString>("file"); // missing, garbage, empty or corrupt
         QTest::addColumn<bool>("unattended");
         QTest::addColumn<QString>("line");
-        QTest::newRow("missing, unattended") << QByteArray() << true
+        QTest::newRow("missing, unattended") << "missing" << true
                                              << "auditlog: Unable to open Audit database: Could "
                                                 "not find file '%ROOT/SYSTEM/Audit.mdb'.";
-        QTest::newRow("missing") << QByteArray() << false
+        QTest::newRow("missing") << "missing" << false
                                  << "auditlog: Load View: Unable to open Audit database.  ";
-        QTest::newRow("not a database, unattended")
-            << QByteArray(4096, 'x') << true
-            << "auditlog: Load View: Error 26 - file is not a database";
+        const QString notDatabase = "auditlog: Load View: Error 26 - file is not a database";
+        QTest::newRow("not a database, unattended") << "garbage" << true << notDatabase;
+        QTest::newRow("empty file") << "empty" << false << notDatabase;
+        QTest::newRow("corrupt pages")
+            << "corrupt" << false
+            << "auditlog: Create View Query: Error 11 - database disk image is malformed";
     }
 
     // A database that cannot be opened ends the run with status 1 and one line,
-    // and the program never creates one.
+    // and the program never creates or changes one.
     void databaseNotUsable()
     {
-        QFETCH(QByteArray, content);
+        QFETCH(QString, file);
         QFETCH(bool, unattended);
         QFETCH(QString, line);
-        if (!content.isEmpty()) {
-            QFile file(m_database);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        if (file == "corrupt")
+            QVERIFY(makeDemo(2000));
+        QFile database(m_database);
+        if (file != "missing") {
+            QVERIFY(database.open(QIODevice::ReadWrite));
+            database.seek(file == "corrupt" ? 4096 : 0);
+            const QByteArray bytes(file == "empty" ? 0 : 40000, 'x');
+            QVERIFY(database.write(bytes) == bytes.size());
+            database.close();
         }
+        const qint64 size = database.size();
         QStringList arguments = {"/SYSTEM", m_root};
         if (unattended)
             arguments << QStringLiteral("/UNATTENDED");
@@ -145,7 +159,77 @@ private slots:
         const Run result = run(arguments);
         QCOMPARE(result.status, 1);
         QCOMPARE(result.errLines, QStringList{line.replace("%ROOT", m_root)});
-        QCOMPARE(QFile::exists(m_database), !content.isEmpty());
+        QCOMPARE(QFile::exists(m_database), file != "missing");
+        QCOMPARE(database.size(), size);
+    }
+
+    void openedAsFound_data()
+    {
+        QTest::addColumn<QString>("folder"); // the installation root
+        QTest::addColumn<QString>("journal");
+        QTest::addColumn<QByteArray>("days"); // AutoDeleteDays as written
+        QTest::addColumn<QString>("line");    // "" : status 0, nothing said
+        QTest::newRow("rollback journal stays") << "root" << "delete" << QByteArray("30") << "";
+        QTest::newRow("root holding ;") << "a;b" << "wal" << QByteArray("30") << "";
+        QTest::newRow("comma value read whole") << "root" << "wal" << QByteArray("1,000") << "";
+        QTest::newRow("purge fails")
+            << "root" << "wal" << QByteArray("1,0x0")
+            << "auditlog: Old entries were not deleted: the setting AutoDeleteDays is '1,0x0', "
+               "which is not a number of days.";
+    }
+
+    // An unattended run that only purges: the file keeps its journal mode,
+    // and a purge that cannot run ends the run with status 1 and its line.
+    void openedAsFound()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, journal);
+        QFETCH(QByteArray, days);
+        QFETCH(QString, line);
+        m_root = m_dir->filePath(folder);
+        m_database = m_root + QStringLiteral("/SYSTEM/Audit.mdb");
+        QVERIFY(QDir().mkpath(m_root + "/SYSTEM") && makeDemo(300));
+        AuditTestDb::values(m_database, "PRAGMA journal_mode=" + journal);
+        QFile settings(m_dir->filePath("config/Velmora/Audit Log Viewer.conf"));
+        QVERIFY(settings.open(QIODevice::WriteOnly) &&
+                settings.write("[General]\nAutoDeleteDays=" + days + "\n") > 0);
+        settings.close();
+
+        const Run result = run({"/SYSTEM", m_root, "/UNATTENDED"});
+        QCOMPARE(result.status, line.isEmpty() ? 0 : 1);
+        QCOMPARE(result.errLines, line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(AuditTestDb::values(m_database, "PRAGMA journal_mode").value(0).toString(),
+                 journal);
+    }
+
+    // A database the user may only read: reports run from it, and the purge
+    // says clearly why nothing was deleted.
+    void readOnlyDatabase()
+    {
+        QVERIFY(makeDemo(300));
+        const QString folder = m_root + QStringLiteral("/SYSTEM");
+        const QByteArray before = AuditTestDb::values(m_database, "SELECT COUNT(*) FROM Audit")
+                                      .value(0).toByteArray();
+        QStringList arguments = {"/SYSTEM", m_root, "/ERROR", "/FILE", m_dir->filePath("out.txt"),
+                                 "/DELETE", "/UNATTENDED"};
+        // root ignores file modes: a read-only bind of the folder instead.
+        if (::geteuid() == 0)
+            arguments = QStringList{"-m", "sh", "-c",
+                                    "mount --bind -o ro \"$0\" \"$0\" && exec \"$@\"", folder,
+                                    QStringLiteral(AUDITLOG_EXE)} + arguments;
+        else
+            QVERIFY(QFile::setPermissions(m_database, QFile::ReadOwner) &&
+                    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const Run result = run(arguments, false, ::geteuid() == 0 ? "unshare" : "");
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (result.status == 32 || result.errLines.join(' ').contains("unshare"))
+            QSKIP("no private mount namespace here");
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.errLines.size(), 1);
+        QVERIFY2(result.errLines.at(0).contains("is read-only"), qPrintable(result.errLines.at(0)));
+        QVERIFY(QFileInfo(m_dir->filePath("out.txt")).size() > 0);
+        QCOMPARE(AuditTestDb::values(m_database, "SELECT COUNT(*) FROM Audit").value(0).toByteArray(),
+                 before);
     }
 
     void automaticPurge_data()
@@ -206,12 +290,12 @@ private:
         QStringList errLines;
     };
 
-    Run run(QStringList arguments, bool logSql = false, bool display = true)
+    Run run(QStringList arguments, bool logSql = false, const QString& program = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath("config"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        if (!display) {
+        if (arguments.removeAll(QStringLiteral("%NODISPLAY")) > 0) {
             for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
                 environment.remove(QString::fromLatin1(name));
         }
@@ -222,7 +306,8 @@ private:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_dir->path());
-        process.start(QStringLiteral(AUDITLOG_EXE), arguments.replaceInStrings("%ROOT", m_root));
+        process.start(program.isEmpty() ? QStringLiteral(AUDITLOG_EXE) : program,
+                      arguments.replaceInStrings("%ROOT", m_root));
         Run result;
         if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
             result.status = process.exitCode();
@@ -237,7 +322,7 @@ private:
     {
         QProcess process;
         process.start(QStringLiteral(MAKEDEMO_EXE),
-                      {m_database, QString::number(rows), "--seed", "11"});
+                      {m_database, QString::number(rows), "--seed", "11", "--days", "120"});
         return process.waitForFinished(120000) && process.exitCode() == 0;
     }
 

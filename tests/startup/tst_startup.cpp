@@ -52,9 +52,12 @@ private slots:
         QTest::newRow("absent") << QStringList{"", "", ""} << QList<int>{1000, 100000, 500000};
         QTest::newRow("set") << QStringList{"2000", "300000", "600000"}
                              << QList<int>{2000, 300000, 600000};
-        // Values no 32-bit number can hold leave the defaults.
+        // Numeric texts as everywhere, halves to even; values no 32-bit number
+        // can hold leave the defaults.
+        QTest::newRow("numeric texts")
+            << QStringList{"1,500", "2.5", "&H400"} << QList<int>{1500, 2, 1024};
         QTest::newRow("not numbers")
-            << QStringList{"abc", "1.5", "99999999999"} << QList<int>{1000, 100000, 500000};
+            << QStringList{"abc", "7a", "99999999999"} << QList<int>{1000, 100000, 500000};
     }
 
     void defaultsAndThresholds()

@@ -1,5 +1,4 @@
 #include "AuditTableModel.h"
-#include "NumericText.h"
 #include "Settings.h"
 #include "ViewerFixture.h"
 
@@ -38,35 +37,10 @@ class TestFrmDelete : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QStringLiteral("en_US"))); }
-    void numericTest_data();
-    void numericTest();
     void okButton_data();
     void okButton();
     void failingStatementIsShown();
 };
-
-void TestFrmDelete::numericTest_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("numeric");
-    QTest::addColumn<double>("leading");
-    QTest::newRow("decimal") << "7.5" << true << 7.5;
-    QTest::newRow("exponent") << "1e3" << true << 1000.0;
-    QTest::newRow("thousands") << "1,000" << true << 1.0;
-    QTest::newRow("hex") << "&H1F" << true << 31.0;
-    QTest::newRow("number then letter") << "7a" << false << 7.0;
-    QTest::newRow("exponent without digits") << "1e" << false << 1.0;
-    QTest::newRow("two signs") << "-5-" << false << -5.0;
-}
-
-void TestFrmDelete::numericTest()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, numeric);
-    QFETCH(double, leading);
-    QCOMPARE(NumericText::isNumeric(text), numeric);
-    QCOMPARE(NumericText::leadingNumber(text), leading);
-}
 
 void TestFrmDelete::okButton_data()
 {
@@ -81,6 +55,8 @@ void TestFrmDelete::okButton_data()
     QTest::newRow("minus one") << "-1" << 0 << range << 0 << -1;
     QTest::newRow("small negative fraction") << "-.5" << 0 << range << 0 << -1;
     QTest::newRow("1e3 is numeric but too large") << "1e3" << 0 << range << 0 << -1;
+    QTest::newRow("parentheses are negative") << "(5)" << 0 << range << 0 << -1;
+    QTest::newRow("group separator, 15 days") << "1,5" << 0 << "" << 15 << 3;
     QTest::newRow("30 days, Warnings") << "30" << 2 << "" << 30 << 1;
     QTest::newRow("only three characters") << "1000" << 3 << "" << 100 << 2;
     QTest::newRow("cancel keeps everything") << "0" << 0 << "cancel" << 0 << -1;

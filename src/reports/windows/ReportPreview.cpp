@@ -5,7 +5,10 @@
 #include "ReportRenderer.h"
 #include "WidgetHooks.h"
 
+#include <QGuiApplication>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QScreen>
 #include <QPrinter>
 
 std::unique_ptr<QPrintPreviewDialog> ReportPreview::create(ReportLayout& layout, QWidget* parent)
@@ -15,6 +18,16 @@ std::unique_ptr<QPrintPreviewDialog> ReportPreview::create(ReportLayout& layout,
     ReportPrinter::setUp(dialog->printer(), layout);
     dialog->setWindowTitle(layout.caption().isEmpty() ? layout.title() : layout.caption());
     dialog->setModal(true);
+    // A usable size of its own (without a window manager nothing maximises)
+    // and pages as wide as the window, then maximised where that is honoured.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        dialog->resize(area.width() * 9 / 10, area.height() * 9 / 10);
+        dialog->move(area.center() - dialog->rect().center());
+    }
+    if (auto* pages = dialog->findChild<QPrintPreviewWidget*>())
+        pages->fitToWidth();
     dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
     // The dialog repaints whenever it likes: a failure is reported once.
     QPrintPreviewDialog* window = dialog.get();

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "AuditColumns.h"
+#include "NumericText.h"
 #include "ReportDialogRoutines.h"
 #include "Settings.h"
 #include "SqlDate.h"
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <cmath>
@@ -32,19 +32,10 @@ namespace {
 const QString DatePickerFormat = QStringLiteral("MM/dd/yyyy");
 constexpr int AttachLimit = 2000;
 
-// A number as the dialog accepts one: an optional sign, digits with an
-// optional decimal point and exponent, blanks around it.
+// A number as the program reads every numeric text (NumericText).
 std::optional<double> readNumber(const QString& text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
-    if (!pattern.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return NumericText::toNumber(text);
 }
 
 // A numeric text as a 32-bit whole number (halves round to even), or nothing
@@ -295,10 +286,10 @@ void frmReport::Form_Load()
     txtDays2->setText(GetSettingValue(SettingKey::ReportDaysLess, SettingDefault::ReportDaysLess));
     DTPicker1->setDate(storedDate(SettingKey::ReportDaysFrom));
     DTPicker2->setDate(storedDate(SettingKey::ReportDaysTo));
-    chkStatus->setChecked(GetSettingBool(SettingKey::LevelStatus, SettingDefault::Level));
-    chkWarning->setChecked(GetSettingBool(SettingKey::LevelWarning, SettingDefault::Level));
-    chkError->setChecked(GetSettingBool(SettingKey::LevelError, SettingDefault::Level));
-    chkFatal->setChecked(GetSettingBool(SettingKey::LevelFatalError, SettingDefault::Level));
+    chkStatus->setChecked(GetSettingIsTrue(SettingKey::LevelStatus, SettingDefault::Level));
+    chkWarning->setChecked(GetSettingIsTrue(SettingKey::LevelWarning, SettingDefault::Level));
+    chkError->setChecked(GetSettingIsTrue(SettingKey::LevelError, SettingDefault::Level));
+    chkFatal->setChecked(GetSettingIsTrue(SettingKey::LevelFatalError, SettingDefault::Level));
     const bool text = GetSettingValue(SettingKey::HTMLFormat, SettingDefault::HTMLFormat) ==
                       QLatin1String("False");
     selectIndex(optFormat, text ? 0 : 1);

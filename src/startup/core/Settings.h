@@ -61,15 +61,21 @@ inline const QString DeleteDays = QStringLiteral("7");
 inline const QString AutoDeleteDays = QStringLiteral("30");
 } // namespace SettingDefault
 
-// Reads a key of the program's settings; an absent key yields the default as text.
+// Reads a key of the program's settings; an absent key yields the default as
+// text. A value is read whole as written, commas included.
 QString GetSettingValue(const QString& key, const QVariant& defaultValue = QVariant());
 
 // Stores value unchanged unless it is empty or blank; then deletes the key so
 // that the next read yields the caller's default.
 void SaveSettingValue(const QString& key, const QString& value);
 
-// Reads a Boolean key: true only for the text "True".
+// Reads a key as a Boolean: "True"/"False" in any letter case, or a number
+// (0 is false, any other true, so 1 and -1 are true). A value that is none of
+// these reads as the default.
 bool GetSettingBool(const QString& key, const QString& defaultValue);
+
+// True only when the value is exactly "True" (the report dialog's boxes).
+bool GetSettingIsTrue(const QString& key, const QString& defaultValue);
 
 // Where the settings live: the per-user file of organisation "Velmora" and
 // application "Audit Log Viewer" unless a file was set (tests set one).

@@ -40,30 +40,41 @@ qsizetype radixDigits(const QString& digits, int base)
 
 } // namespace
 
-bool isNumeric(const QString& text, const QLocale& locale)
+std::optional<double> toNumber(const QString& text, const QLocale& locale)
 {
     QString s = text.trimmed();
     if (s.isEmpty())
-        return false;
+        return std::nullopt;
     int base = 0;
     QString digits;
-    if (splitRadix(s, &base, &digits))
-        return !digits.isEmpty() && radixDigits(digits, base) == digits.size() &&
-               digits.size() <= (base == 16 ? 8 : 11);
-    if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')')))
+    if (splitRadix(s, &base, &digits)) {
+        if (digits.isEmpty() || radixDigits(digits, base) != digits.size() ||
+            digits.size() > (base == 16 ? 8 : 11))
+            return std::nullopt;
+        return static_cast<double>(digits.toLongLong(nullptr, base));
+    }
+    bool negative = false;
+    if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
         s = s.mid(1, s.size() - 2).trimmed();
-    else if (s.startsWith(QLatin1Char('+')) || s.startsWith(QLatin1Char('-')))
+        negative = true;
+    } else if (s.startsWith(QLatin1Char('+')) || s.startsWith(QLatin1Char('-'))) {
+        negative = s.startsWith(QLatin1Char('-'));
         s = s.mid(1).trimmed();
-    else if (s.endsWith(QLatin1Char('+')) || s.endsWith(QLatin1Char('-')))
+    } else if (s.endsWith(QLatin1Char('+')) || s.endsWith(QLatin1Char('-'))) {
+        negative = s.endsWith(QLatin1Char('-'));
         s.chop(1);
+    }
 
+    // The number in C notation as it is read: group separators dropped.
     const QString decimal = locale.decimalPoint();
     const QString group = locale.groupSeparator();
+    QString c;
     int digitCount = 0;
     qsizetype i = 0;
     // Whole part: digits and group separators.
     while (i < s.size()) {
         if (s.at(i).isDigit()) {
+            c.append(QLatin1Char(static_cast<char>('0' + s.at(i).digitValue())));
             ++digitCount;
             ++i;
         } else if (!group.isEmpty() && QStringView(s).mid(i).startsWith(group) &&
@@ -77,25 +88,43 @@ bool isNumeric(const QString& text, const QLocale& locale)
     if (i < s.size() &&
         (QStringView(s).mid(i).startsWith(decimal) || s.at(i) == QLatin1Char('.'))) {
         i += QStringView(s).mid(i).startsWith(decimal) ? decimal.size() : 1;
+        c.append(QLatin1Char('.'));
         while (i < s.size() && s.at(i).isDigit()) {
+            c.append(QLatin1Char(static_cast<char>('0' + s.at(i).digitValue())));
             ++digitCount;
             ++i;
         }
     }
     if (digitCount == 0)
-        return false;
+        return std::nullopt;
+    if (c.startsWith(QLatin1Char('.')))
+        c.prepend(QLatin1Char('0'));
+    if (c.endsWith(QLatin1Char('.')))
+        c.append(QLatin1Char('0'));
     // Exponent.
     if (i < s.size() && QStringLiteral("eEdD").contains(s.at(i))) {
+        c.append(QLatin1Char('e'));
         ++i;
         if (i < s.size() && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
-            ++i;
+            c.append(s.at(i++));
         const qsizetype start = i;
         while (i < s.size() && s.at(i).isDigit())
-            ++i;
+            c.append(QLatin1Char(static_cast<char>('0' + s.at(i++).digitValue())));
         if (i == start)
-            return false;
+            return std::nullopt;
     }
-    return i == s.size();
+    if (i != s.size())
+        return std::nullopt;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(c, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+bool isNumeric(const QString& text, const QLocale& locale)
+{
+    return toNumber(text, locale).has_value();
 }
 
 double leadingNumber(const QString& text)
