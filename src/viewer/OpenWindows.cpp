@@ -2,6 +2,8 @@
 
 #include "UiHooks.h"
 #include "WidgetHooks.h"
+#include "frmFilter.h"
+#include "frmFind.h"
 #include "frmReport.h"
 
 #include <QString>
@@ -18,14 +20,14 @@ void OpenReportDialog(QWidget* viewer)
     ShowModal(&dialog);
 }
 
-void OpenFindWindow(QWidget*)
+void OpenFindWindow(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("find window"));
+    frmFind::showFor(viewer);
 }
 
-void OpenFilterWindow(QWidget*)
+void OpenFilterWindow(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("filter window"));
+    frmFilter::showFor(viewer);
 }
 
 void OpenOptionsWindow(QWidget*)
