@@ -14,10 +14,10 @@ AuditError errorOf(sqlite3* db)
     return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
 }
 
-QString textAt(sqlite3_stmt* statement, int column)
+QByteArrayView bytesAt(sqlite3_stmt* statement, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
+    return QByteArrayView(text, text ? sqlite3_column_bytes(statement, column) : 0);
 }
 
 } // namespace
@@ -72,7 +72,7 @@ bool EntrySliceReader::read(const qint64* keys, int count, const Found& found)
             sqlite3_bind_null(m_statement, n + 1); // matches nothing
         }
     }
-    AuditEntry entry;
+    EntryCells entry;
     for (;;) {
         const int step = sqlite3_step(m_statement);
         if (step == SQLITE_DONE)
@@ -82,16 +82,14 @@ bool EntrySliceReader::read(const qint64* keys, int count, const Found& found)
             sqlite3_reset(m_statement);
             return false;
         }
-        entry.AutoIndex = sqlite3_column_int64(m_statement, 0);
-        entry.Level = sqlite3_column_int(m_statement, 1);
-        entry.Error = sqlite3_column_int(m_statement, 2);
-        entry.Description = textAt(m_statement, 3);
-        entry.Application = textAt(m_statement, 4);
-        entry.When = textAt(m_statement, 5);
-        entry.User = textAt(m_statement, 6);
-        entry.Details = textAt(m_statement, 7);
-        entry.Path = textAt(m_statement, 8);
-        found(positions.value(entry.AutoIndex, -1), entry);
+        entry.autoIndex = sqlite3_column_int64(m_statement, 0);
+        entry.level = sqlite3_column_int(m_statement, 1);
+        entry.error = sqlite3_column_int(m_statement, 2);
+        // The statement's columns 3 to 8 are the grid's columns 3 to 8.
+        for (int column = GridCellText::DescriptionColumn; column < GridCellText::ColumnCount;
+             ++column)
+            entry.text[static_cast<size_t>(column)] = bytesAt(m_statement, column);
+        found(positions.value(entry.autoIndex, -1), entry);
     }
     // Leave no read transaction open between slices: other programs may write.
     sqlite3_reset(m_statement);

@@ -6,25 +6,30 @@
 
 namespace {
 
-// The locale's short date with a four-digit year and its short time with seconds.
-QString whenFormat(const QLocale& locale)
+// The locale's short date with a four-digit year, and its short time with seconds.
+QString dateFormat(const QLocale& locale)
 {
     QString date = locale.dateFormat(QLocale::ShortFormat);
     if (!date.contains(QLatin1String("yyyy")))
         date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return date;
+}
+
+QString timeFormat(const QLocale& locale)
+{
     QString time = locale.timeFormat(QLocale::ShortFormat);
     if (!time.contains(QLatin1Char('s'))) {
         const qsizetype minutes = time.indexOf(QLatin1String("mm"));
         if (minutes >= 0)
             time.insert(minutes + 2, QLatin1String(":ss"));
     }
-    return date + QLatin1Char(' ') + time;
+    return time;
 }
 
 } // namespace
 
 GridCellText::GridCellText(const QLocale& locale)
-    : m_locale(locale), m_whenFormat(whenFormat(locale))
+    : m_locale(locale), m_dateFormat(dateFormat(locale)), m_timeFormat(timeFormat(locale))
 {
 }
 
@@ -51,7 +56,8 @@ QString GridCellText::whenText(const QString& stored) const
     AuditEntry entry;
     entry.When = stored;
     const QDateTime when = entry.whenDateTime();
-    return when.isValid() ? m_locale.toString(when, m_whenFormat) : stored;
+    return when.isValid() ? dateText(when.date()) + QLatin1Char(' ') + timeText(when.time())
+                          : stored;
 }
 
 QString GridCellText::text(const AuditEntry& entry, int column) const

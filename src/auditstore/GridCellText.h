@@ -19,6 +19,9 @@ public:
     QString text(const AuditEntry& entry, int column) const;
     // A stored "yyyy-MM-dd HH:mm:ss" as shown; the stored text when it is not a date.
     QString whenText(const QString& stored) const;
+    // The two halves of a shown When, joined by a blank.
+    QString dateText(const QDate& date) const { return m_locale.toString(date, m_dateFormat); }
+    QString timeText(const QTime& time) const { return m_locale.toString(time, m_timeFormat); }
 
     // "2 - Error" without its number; the number itself outside 0 to 3.
     static QString levelText(int level);
@@ -41,5 +44,6 @@ public:
 
 private:
     QLocale m_locale;
-    QString m_whenFormat;
+    QString m_dateFormat;
+    QString m_timeFormat;
 };

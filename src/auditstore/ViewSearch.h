@@ -1,10 +1,13 @@
 #pragma once
 
 #include "AuditError.h"
+#include "CellMatcher.h"
 #include "EntrySliceReader.h"
 #include "GridCellText.h"
 
+#include <QHash>
 #include <QString>
+#include <array>
 #include <memory>
 
 class AuditView;
@@ -56,17 +59,23 @@ public:
 
     // The search text as compared: trimmed (and nothing found for a blank one).
     static QString searchText(const QString& typed) { return typed.trimmed(); }
-    // Whether a cell's text is a hit for a trimmed, non-empty search text.
-    static bool cellMatches(const QString& cell, const QString& text, bool matchCase,
-                            bool wholeCell);
 
 private:
     // The first grid column of an entry that is a hit, or -1.
-    int hitColumn(const AuditEntry& entry) const;
+    int hitColumn(const EntryCells& entry);
+    bool numberMatches(qint64 number) const;
+    bool whenMatches(QByteArrayView stored);
+    // Whether the search text can occur in a When shown as a date at all.
+    bool canBeInDates() const;
 
     AuditView& m_view;
-    FindRequest m_request;
+    CellMatcher m_matcher;
     GridCellText m_cellText;
+    std::array<bool, 4> m_levelHits{};
+    bool m_datesPossible = false;
+    // Shown dates by day and times by second: a million entries share them.
+    QHash<qint64, QString> m_dates;
+    QHash<int, QString> m_times;
     std::unique_ptr<EntrySliceReader> m_reader;
     State m_state = State::Searching;
     int m_first = 0; // the row after the active one
