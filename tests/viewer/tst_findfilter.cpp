@@ -50,6 +50,7 @@ private slots:
     void findNext_data();
     void findNext();
     void findButtonAndRepeat();
+    void findShownDate();
     void filterStatement_data();
     void filterStatement();
     void filterMatches_data();
@@ -85,6 +86,10 @@ void TestFindFilter::findNext_data()
         << 2 << Cells{{1, "  needle  "}} << 0 << " needle " << false << true << 1;
     QTest::newRow("details on one line")
         << 2 << Cells{} << 0 << "details Second" << false << false << 1;
+    QTest::newRow("non-ASCII, case folded")
+        << 2 << Cells{{1, "Zoll: Überweisung"}} << 0 << "ÜBERWEISUNG" << false << false << 1;
+    QTest::newRow("whole cell over a line break")
+        << 2 << Cells{{1, "two\r\nlines"}} << 0 << "Two Lines" << false << true << 1;
     // Slices of 500 rows: hits past a slice's end, after the wrap, in the last row.
     QTest::newRow("1200 rows, after the wrap")
         << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650;
@@ -149,6 +154,25 @@ void TestFindFilter::findButtonAndRepeat()
 
     QTest::keyClick(find, Qt::Key_Escape);
     QTRY_VERIFY(!viewer->findChild<frmFind*>());
+}
+
+void TestFindFilter::findShownDate()
+{
+    ViewerFixture f;
+    frmView* viewer = openWithRows(f, 3, {});
+    QVERIFY(viewer);
+    const QString shown = viewer->model()->index(2, 5).data().toString();
+    const QString stored = AuditView::instance().entryAt(2).When;
+    frmFind* find = frmFind::showFor(viewer);
+    auto* text = child<QLineEdit>(find, "txt_Find");
+    child<QCheckBox>(find, "chk_WholeWord")->setChecked(true);
+    // The grid shows the locale's date and time, not the stored text.
+    for (const QString& search : {stored, shown}) {
+        text->setText(search);
+        QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
+    }
+    QCOMPARE(f.env.messageTexts(), QStringList{"Finished searching"});
+    QCOMPARE(viewer->grid()->currentIndex(), viewer->model()->index(2, 5));
 }
 
 void TestFindFilter::filterStatement_data()
