@@ -88,6 +88,12 @@ frmFilter::frmFilter(QHeaderView* headings, QWidget* parent) : QDialog(parent), 
     Form_Load();
 }
 
+frmFilter::~frmFilter()
+{
+    // Gone with the viewer, without closing: the flag must not outlive it.
+    FilterWindowOpen = false;
+}
+
 frmFilter* frmFilter::showFor(QWidget* viewer)
 {
     return ShowModelessWindow<frmFilter>(viewer, [viewer] {

@@ -22,6 +22,7 @@ public:
     // headings: the viewer grid's headings, whose sort arrow is hidden while
     // a filter (which has no order of its own) is applied.
     explicit frmFilter(QHeaderView* headings, QWidget* parent = nullptr);
+    ~frmFilter() override;
 
     // The viewer's filter command: opens the window over the viewer (or
     // brings the open one to the front), modeless and topmost, and sets

@@ -48,10 +48,6 @@ frmFind::frmFind(QTableView* grid, AuditView& view, QWidget* parent)
     m_prgSearch = new QProgressBar(this);
     m_prgSearch->setObjectName(QStringLiteral("prgSearch"));
     m_prgSearch->setFormat(QStringLiteral("Searching... %p%"));
-    // Keep its place in the layout while hidden, so the window does not jump.
-    QSizePolicy keep = m_prgSearch->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    m_prgSearch->setSizePolicy(keep);
     m_prgSearch->hide();
 
     auto* layout = new QGridLayout(this);
@@ -88,7 +84,7 @@ void frmFind::Form_Load()
 
 void frmFind::txt_Find_Change()
 {
-    m_cmd_Find->setEnabled(!ViewSearch::searchText(m_txt_Find->text()).isEmpty());
+    m_cmd_Find->setEnabled(!m_searching && !ViewSearch::searchText(m_txt_Find->text()).isEmpty());
 }
 
 void frmFind::cmd_Find_Click()

@@ -313,6 +313,9 @@ void TestFindFilter::filterWhileOpenAndCancel()
     QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added")));
     QTest::keyClick(viewer->grid(), Qt::Key_F5);
     QCOMPARE(viewer->model()->rowCount(), 4);
+    QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added later")));
+    QTest::keyClick(filter, Qt::Key_F5);
+    QCOMPARE(viewer->model()->rowCount(), 5);
 
     // Cancel: the viewer's own query, with the sort the heading click chose.
     QTest::mouseClick(child<QPushButton>(filter, "cancelCommand"), Qt::LeftButton);
@@ -320,7 +323,7 @@ void TestFindFilter::filterWhileOpenAndCancel()
     QVERIFY(!FilterWindowOpen);
     QCOMPARE(source(), QString(viewQuery).replace("[When]", "[Description]"));
     QVERIFY(headings->isSortIndicatorShown());
-    QCOMPARE(status->text(), "5 entries");
+    QCOMPARE(status->text(), "6 entries");
 
     // Reopened and closed at once: the view query as it was.
     const QString before = source();
