@@ -48,6 +48,7 @@ bool ApplyFilterQuery(const QString& statement, AuditError* error)
     AuditView& view = AuditView::instance();
     ViewCommands* viewer = CurrentViewCommands();
     const QString previous = view.recordSource();
+    const bool wasLoading = view.isLoading();
     if (viewer)
         viewer->beginViewQuery();
     view.setRecordSource(statement);
@@ -58,8 +59,11 @@ bool ApplyFilterQuery(const QString& statement, AuditError* error)
             viewer->setDeleteEnabled(!IsRecordsetEmpty(&view));
     } else {
         // A refresh that fails leaves the rows as they were: keep the statement
-        // that selected them, so that a later refresh does not fail again.
+        // that selected them, so that a later refresh does not fail again. It
+        // did stop reading their keys: read them afresh if some were missing.
         view.setRecordSource(previous);
+        if (wasLoading)
+            view.requery();
     }
     if (viewer)
         viewer->endViewQuery();
