@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 using Cells = QMap<int, QString>; // grid row -> Description; other rows "row N"
@@ -51,6 +52,7 @@ private slots:
     void findNext();
     void findButtonAndRepeat();
     void findShownDate();
+    void escapeStopsLongSearch();
     void filterStatement_data();
     void filterStatement();
     void filterMatches_data();
@@ -154,6 +156,26 @@ void TestFindFilter::findButtonAndRepeat()
 
     QTest::keyClick(find, Qt::Key_Escape);
     QTRY_VERIFY(!viewer->findChild<frmFind*>());
+}
+
+void TestFindFilter::escapeStopsLongSearch()
+{
+    ViewerFixture f;
+    const int rows = 25000; // more than one step of the search
+    frmView* viewer = openWithRows(f, rows, {{rows - 1, "needle"}});
+    QVERIFY(viewer);
+    frmFind* find = frmFind::showFor(viewer);
+    child<QLineEdit>(find, "txt_Find")->setText("needle");
+    // Escape arrives while the first rows are searched: it stops the search,
+    // not the window.
+    QTimer::singleShot(0, find, [find] { QTest::keyClick(find, Qt::Key_Escape); });
+    find->cmd_Find_Click();
+    QCOMPARE(viewer->grid()->currentIndex().row(), 0);
+    QVERIFY(f.env.messages().isEmpty());
+    QVERIFY(find->isVisible() && !find->isSearching());
+    QVERIFY(child<QPushButton>(find, "cmd_Find")->isEnabled());
+    find->cmd_Find_Click();
+    QCOMPARE(viewer->grid()->currentIndex().row(), rows - 1);
 }
 
 void TestFindFilter::findShownDate()
