@@ -35,7 +35,7 @@ public:
     EntrySliceReader& operator=(const EntrySliceReader&) = delete;
 
     // False when the statement could not be prepared (error() says why).
-    bool isValid() const { return m_statement != nullptr; }
+    bool isValid() const { return m_keyList && m_keyRange; }
     AuditError error() const { return m_error; }
 
     // Reads the entries of up to SliceSize keys and hands each one found to
@@ -45,6 +45,9 @@ public:
     bool read(const qint64* keys, int count, const Found& found);
 
 private:
-    sqlite3_stmt* m_statement = nullptr;
+    sqlite3_stmt* prepare(const QSqlDatabase& db, const QString& jet);
+
+    sqlite3_stmt* m_keyList = nullptr;  // WHERE AutoIndex IN (a slice of keys)
+    sqlite3_stmt* m_keyRange = nullptr; // WHERE AutoIndex BETWEEN the lowest and highest
     AuditError m_error;
 };

@@ -17,14 +17,20 @@
 namespace {
 using Cells = QMap<int, QString>; // grid row -> Description; other rows "row N"
 
-// Entries whose descriptions appear in the grid (newest first) in row order.
-frmView* openWithRows(ViewerFixture& f, int rows, const Cells& cells, int level = 0)
+// Entries whose descriptions appear in the grid (newest first) in row order;
+// after each, `hidden` warnings that the view leaves out (their keys lie between).
+frmView* openWithRows(ViewerFixture& f, int rows, const Cells& cells, int level = 0, int hidden = 0)
 {
     QList<AuditEntry> entries;
     const QDateTime start = QDateTime::currentDateTime().addSecs(-3600);
-    for (int row = rows - 1; row >= 0; --row)
+    for (int row = rows - 1; row >= 0; --row) {
         entries.append(AuditTestDb::entry(level, start.addSecs(rows - row),
                                           cells.value(row, QStringLiteral("row %1").arg(row))));
+        for (int n = 0; n < hidden; ++n)
+            entries.append(AuditTestDb::entry(1, start, QStringLiteral("needle hidden")));
+    }
+    if (hidden > 0)
+        f.env.setSetting(QStringLiteral("LevelWarning"), QStringLiteral("False"));
     return f.db.add(entries) ? f.open() : nullptr;
 }
 
@@ -69,34 +75,42 @@ void TestFindFilter::findNext_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("matchCase");
     QTest::addColumn<bool>("wholeCell");
-    QTest::addColumn<int>("hit"); // grid row, -1: "Finished searching"
+    QTest::addColumn<int>("hit");    // grid row, -1: "Finished searching"
+    QTest::addColumn<int>("hidden"); // hidden entries after each row's key
     const Cells needleAt2{{2, "needle"}};
     QTest::newRow("wraps round to a row above")
-        << 10 << needleAt2 << 4 << "needle" << false << false << 2;
+        << 10 << needleAt2 << 4 << "needle" << false << false << 2 << 0;
     QTest::newRow("rows below first")
-        << 10 << Cells{{2, "needle"}, {7, "needle"}} << 4 << "needle" << false << false << 7;
+        << 10 << Cells{{2, "needle"}, {7, "needle"}} << 4 << "needle" << false << false << 7 << 0;
     QTest::newRow("active row never searched")
-        << 10 << Cells{{4, "needle"}} << 4 << "needle" << false << false << -1;
+        << 10 << Cells{{4, "needle"}} << 4 << "needle" << false << false << -1 << 0;
     QTest::newRow("err in Error in file")
-        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << false << 1;
+        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << false << 1 << 0;
     QTest::newRow("whole cell: not Error in file")
-        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << true << -1;
-    QTest::newRow("whole cell: ERR") << 2 << Cells{{1, "ERR"}} << 0 << "err" << false << true << 1;
+        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << true << -1 << 0;
+    QTest::newRow("whole cell: ERR")
+        << 2 << Cells{{1, "ERR"}} << 0 << "err" << false << true << 1 << 0;
     QTest::newRow("Err with case: not error")
-        << 2 << Cells{{1, "error"}} << 0 << "Err" << true << false << -1;
+        << 2 << Cells{{1, "error"}} << 0 << "Err" << true << false << -1 << 0;
     QTest::newRow("blanks round text and cell")
-        << 2 << Cells{{1, "  needle  "}} << 0 << " needle " << false << true << 1;
+        << 2 << Cells{{1, "  needle  "}} << 0 << " needle " << false << true << 1 << 0;
     QTest::newRow("details on one line")
-        << 2 << Cells{} << 0 << "details Second" << false << false << 1;
+        << 2 << Cells{} << 0 << "details Second" << false << false << 1 << 0;
     QTest::newRow("non-ASCII, case folded")
-        << 2 << Cells{{1, "Zoll: Überweisung"}} << 0 << "ÜBERWEISUNG" << false << false << 1;
+        << 2 << Cells{{1, "Zoll: Überweisung"}} << 0 << "ÜBERWEISUNG" << false << false << 1 << 0;
     QTest::newRow("whole cell over a line break")
-        << 2 << Cells{{1, "two\r\nlines"}} << 0 << "Two Lines" << false << true << 1;
+        << 2 << Cells{{1, "two\r\nlines"}} << 0 << "Two Lines" << false << true << 1 << 0;
     // Slices of 500 rows: hits past a slice's end, after the wrap, in the last row.
     QTest::newRow("1200 rows, after the wrap")
-        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650;
+        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 0;
     QTest::newRow("1200 rows, last row") << 1200 << Cells{{650, "needle"}, {1199, "needle"}} << 700
-                                         << "needle" << false << false << 1199;
+                                         << "needle" << false << false << 1199 << 0;
+    // Keys close together are read as a run, the hidden ones skipped; keys far
+    // apart are looked up one by one.
+    QTest::newRow("1200 rows, a hidden entry between")
+        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 1;
+    QTest::newRow("1200 rows, keys far apart")
+        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 2;
 }
 
 void TestFindFilter::findNext()
@@ -108,8 +122,9 @@ void TestFindFilter::findNext()
     QFETCH(bool, matchCase);
     QFETCH(bool, wholeCell);
     QFETCH(int, hit);
+    QFETCH(int, hidden);
     ViewerFixture f;
-    frmView* viewer = openWithRows(f, rows, cells);
+    frmView* viewer = openWithRows(f, rows, cells, 0, hidden);
     QVERIFY(viewer);
     QTableView* grid = viewer->grid();
     grid->setCurrentIndex(viewer->model()->index(active, 0));
