@@ -96,9 +96,11 @@ frmFilter::~frmFilter()
 
 frmFilter* frmFilter::showFor(QWidget* viewer)
 {
-    return ShowModelessWindow<frmFilter>(viewer, [viewer] {
-        auto* view = qobject_cast<frmView*>(viewer);
-        auto* window = new frmFilter(view->grid()->horizontalHeader(), viewer);
+    auto* view = qobject_cast<frmView*>(viewer);
+    if (!view)
+        return nullptr; // it works on the viewer's record source only
+    return ShowModelessWindow<frmFilter>(view, [view] {
+        auto* window = new frmFilter(view->grid()->horizontalHeader(), view);
         FilterWindowOpen = true;
         return window;
     });

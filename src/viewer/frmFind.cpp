@@ -70,10 +70,11 @@ frmFind::frmFind(QTableView* grid, AuditView& view, QWidget* parent)
 
 frmFind* frmFind::showFor(QWidget* viewer)
 {
-    return ShowModelessWindow<frmFind>(viewer, [viewer] {
-        auto* view = qobject_cast<frmView*>(viewer);
-        return new frmFind(view->grid(), AuditView::instance(), viewer);
-    });
+    auto* view = qobject_cast<frmView*>(viewer);
+    if (!view)
+        return nullptr; // it works on the viewer's grid only
+    return ShowModelessWindow<frmFind>(
+        view, [view] { return new frmFind(view->grid(), AuditView::instance(), view); });
 }
 
 void frmFind::Form_Load()
