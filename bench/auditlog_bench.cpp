@@ -5,6 +5,9 @@
 //   auditlog_bench open DB          start-up to the first rows painted in the viewer
 //   auditlog_bench sort DB COLUMN   a heading click to the first rows painted
 //   auditlog_bench scroll DB        first row to the last row of the grid
+//   auditlog_bench find DB          Find Next from the first row to a text only in the last row
+//   auditlog_bench filter DB LEVEL ERROR DESCRIPTION
+//                                   Apply in the filter window to the first rows painted
 //   auditlog_bench purge DB         DeleteOldEntries of about half the entries
 //   auditlog_bench text DB OUT      ReportAudit to a text file
 //   auditlog_bench html DB OUT      the same layout and SELECT as HTML
@@ -18,6 +21,7 @@
 #include "AuditTableModel.h"
 #include "AuditView.h"
 #include "BoundedRowSource.h"
+#include "FilterQuery.h"
 #include "JetDialect.h"
 #include "Purge.h"
 #include "ReportCondition.h"
@@ -28,12 +32,17 @@
 #include "SqlRowSource.h"
 #include "Startup.h"
 #include "UiHooks.h"
+#include "frmFilter.h"
+#include "frmFind.h"
 #include "frmView.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <cstdio>
@@ -176,6 +185,63 @@ int caseScroll(const QString& database)
     return 0;
 }
 
+int caseFind(const QString& database)
+{
+    QString error;
+    if (!startUp(database, true, &error))
+        return failWith(error);
+    frmView* viewer = frmView::existingInstance();
+    paintGrid(viewer);
+    // The last grid row in the viewer's default order (newest first) is the
+    // oldest entry; its path names its interchange, which no other entry has.
+    auto query = AuditDatabase::instance().select(
+        QStringLiteral("SELECT [Path] FROM Audit ORDER BY [AutoIndex] LIMIT 1"));
+    if (!query || !query->next())
+        return failWith(QStringLiteral("no entries"));
+    const QString text = query->value(0).toString();
+    query.reset();
+    viewer->grid()->setCurrentIndex(viewer->model()->index(0, 0));
+
+    QElapsedTimer timer;
+    timer.start();
+    frmFind* find = frmFind::showFor(viewer);
+    find->findChild<QLineEdit*>(QStringLiteral("txt_Find"))->setText(text);
+    find->cmd_Find_Click();
+    const int rows = paintGrid(viewer);
+    printSeconds(timer);
+    const int hit = viewer->grid()->currentIndex().row();
+    if (hit != rows - 1 || rows != AuditView::instance().recordCount())
+        return failWith(QStringLiteral("found row %1 of %2").arg(hit + 1).arg(rows));
+    std::printf("rows=%d\ntext=%s\n", rows, qPrintable(text));
+    return 0;
+}
+
+int caseFilter(const QString& database, const QStringList& criteria)
+{
+    QString error;
+    if (!startUp(database, true, &error))
+        return failWith(error);
+    frmView* viewer = frmView::existingInstance();
+    paintGrid(viewer);
+
+    QElapsedTimer timer;
+    timer.start();
+    frmFilter* filter = frmFilter::showFor(viewer);
+    filter->findChild<QComboBox*>(QStringLiteral("errorLevelBox"))
+        ->setCurrentIndex(criteria.at(0).toInt());
+    filter->findChild<QLineEdit*>(QStringLiteral("errorNumberBox"))->setText(criteria.at(1));
+    filter->findChild<QLineEdit*>(QStringLiteral("descriptionBox"))->setText(criteria.at(2));
+    filter->findChild<QPushButton*>(QStringLiteral("findCommand"))->click();
+    const int rows = paintGrid(viewer);
+    printSeconds(timer);
+    const QString statement = AuditView::instance().recordSource();
+    if (!IsFilterQuery(statement))
+        return failWith(QStringLiteral("the filter was not applied"));
+    const auto sqlite = JetDialect::toSqlite(statement);
+    std::printf("rows=%d\nsqlite=%s\n", rows, qPrintable(sqlite.value_or(QString())));
+    return 0;
+}
+
 int casePurge(const QString& database)
 {
     QString error;
@@ -305,15 +371,19 @@ int main(int argc, char* argv[])
     const QString command = args.value(0);
     const QString database = args.value(1);
     if (database.isEmpty() || !QFileInfo::exists(database))
-        return failWith(
-            QStringLiteral("usage: auditlog_bench open|sort|scroll|purge|text|html|mail "
-                           "DB [COLUMN|OUT|OUTDIR] (DB must exist)"));
+        return failWith(QStringLiteral(
+            "usage: auditlog_bench open|sort|scroll|find|filter|purge|text|html|mail "
+            "DB [COLUMN|OUT|OUTDIR] (DB must exist)"));
     if (command == QLatin1String("open"))
         return caseOpen(database);
     if (command == QLatin1String("sort") && args.size() == 3)
         return caseSort(database, args.at(2));
     if (command == QLatin1String("scroll"))
         return caseScroll(database);
+    if (command == QLatin1String("find"))
+        return caseFind(database);
+    if (command == QLatin1String("filter") && args.size() == 5)
+        return caseFilter(database, args.mid(2));
     if (command == QLatin1String("purge"))
         return casePurge(database);
     if (command == QLatin1String("text") && args.size() == 3)

@@ -195,6 +195,30 @@ def main():
         c.times.append(inner_seconds(text)); c.mem.append(m)
     cases.append(c)
 
+    c = Case("find last row", "Find Next from the first row to the last of %d" % args.rows_large,
+             "< 1 s, < 150 MB", limit=1.0, mem_limit=150)
+    for _ in range(args.repeat):
+        t, m, text = run_child([bench, "find", large], env=env)
+        c.times.append(inner_seconds(text)); c.mem.append(m)
+        # The database doing the same search itself: every text column, newest first.
+        needle = printed(text, "text").replace("'", "''")
+        columns = ("Description", "Application", "[When]", "User", "Details", "Path")
+        where = " OR ".join("%s LIKE '%%%s%%'" % (col, needle) for col in columns)
+        bt, _ = sqlite_to_file(large, "SELECT * FROM Audit WHERE %s ORDER BY AutoIndex DESC;"
+                               % where, os.path.join(out, "find.txt"))
+        c.base.append(bt)
+    cases.append(c)
+
+    for name, criteria in (("filter", ["2", "30", ""]), ("filter, no match", ["-1", "", "OBrien"])):
+        c = Case(name, "Apply to first rows, %d entries" % args.rows_large, "< 1 s", limit=1.0)
+        for _ in range(args.repeat):
+            t, m, text = run_child([bench, "filter", large] + criteria, env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+            bt, _ = sqlite_to_file(large, printed(text, "sqlite") + ";",
+                                   os.path.join(out, "filter.txt"))
+            c.base.append(bt)
+        cases.append(c)
+
     c = Case("purge", "DeleteOldEntries, half of %d" % args.rows_large, "ratio < 1.5",
              ratio_limit=1.5)
     for i in range(max(3, args.repeat // 2)):

@@ -2,24 +2,11 @@
 
 #include "AuditDatabase.h"
 #include "JetDialect.h"
-
-#include <QSqlDriver>
+#include "SqliteHandle.h"
 
 #include <sqlite3.h>
 
 namespace {
-
-// The SQLite handle behind a QSQLITE connection (Qt's driver and this program
-// use the same system SQLite library).
-sqlite3* handleOf(const QSqlDatabase& db)
-{
-    if (!db.isOpen() || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
 
 AuditError errorOf(sqlite3* db)
 {
@@ -36,7 +23,7 @@ std::unique_ptr<AuditKeyCursor> AuditKeyCursor::open(QSqlDatabase db, const QStr
     const auto sqlite = JetDialect::toSqlite(jet, &failure);
     if (sqlite)
         qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
-    sqlite3* handle = handleOf(db);
+    sqlite3* handle = SqliteHandleOf(db);
     if (sqlite && !handle)
         failure = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
     sqlite3_stmt* statement = nullptr;

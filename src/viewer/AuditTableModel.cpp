@@ -3,51 +3,20 @@
 #include "AuditColumns.h"
 #include "AuditLevels.h"
 #include "AuditView.h"
+#include "GridCellText.h"
 #include "LevelIcons.h"
 
-#include <QDateTime>
-
 namespace {
-
 enum Column
 {
-    AutoIndexColumn,
-    LevelColumn,
-    ErrorColumn,
-    WhenColumn = 5
+    AutoIndexColumn = GridCellText::AutoIndexColumn,
+    LevelColumn = GridCellText::LevelColumn,
+    ErrorColumn = GridCellText::ErrorColumn
 };
-
-// The locale's short date with a four-digit year and its short time with seconds.
-QString whenFormat(const QLocale& locale)
-{
-    QString date = locale.dateFormat(QLocale::ShortFormat);
-    if (!date.contains(QLatin1String("yyyy")))
-        date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    QString time = locale.timeFormat(QLocale::ShortFormat);
-    if (!time.contains(QLatin1Char('s'))) {
-        const qsizetype minutes = time.indexOf(QLatin1String("mm"));
-        if (minutes >= 0)
-            time.insert(minutes + 2, QLatin1String(":ss"));
-    }
-    return date + QLatin1Char(' ') + time;
-}
-
-// Long texts in one grid line: line breaks become blanks.
-QString oneLine(const QString& text)
-{
-    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString line = text;
-    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return line;
-}
-
 } // namespace
 
 AuditTableModel::AuditTableModel(AuditView& view, QObject* parent)
-    : QAbstractTableModel(parent), m_view(view), m_whenFormat(whenFormat(m_locale))
+    : QAbstractTableModel(parent), m_view(view)
 {
     connect(&m_view, &AuditView::aboutToReset, this, [this] { beginResetModel(); });
     connect(&m_view, &AuditView::reset, this, [this] { endResetModel(); });
@@ -95,33 +64,13 @@ int AuditTableModel::columnOf(const QString& field)
 
 QString AuditTableModel::whenText(const QString& stored, const QLocale& locale)
 {
-    AuditEntry entry;
-    entry.When = stored;
-    const QDateTime when = entry.whenDateTime();
-    if (!when.isValid())
-        return stored;
-    return locale.toString(when, whenFormat(locale));
+    return GridCellText(locale).whenText(stored);
 }
 
 QString AuditTableModel::displayText(int row, int column) const
 {
-    const AuditEntry entry = m_view.entryAt(row);
-    if (entry.AutoIndex == 0)
-        return QString(); // deleted by another program since the last requery
-    switch (column) {
-    case LevelColumn: {
-        const auto level = AuditLevelOf(entry.Level);
-        // "2 - Error" without its number: the icon and the word tell the level.
-        return level ? level->numberedEntry.section(QLatin1String(" - "), 1)
-                     : QString::number(entry.Level);
-    }
-    case WhenColumn: {
-        const QDateTime when = entry.whenDateTime();
-        return when.isValid() ? m_locale.toString(when, m_whenFormat) : entry.When;
-    }
-    default:
-        return oneLine(entry.value(fieldOf(column)).toString());
-    }
+    // An entry deleted by another program since the last requery shows empty.
+    return m_cellText.text(m_view.entryAt(row), column);
 }
 
 QVariant AuditTableModel::data(const QModelIndex& index, int role) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GridCellText.h"
+
 #include <QAbstractTableModel>
 #include <QLocale>
 
@@ -46,7 +48,6 @@ private:
     QString displayText(int row, int column) const;
 
     AuditView& m_view;
-    const QLocale m_locale;
-    const QString m_whenFormat;
+    const GridCellText m_cellText;
     bool m_removing = false;
 };

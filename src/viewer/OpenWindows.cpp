@@ -4,6 +4,8 @@
 #include "WidgetHooks.h"
 #include "frmAbout.h"
 #include "frmEmailNotificationProperties.h"
+#include "frmFilter.h"
+#include "frmFind.h"
 #include "frmOptions.h"
 #include "frmReport.h"
 
@@ -21,14 +23,14 @@ void OpenReportDialog(QWidget* viewer)
     ShowModal(&dialog);
 }
 
-void OpenFindWindow(QWidget*)
+void OpenFindWindow(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("find window"));
+    frmFind::showFor(viewer);
 }
 
-void OpenFilterWindow(QWidget*)
+void OpenFilterWindow(QWidget* viewer)
 {
-    ShowNotAvailableYet(QStringLiteral("filter window"));
+    frmFilter::showFor(viewer);
 }
 
 void OpenOptionsWindow(QWidget* viewer)

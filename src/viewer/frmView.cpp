@@ -5,6 +5,7 @@
 #include "AuditLevels.h"
 #include "AuditTableModel.h"
 #include "AuditView.h"
+#include "FilterQuery.h"
 #include "GridHeaderStyle.h"
 #include "HelpTopics.h"
 #include "LevelIcons.h"
@@ -517,6 +518,10 @@ void frmView::updateStatus()
     const int count = m_model->rowCount();
     QString text =
         count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%L1 entries").arg(count);
+    const bool filtered = IsFilterQuery(AuditView::instance().recordSource());
+    if (filtered)
+        text += count == 1 ? QStringLiteral(" matches the filter")
+                           : QStringLiteral(" match the filter");
     if (AuditView::instance().isLoading())
         text = QStringLiteral("Reading entries... %L1 so far").arg(count);
     m_statusLabel->setText(text);

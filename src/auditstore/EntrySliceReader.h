@@ -1,0 +1,53 @@
+#pragma once
+
+#include "AuditError.h"
+#include "GridCellText.h"
+
+#include <QByteArrayView>
+#include <QSqlDatabase>
+#include <array>
+#include <functional>
+
+struct sqlite3_stmt;
+
+// One entry as read: the numbers, and the text columns as the database's
+// UTF-8 bytes by grid column (valid only while the entry is handed over).
+struct EntryCells
+{
+    qint64 autoIndex = 0;
+    int level = 0;
+    int error = 0;
+    std::array<QByteArrayView, GridCellText::ColumnCount> text{};
+};
+
+// Reads the grid's nine columns of the entries with given keys, a slice of
+// keys at a time, through one prepared statement on a connection of the audit
+// database (SQLite's statement API: a million rows in well under a second,
+// where QSqlQuery spends that on wrapping values). Nothing is cached or copied.
+class EntrySliceReader
+{
+public:
+    static constexpr int SliceSize = 500;
+
+    explicit EntrySliceReader(const QSqlDatabase& db);
+    ~EntrySliceReader();
+    EntrySliceReader(const EntrySliceReader&) = delete;
+    EntrySliceReader& operator=(const EntrySliceReader&) = delete;
+
+    // False when the statement could not be prepared (error() says why).
+    bool isValid() const { return m_keyList && m_keyRange; }
+    AuditError error() const { return m_error; }
+
+    // Reads the entries of up to SliceSize keys and hands each one found to
+    // found with the position of its key; a key whose entry is gone is
+    // skipped. The entries come in the database's order, not the keys'.
+    using Found = std::function<void(int position, const EntryCells& entry)>;
+    bool read(const qint64* keys, int count, const Found& found);
+
+private:
+    sqlite3_stmt* prepare(const QSqlDatabase& db, const QString& jet);
+
+    sqlite3_stmt* m_keyList = nullptr;  // WHERE AutoIndex IN (a slice of keys)
+    sqlite3_stmt* m_keyRange = nullptr; // WHERE AutoIndex BETWEEN the lowest and highest
+    AuditError m_error;
+};
