@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QRegularExpression>
-
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -35,8 +34,8 @@ int main(int argc, char** argv)
     };
     int index = 101;
     for (const QStringList& e : entries)
-        rows.addRow({index++, index % 4, 3000 + index, e[0], e[1], "2026-12-05 14:05:07", e[2],
-                     "", "", 0, "", ""});
+        rows.addRow({index++, index % 4, 3000 + index, e[0], e[1], "2026-12-05 14:05:07", e[2], "",
+                     "", 0, "", ""});
     ReportLayout layout = ReportLayouts::byName(QStringLiteral("dataReportSummary"));
     layout.setDataSource(&rows);
     layout.setMargins(720);

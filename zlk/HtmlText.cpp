@@ -51,8 +51,8 @@ size_t appendEntity(std::string& out, std::string_view html, size_t i)
     {
         const char* name;
         const char* text;
-    } named[] = {{"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"},
-                 {"nbsp", "\xC2\xA0"}};
+    } named[] = {{"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+                 {"quot", "\""}, {"apos", "'"}, {"nbsp", "\xC2\xA0"}};
     for (const auto& entity : named) {
         if (name == entity.name) {
             out += entity.text;

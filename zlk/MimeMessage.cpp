@@ -3,12 +3,11 @@
 #include "HtmlText.h"
 #include "ZlkSupport.h"
 
-#include <idn2.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <idn2.h>
 #include <random>
 #include <sys/stat.h>
 
@@ -217,7 +216,8 @@ std::string MimeMessage::displayName(std::string_view name)
 bool MimeMessage::asciiAddress(std::string_view address, std::string& ascii, std::string& error)
 {
     const size_t at = address.rfind('@');
-    const std::string domain(address.substr(at == std::string_view::npos ? address.size() : at + 1));
+    const std::string domain(
+        address.substr(at == std::string_view::npos ? address.size() : at + 1));
     if (isAscii(domain)) {
         ascii = address;
         return true;
@@ -227,8 +227,8 @@ bool MimeMessage::asciiAddress(std::string_view address, std::string& ascii, std
     if (rc != IDN2_OK)
         rc = idn2_to_ascii_8z(domain.c_str(), &converted, IDN2_NFC_INPUT | IDN2_TRANSITIONAL);
     if (rc != IDN2_OK) {
-        error = "'" + std::string(address) + "' has a domain that cannot be written in ASCII: " +
-                idn2_strerror(rc);
+        error = "'" + std::string(address) +
+                "' has a domain that cannot be written in ASCII: " + idn2_strerror(rc);
         return false;
     }
     ascii = std::string(address.substr(0, at + 1)) + converted;
@@ -392,8 +392,10 @@ bool MimeMessage::prepare(const Content& content, std::string& error)
     std::string bodyPart;
     if (html) {
         const std::string alternative = "=_zlk_alt_" + randomHex(12);
-        bodyPart = "Content-Type: multipart/alternative;\r\n boundary=\"" + alternative + "\"\r\n\r\n";
-        bodyPart += "--" + alternative + "\r\n" + textPart("text/plain", HtmlText::plainText(content.body));
+        bodyPart =
+            "Content-Type: multipart/alternative;\r\n boundary=\"" + alternative + "\"\r\n\r\n";
+        bodyPart +=
+            "--" + alternative + "\r\n" + textPart("text/plain", HtmlText::plainText(content.body));
         bodyPart += "\r\n--" + alternative + "\r\n" + textPart("text/html", content.body);
         bodyPart += "\r\n--" + alternative + "--\r\n";
     } else {
@@ -410,7 +412,8 @@ bool MimeMessage::prepare(const Content& content, std::string& error)
     head += "Content-Type: multipart/mixed;\r\n boundary=\"" + boundary + "\"\r\n\r\n";
     head += "This is a message in MIME format.\r\n";
     if (!content.body.empty())
-        head += "--" + boundary + "\r\n" + bodyPart + (html ? "" : "\r\n"); // the CRLF belongs to the boundary
+        head += "--" + boundary + "\r\n" + bodyPart +
+                (html ? "" : "\r\n"); // the CRLF belongs to the boundary
     const std::string fileName = baseName(content.attachmentPath);
     head += "--" + boundary + "\r\n";
     head += "Content-Type: " + contentTypeFor(fileName) + "; " +

@@ -55,11 +55,11 @@ constexpr int CjkSpacing = 2680;    // Droid Sans Fallback
 constexpr int SymbolSpacing = 2596; // Symbola
 constexpr int ArabicSpacing = 2384; // DejaVu Sans, the system's choice
 constexpr FallbackFace FallbackFaces[] = {
-    {0x0600, 0x08FF, ArabicSpacing},   {0x2190, 0x2BFF, SymbolSpacing},
-    {0x2E80, 0xA4CF, CjkSpacing},      {0xAC00, 0xD7A3, CjkSpacing},
-    {0xF900, 0xFAFF, CjkSpacing},      {0xFB50, 0xFDFF, ArabicSpacing},
-    {0xFE30, 0xFE4F, CjkSpacing},      {0xFE70, 0xFEFF, ArabicSpacing},
-    {0xFF00, 0xFFEF, CjkSpacing},      {0x1F000, 0x1FAFF, SymbolSpacing},
+    {0x0600, 0x08FF, ArabicSpacing}, {0x2190, 0x2BFF, SymbolSpacing},
+    {0x2E80, 0xA4CF, CjkSpacing},    {0xAC00, 0xD7A3, CjkSpacing},
+    {0xF900, 0xFAFF, CjkSpacing},    {0xFB50, 0xFDFF, ArabicSpacing},
+    {0xFE30, 0xFE4F, CjkSpacing},    {0xFE70, 0xFEFF, ArabicSpacing},
+    {0xFF00, 0xFFEF, CjkSpacing},    {0x1F000, 0x1FAFF, SymbolSpacing},
     {0x20000, 0x3FFFD, CjkSpacing},
 };
 

@@ -155,8 +155,8 @@ int CharacterGridMetrics::columns(char32_t c)
     if (c >= 0x1160 && c <= 0x11FF)
         return 0; // vowels and finals of a Hangul syllable spelt in jamo
     const auto* end = std::end(WideRanges);
-    const auto* range = std::lower_bound(std::begin(WideRanges), end, c,
-                                         [](const char32_t(&r)[2], char32_t v) { return r[1] < v; });
+    const auto* range = std::lower_bound(
+        std::begin(WideRanges), end, c, [](const char32_t(&r)[2], char32_t v) { return r[1] < v; });
     return range != end && c >= (*range)[0] ? 2 : 1;
 }
 

@@ -6,9 +6,9 @@
 // The character grid of the plain-text output: one column is 80 twips wide
 // (18 to the inch) and one line 240 twips high (the height of every text box
 // in the layouts). A character takes the columns a terminal gives it: East
-// Asian wide characters and emoji two, combining marks none. At 80 twips the narrowest columns of the tabular layouts
-// still hold their whole heading ("Level" in 493 twips, "AutoIndex" in 838)
-// and a boxed summary line is 131 characters wide.
+// Asian wide characters and emoji two, combining marks none. At 80 twips the narrowest columns of
+// the tabular layouts still hold their whole heading ("Level" in 493 twips, "AutoIndex" in 838) and
+// a boxed summary line is 131 characters wide.
 class CharacterGridMetrics : public ReportTextMetrics
 {
 public:

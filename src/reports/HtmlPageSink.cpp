@@ -144,11 +144,12 @@ bool HtmlPageSink::beginPage(int page)
 {
     // What the page needs to read right is inline too: mail clients often
     // drop the style sheet.
-    m_out.append(QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table style=\"border-collapse:"
-                                "collapse;table-layout:fixed;width:%2;font-family:Arial,sans-serif\">"
-                                "\n<colgroup>")
-                     .arg(page)
-                     .arg(pt(m_plan.tableWidth())));
+    m_out.append(
+        QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table style=\"border-collapse:"
+                       "collapse;table-layout:fixed;width:%2;font-family:Arial,sans-serif\">"
+                       "\n<colgroup>")
+            .arg(page)
+            .arg(pt(m_plan.tableWidth())));
     for (int w : m_plan.columnWidths())
         m_out.append(QStringLiteral("<col style=\"width:%1\">").arg(pt(w)));
     m_out.append(QLatin1String("</colgroup>\n"));

@@ -4,7 +4,6 @@
 #include "ReportLayout.h"
 
 #include <QVarLengthArray>
-
 #include <algorithm>
 
 namespace {
@@ -103,7 +102,8 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
     int used = 0;
     for (qsizetype i = 0; i < text.size();) {
         const QChar c = text[i];
-        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const char32_t code = pair ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
         const int columns = CharacterGridMetrics::columns(code);
         if (used + columns > width)
@@ -197,9 +197,8 @@ bool TextPageSink::endPage()
         const qsizetype rowStart = qsizetype(r) * m_width;
         const char16_t* cells = m_cells.constData() + rowStart;
         const int length = lengthOf(r);
-        if (m_extra.isEmpty() && !std::any_of(cells, cells + length, [](char16_t c) {
-                return c == Continuation;
-            })) {
+        if (m_extra.isEmpty() &&
+            !std::any_of(cells, cells + length, [](char16_t c) { return c == Continuation; })) {
             m_out.append(QStringView(cells, length));
         } else {
             // Whole, so that a surrogate pair split over a cell and its

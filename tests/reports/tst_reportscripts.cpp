@@ -50,8 +50,8 @@ MemoryRowSource* rowsWith(const QList<QStringList>& names)
     auto* rows = new MemoryRowSource(Columns);
     int index = 1;
     for (const QStringList& n : names)
-        rows->addRow({index++, 2, 3024, n[0], n[1], "2003-03-02 14:05:07", n[2], "Details",
-                      n[3], 0, "Retried", "Inbound"});
+        rows->addRow({index++, 2, 3024, n[0], n[1], "2003-03-02 14:05:07", n[2], "Details", n[3], 0,
+                      "Retried", "Inbound"});
     return rows;
 }
 
@@ -93,9 +93,12 @@ void tst_ReportScripts::textRowsEquallyWide_data()
 {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<QString>("anchor"); // a caption that must stay in its column
-    QTest::newRow("summary table") << "dataReportSummary" << "|";
-    QTest::newRow("summary detail") << "dataReportSummaryDetail" << "User:";
-    QTest::newRow("audit detail") << "datareportAuditDetail" << "Response:";
+    QTest::newRow("summary table") << "dataReportSummary"
+                                   << "|";
+    QTest::newRow("summary detail") << "dataReportSummaryDetail"
+                                    << "User:";
+    QTest::newRow("audit detail") << "datareportAuditDetail"
+                                  << "Response:";
 }
 
 void tst_ReportScripts::textRowsEquallyWide()

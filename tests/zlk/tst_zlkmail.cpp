@@ -215,9 +215,11 @@ void tst_ZlkMail::internationalMail_data()
         "<!DOCTYPE html><html lang=\"en\"><head><title>t</title><style>td{}</style></head>"
         "<body><table><tr><td>7</td><td dir=\"auto\">北京 &amp; שלום</td></tr>\n"
         "<tr><td>8</td><td>a<br>b &#x1F4E6;</td></tr></table></body></html>\n");
-    QTest::newRow("non-ASCII domain")
-        << "Ops <ops@exämple.com>" << "Velmora Audit Log Summary" << "b\n"
-        << "ops@xn--exmple-cua.com" << "b\n";
+    QTest::newRow("non-ASCII domain") << "Ops <ops@exämple.com>"
+                                      << "Velmora Audit Log Summary"
+                                      << "b\n"
+                                      << "ops@xn--exmple-cua.com"
+                                      << "b\n";
     QTest::newRow("long ASCII subject")
         << Recipient << QString("Audit Log Summary for partner ").repeated(6).trimmed() << "b\n"
         << Recipient << "b\n";
