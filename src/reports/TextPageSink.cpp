@@ -38,6 +38,7 @@ bool TextPageSink::beginPage(int page)
     m_page = page;
     m_rowCount = 0;
     m_extra.clear();
+    m_hasWide = false;
     return true;
 }
 
@@ -67,7 +68,10 @@ void TextPageSink::putLine(int rowIndex, int column, char16_t c)
     if ((old == Horizontal && c == Vertical) || (old == Vertical && c == Horizontal) ||
         old == Crossing)
         c = Crossing;
-    setCell(cells, column, c);
+    if (m_hasWide)
+        setCell(cells, column, c);
+    else
+        cells[column] = c;
 }
 
 // Writes one cell; a wide character it cuts in half leaves a blank.
@@ -91,6 +95,26 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
     char16_t* cells = row(rowIndex);
     if (!cells)
         return;
+    // Most texts are one column a code unit on a page without wide characters.
+    if (!m_hasWide && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.unicode() < 0x0300;
+        })) {
+        const int length = int(std::min<qsizetype>(text.size(), width));
+        const int spare = width - length;
+        int start = column;
+        if (alignment == ReportAlignment::Right)
+            start += spare;
+        else if (alignment == ReportAlignment::Center)
+            start += spare / 2;
+        const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
+        for (int i = 0; i < length; ++i) {
+            const int c = start + i;
+            if (c >= 0 && c < m_width)
+                cells[c] = source[i];
+        }
+        return;
+    }
+    m_hasWide = true;
     // The characters that fit, as code points with their columns.
     struct Glyph
     {
@@ -153,9 +177,14 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
                 continue;
             char16_t* cells = row((originY + item.top) / Row);
             const int end = std::min(column + e.width / Col, m_width - 1);
-            for (int c = std::max(column, 0); cells && c <= end; ++c)
-                setCell(cells, c,
-                        cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal);
+            for (int c = std::max(column, 0); cells && c <= end; ++c) {
+                const char16_t line =
+                    cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal;
+                if (m_hasWide)
+                    setCell(cells, c, line);
+                else
+                    cells[c] = line;
+            }
         } else if (e.kind == ReportElementKind::VerticalLine) {
             const int from = std::max(item.top, sliceTop);
             const int to = std::min(item.bottom(), sliceBottom);
@@ -197,8 +226,7 @@ bool TextPageSink::endPage()
         const qsizetype rowStart = qsizetype(r) * m_width;
         const char16_t* cells = m_cells.constData() + rowStart;
         const int length = lengthOf(r);
-        if (m_extra.isEmpty() &&
-            !std::any_of(cells, cells + length, [](char16_t c) { return c == Continuation; })) {
+        if (!m_hasWide) {
             m_out.append(QStringView(cells, length));
         } else {
             // Whole, so that a surrogate pair split over a cell and its
@@ -217,6 +245,7 @@ bool TextPageSink::endPage()
     }
     m_rowCount = 0;
     m_extra.clear();
+    m_hasWide = false;
     return flush(false);
 }
 

@@ -38,6 +38,7 @@ private:
     }
     char16_t* addRows(int index);
     void putLine(int rowIndex, int column, char16_t c);
+    // Writes a cell of a page that holds wide characters.
     void setCell(char16_t* cells, int column, char16_t c);
     void putText(int rowIndex, int column, int width, ReportAlignment alignment,
                  const QString& text);
@@ -52,5 +53,7 @@ private:
     // Code units that follow a cell's first one (the second half of a
     // surrogate pair, combining marks), by cell index.
     QHash<qsizetype, QString> m_extra;
+    // Whether this page holds anything but one code unit a column.
+    bool m_hasWide = false;
     int m_page = 0;
 };
