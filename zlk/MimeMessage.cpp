@@ -1,11 +1,13 @@
 #include "MimeMessage.h"
 
+#include "HtmlText.h"
 #include "ZlkSupport.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <idn2.h>
 #include <random>
 #include <sys/stat.h>
 
@@ -14,6 +16,7 @@ namespace zlk {
 namespace {
 
 constexpr size_t MaxLine = 76;              // characters of an encoded line, without CRLF
+constexpr size_t MaxHeaderLine = 78;        // characters of a header line, without CRLF
 constexpr size_t AttachmentChunk = 57 * 64; // whole base64 lines per read
 
 const char Base64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -98,6 +101,34 @@ std::string domainOf(std::string_view address)
                                         : std::string(address.substr(at + 1));
 }
 
+// Folds an ASCII header text at blanks so that no line, counting the used
+// characters before it, is longer than MaxHeaderLine; empty when a word is
+// too long for that.
+std::string foldedAscii(const std::string& line, size_t used)
+{
+    std::string result;
+    size_t column = used;
+    size_t start = 0;
+    while (start < line.size()) {
+        // The next word with the blanks before it.
+        size_t end = line.find_first_not_of(' ', start);
+        end = end == std::string::npos ? line.size() : line.find(' ', end);
+        if (end == std::string::npos)
+            end = line.size();
+        const size_t length = end - start;
+        if (column + length > MaxHeaderLine && start > 0 && line[start] == ' ') {
+            result += "\r\n";
+            column = 0;
+        }
+        if (column + length > MaxHeaderLine)
+            return {};
+        result.append(line, start, length);
+        column += length;
+        start = end;
+    }
+    return result;
+}
+
 bool isPlainAddress(std::string_view address)
 {
     const size_t at = address.rfind('@');
@@ -149,10 +180,13 @@ bool MimeMessage::parseAddresses(std::string_view text, std::vector<std::string>
 std::string MimeMessage::headerText(std::string_view text, size_t used)
 {
     const std::string line = singleLine(text);
-    // Plain ASCII goes as it is unless it could be taken for an encoded word or
-    // makes the line too long to be safe.
-    if (isAscii(line) && line.find("=?") == std::string::npos && used + line.size() <= 900)
-        return line;
+    // Plain ASCII goes as it is, folded at blanks, unless it could be taken
+    // for an encoded word or has a word too long to fold.
+    if (isAscii(line) && line.find("=?") == std::string::npos) {
+        std::string folded = foldedAscii(line, used);
+        if (!folded.empty() || line.empty())
+            return folded;
+    }
     // RFC 2047 encoded words of whole UTF-8 characters, one per folded line.
     std::string result;
     size_t start = 0;
@@ -177,6 +211,29 @@ std::string MimeMessage::displayName(std::string_view name)
     if (isAscii(line) && line.find("=?") == std::string::npos)
         return quoted(line);
     return headerText(line, 6);
+}
+
+bool MimeMessage::asciiAddress(std::string_view address, std::string& ascii, std::string& error)
+{
+    const size_t at = address.rfind('@');
+    const std::string domain(
+        address.substr(at == std::string_view::npos ? address.size() : at + 1));
+    if (isAscii(domain)) {
+        ascii = address;
+        return true;
+    }
+    char* converted = nullptr;
+    int rc = idn2_to_ascii_8z(domain.c_str(), &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+    if (rc != IDN2_OK)
+        rc = idn2_to_ascii_8z(domain.c_str(), &converted, IDN2_NFC_INPUT | IDN2_TRANSITIONAL);
+    if (rc != IDN2_OK) {
+        error = "'" + std::string(address) +
+                "' has a domain that cannot be written in ASCII: " + idn2_strerror(rc);
+        return false;
+    }
+    ascii = std::string(address.substr(0, at + 1)) + converted;
+    idn2_free(converted);
+    return true;
 }
 
 std::string MimeMessage::quotedPrintable(std::string_view text)
@@ -292,41 +349,71 @@ bool MimeMessage::prepare(const Content& content, std::string& error)
         }
     }
 
+    // Headers carry domains in their ASCII form: the server may not take
+    // UTF-8 in headers, and the ASCII form means the same everywhere.
     std::string to;
-    for (const std::string& recipient : content.recipients)
-        to += (to.empty() ? "" : ", ") + recipient;
+    size_t column = 4;
+    for (const std::string& recipient : content.recipients) {
+        std::string ascii;
+        if (!asciiAddress(recipient, ascii, error))
+            return false;
+        if (!to.empty()) {
+            to += ',';
+            ++column;
+            if (column + 1 + ascii.size() > MaxHeaderLine) {
+                to += "\r\n";
+                column = 0;
+            }
+        }
+        to += ' ' + ascii;
+        column += 1 + ascii.size();
+    }
+    std::string from;
+    if (!asciiAddress(content.fromAddress, from, error))
+        return false;
     const std::string name = displayName(content.senderName);
     std::string head = "Date: " + dateText(std::time(nullptr)) + "\r\n";
-    head += "Message-ID: <" + randomHex(12) + '@' + domainOf(content.fromAddress) + ">\r\n";
-    head +=
-        "From: " + (name.empty() ? content.fromAddress : name + " <" + content.fromAddress + '>') +
-        "\r\n";
-    head += "To: " + to + "\r\n";
+    head += "Message-ID: <" + randomHex(12) + '@' + domainOf(from) + ">\r\n";
+    head += "From: " + (name.empty() ? from : name + " <" + from + '>') + "\r\n";
+    head += "To:" + to + "\r\n";
     head += "Subject: " + headerText(content.subject, 9) + "\r\n";
     head += "MIME-Version: 1.0\r\n";
 
     const std::string_view leading = content.body;
     const size_t first = leading.find_first_not_of(" \t\r\n");
     const bool html = first != std::string_view::npos && leading[first] == '<';
-    const std::string bodyPart = std::string("Content-Type: ") +
-                                 (html ? "text/html" : "text/plain") +
-                                 "; charset=utf-8\r\n"
-                                 "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
-                                 quotedPrintable(content.body);
+    auto textPart = [](const char* type, std::string_view text) {
+        return std::string("Content-Type: ") + type +
+               "; charset=utf-8\r\n"
+               "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
+               quotedPrintable(text) + (text.empty() || text.back() == '\n' ? "" : "=\r\n");
+    };
+    // HTML goes with its text beside it, for clients that show text only.
+    std::string bodyPart;
+    if (html) {
+        const std::string alternative = "=_zlk_alt_" + randomHex(12);
+        bodyPart =
+            "Content-Type: multipart/alternative;\r\n boundary=\"" + alternative + "\"\r\n\r\n";
+        bodyPart +=
+            "--" + alternative + "\r\n" + textPart("text/plain", HtmlText::plainText(content.body));
+        bodyPart += "\r\n--" + alternative + "\r\n" + textPart("text/html", content.body);
+        bodyPart += "\r\n--" + alternative + "--\r\n";
+    } else {
+        bodyPart = textPart("text/plain", content.body);
+    }
     if (!m_attachment) {
         // SMTP ends the last line of a message with CRLF; a soft line break
-        // keeps it out of a body that ends without one.
-        const bool open =
-            !content.body.empty() && content.body.back() != '\n' && content.body.back() != '\r';
-        m_pending = head + bodyPart + (open ? "=\r\n" : "");
+        // (added by textPart) keeps it out of a body that ends without one.
+        m_pending = head + bodyPart;
         return true;
     }
 
     const std::string boundary = "=_zlk_" + randomHex(12);
-    head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
+    head += "Content-Type: multipart/mixed;\r\n boundary=\"" + boundary + "\"\r\n\r\n";
     head += "This is a message in MIME format.\r\n";
     if (!content.body.empty())
-        head += "--" + boundary + "\r\n" + bodyPart + "\r\n"; // the CRLF belongs to the boundary
+        head += "--" + boundary + "\r\n" + bodyPart +
+                (html ? "" : "\r\n"); // the CRLF belongs to the boundary
     const std::string fileName = baseName(content.attachmentPath);
     head += "--" + boundary + "\r\n";
     head += "Content-Type: " + contentTypeFor(fileName) + "; " +

@@ -10,8 +10,9 @@
 namespace zlk {
 
 // One mail message in MIME form, produced piece by piece for the SMTP upload.
-// The body goes as text/plain or, when it starts with "<", text/html, in UTF-8
-// and quoted-printable (so long lines survive); an attachment makes the
+// The body goes as text/plain or, when it starts with "<", as text/html with
+// its plain text beside it (multipart/alternative), in UTF-8 and
+// quoted-printable (so long lines survive); an attachment makes the
 // message multipart/mixed and is read from its file and base64-encoded while
 // the message is sent, so its size does not matter to memory.
 class MimeMessage
@@ -47,7 +48,12 @@ public:
     static bool parseAddresses(std::string_view text, std::vector<std::string>& addresses,
                                std::string& error);
 
+    // A header text after used characters of its line: ASCII folded at
+    // blanks within 78 characters, anything else as encoded words.
     static std::string headerText(std::string_view text, size_t used);
+    // The address with its domain in ASCII (IDNA, "xn--..."); false with a
+    // reason when the domain has no such form.
+    static bool asciiAddress(std::string_view address, std::string& ascii, std::string& error);
     static std::string displayName(std::string_view name);
     static std::string quotedPrintable(std::string_view text);
     static std::string base64(std::string_view data);

@@ -1,5 +1,6 @@
 #include "ArialMetrics.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -42,9 +43,28 @@ constexpr qreal UnitsPerEm = 2048;
 // Ascent, descent and line gap: 1854 + 434 + 67 units.
 constexpr qreal LineSpacingEm = (1854 + 434 + 67) / UnitsPerEm;
 
-int units(QChar c, bool bold)
+// Line spacing (ascent, descent and gap) of the faces that stand in for
+// Arial, in units of 2048 to the em, by the code points each one draws.
+struct FallbackFace
 {
-    const char16_t u = c.unicode();
+    char32_t first;
+    char32_t last;
+    int spacing;
+};
+constexpr int CjkSpacing = 2680;    // Droid Sans Fallback
+constexpr int SymbolSpacing = 2596; // Symbola
+constexpr int ArabicSpacing = 2384; // DejaVu Sans, the system's choice
+constexpr FallbackFace FallbackFaces[] = {
+    {0x0600, 0x08FF, ArabicSpacing}, {0x2190, 0x2BFF, SymbolSpacing},
+    {0x2E80, 0xA4CF, CjkSpacing},    {0xAC00, 0xD7A3, CjkSpacing},
+    {0xF900, 0xFAFF, CjkSpacing},    {0xFB50, 0xFDFF, ArabicSpacing},
+    {0xFE30, 0xFE4F, CjkSpacing},    {0xFE70, 0xFEFF, ArabicSpacing},
+    {0xFF00, 0xFFEF, CjkSpacing},    {0x1F000, 0x1FAFF, SymbolSpacing},
+    {0x20000, 0x3FFFD, CjkSpacing},
+};
+
+int units(char32_t u, bool bold)
+{
     const quint16* table = bold ? BoldAdvance : RegularAdvance;
     if (u >= 0x20 && u < 0x7F)
         return table[u - 0x20];
@@ -68,10 +88,10 @@ int units(QChar c, bool bold)
     default:
         break;
     }
-    if ((u >= 0x0300 && u <= 0x036F) || c.isLowSurrogate())
-        return 0; // combining marks; the second half of a pair
-    if (u >= 0x2E80 || c.isHighSurrogate())
-        return 2048; // ideographs and the like are a full em wide
+    if (u >= 0x0300 && u <= 0x036F)
+        return 0; // combining marks
+    if (u >= 0x2E80)
+        return 2048; // ideographs, emoji and the like are a full em wide
     return 1139;     // anything else: the width of a digit
 }
 
@@ -82,7 +102,32 @@ int ArialMetrics::lineHeight(const ReportFont& font) const
     return int(std::ceil(font.pointSize * 20 * LineSpacingEm));
 }
 
-qreal ArialMetrics::advance(QChar c, const ReportFont& font) const
+int ArialMetrics::lineHeight(const ReportFont& font, QStringView text) const
+{
+    int spacing = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x0600)
+            continue;
+        char32_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            u = QChar::surrogateToUcs4(c, text[++i]);
+        for (const FallbackFace& face : FallbackFaces) {
+            if (u >= face.first && u <= face.last)
+                spacing = std::max(spacing, face.spacing);
+        }
+    }
+    if (spacing == 0)
+        return lineHeight(font);
+    return std::max(lineHeight(font), int(std::ceil(font.pointSize * 20 * spacing / UnitsPerEm)));
+}
+
+QStringList ArialMetrics::fallbackFamilies()
+{
+    return {QStringLiteral("Droid Sans Fallback"), QStringLiteral("Symbola")};
+}
+
+qreal ArialMetrics::advance(char32_t c, const ReportFont& font) const
 {
     return units(c, font.bold) * font.pointSize * 20 / UnitsPerEm;
 }

@@ -54,7 +54,10 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         item.lines.clear();
         if (!e.isText())
             continue;
-        wrapText(e, texts.value(index), &item);
+        const QString text = texts.value(index);
+        if (!text.isEmpty())
+            item.lineHeight = m_metrics->lineHeight(e.font, text);
+        wrapText(e, text, &item);
         if (e.canGrow) {
             const int needed = int(item.lines.size()) * item.lineHeight;
             if (needed > e.height) {

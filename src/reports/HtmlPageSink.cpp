@@ -2,6 +2,8 @@
 
 #include "ReportLayout.h"
 
+#include <tuple>
+
 namespace {
 
 // Twips as CSS points.
@@ -89,7 +91,14 @@ void HtmlPageSink::appendEscaped(QString& out, QStringView text)
 
 bool HtmlPageSink::beginDocument(int)
 {
-    m_out.append(QLatin1String("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"));
+    // The language of the captions; values in other scripts set their own
+    // direction (dir="auto" on every text cell).
+    QString lang = m_layout.locale().bcp47Name();
+    if (lang.isEmpty() || lang == QLatin1String("C"))
+        lang = QStringLiteral("en");
+    m_out.append(QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\">\n<head>\n"
+                                "<meta charset=\"utf-8\">\n")
+                     .arg(escaped(lang)));
     m_out.append(QStringLiteral("<title>%1</title>\n").arg(escaped(m_layout.title())));
     writeStyleSheet();
     m_out.append(QLatin1String("</head>\n<body>\n"));
@@ -109,8 +118,9 @@ void HtmlPageSink::writeStyleSheet()
                     pt(m_layout.bottomMargin()), pt(m_layout.leftMargin()));
     css += QStringLiteral("table{border-collapse:collapse;table-layout:fixed;width:%1}\n")
                .arg(pt(width));
-    css += QStringLiteral("td{padding:0 1.5pt;vertical-align:top;overflow:hidden;white-space:pre;"
-                          "font-size:8.25pt;line-height:1.15}\n");
+    // Cells wrap where a client's font is wider than Arial rather than cut.
+    css += QStringLiteral("td{padding:0 1.5pt;vertical-align:top;white-space:pre-wrap;"
+                          "overflow-wrap:anywhere;font-size:8.25pt;line-height:1.15}\n");
     css += QStringLiteral(".bt{border-top:%1}.bb{border-bottom:%1}.bl{border-left:%1}"
                           ".br{border-right:%1}\n")
                .arg(rule);
@@ -132,8 +142,14 @@ void HtmlPageSink::writeStyleSheet()
 
 bool HtmlPageSink::beginPage(int page)
 {
+    // What the page needs to read right is inline too: mail clients often
+    // drop the style sheet.
     m_out.append(
-        QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table>\n<colgroup>").arg(page));
+        QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table style=\"border-collapse:"
+                       "collapse;table-layout:fixed;width:%2;font-family:Arial,sans-serif\">"
+                       "\n<colgroup>")
+            .arg(page)
+            .arg(pt(m_plan.tableWidth())));
     for (int w : m_plan.columnWidths())
         m_out.append(QStringLiteral("<col style=\"width:%1\">").arg(pt(w)));
     m_out.append(QLatin1String("</colgroup>\n"));
@@ -148,25 +164,43 @@ const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
     QList<RowTags>& tags = m_rowTags[slot];
     for (const HtmlTablePlan::Row& row : m_plan.rows(kind)) {
         RowTags rowTags;
-        rowTags.open = QStringLiteral("<tr style=\"height:%1\">").arg(pt(row.height));
+        rowTags.open =
+            QStringLiteral("<tr style=\"height:%1;vertical-align:top\">").arg(pt(row.height));
         for (const HtmlTablePlan::Cell& cell : row.cells) {
             QString classes;
-            if (!cell.elements.isEmpty())
-                classes +=
-                    QLatin1Char('s') + QString::number(m_plan.styleOf(kind, cell.elements.first()));
-            for (auto [flag, name] : {std::pair{cell.top, "bt"}, std::pair{cell.bottom, "bb"},
-                                      std::pair{cell.left, "bl"}, std::pair{cell.right, "br"}}) {
+            QString style;
+            if (!cell.elements.isEmpty()) {
+                const int index = m_plan.styleOf(kind, cell.elements.first());
+                const HtmlTablePlan::Style& s = m_plan.styles().at(index);
+                classes += QLatin1Char('s') + QString::number(index);
+                style += QStringLiteral("font-size:%1pt").arg(s.font.pointSize);
+                if (s.font.bold)
+                    style += QLatin1String(";font-weight:bold");
+                if (s.alignment != ReportAlignment::Left)
+                    style += QStringLiteral(";text-align:%1")
+                                 .arg(QLatin1String(alignmentName(s.alignment)));
+            }
+            for (auto [flag, name, side] :
+                 {std::tuple{cell.top, "bt", "top"}, std::tuple{cell.bottom, "bb", "bottom"},
+                  std::tuple{cell.left, "bl", "left"}, std::tuple{cell.right, "br", "right"}}) {
                 if (!flag)
                     continue;
                 if (!classes.isEmpty())
                     classes += QLatin1Char(' ');
                 classes += QLatin1String(name);
+                if (!style.isEmpty())
+                    style += QLatin1Char(';');
+                style += QStringLiteral("border-%1:1px solid #000").arg(QLatin1String(side));
             }
             QString open = QStringLiteral("<td");
             if (cell.span > 1)
                 open += QStringLiteral(" colspan=\"%1\"").arg(cell.span);
             if (!classes.isEmpty())
                 open += QStringLiteral(" class=\"%1\"").arg(classes);
+            if (!style.isEmpty())
+                open += QStringLiteral(" style=\"%1\"").arg(style);
+            if (!cell.elements.isEmpty())
+                open += QLatin1String(" dir=\"auto\"");
             open += QLatin1Char('>');
             rowTags.cells.append(open);
         }

@@ -12,8 +12,10 @@ class QIODevice;
 class ReportLayout;
 
 // The HTML back end: one self-contained UTF-8 page with its style sheet
-// inline. Each printed page becomes a table (see HtmlTablePlan) holding the
-// page header and the rows of that page; every detail band is one
+// inline, and the styles a page needs to read right (borders, weights, sizes,
+// alignment) on the elements themselves for mail clients that drop the sheet.
+// Each printed page becomes a table (see HtmlTablePlan) holding the page
+// header and the rows of that page; every detail band is one
 // <tbody class="report-row">, and that marker appears nowhere else (the mail
 // library finds empty reports by it). Every text is escaped. Written as it
 // goes, in blocks.

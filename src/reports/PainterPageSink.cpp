@@ -1,9 +1,14 @@
 #include "PainterPageSink.h"
 
+#include "ArialMetrics.h"
 #include "ReportLayout.h"
 #include "ReportRenderer.h"
 
+#include <QCoreApplication>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
+#include <QPdfWriter>
 #include <QPen>
 
 namespace {
@@ -20,6 +25,11 @@ PainterPageSink::PainterPageSink(QPagedPaintDevice* device, const ReportLayout& 
 
 bool PainterPageSink::beginDocument(int)
 {
+    if (auto* pdf = dynamic_cast<QPdfWriter*>(m_device)) {
+        const QString version = QCoreApplication::applicationVersion();
+        pdf->setCreator(QCoreApplication::applicationName() +
+                        (version.isEmpty() ? QString() : QLatin1Char(' ') + version));
+    }
     if (!m_device || !m_painter.begin(m_device))
         return fail(ReportErrorNumber::PrinterError,
                     QStringLiteral("Cannot start drawing on the printer or PDF file."));
@@ -45,19 +55,22 @@ bool PainterPageSink::beginPage(int page)
     return true;
 }
 
-QFont PainterPageSink::font(const ReportFont& f)
+const PainterPageSink::Face& PainterPageSink::face(const ReportFont& f)
 {
     const QString key = f.family + QLatin1Char('/') + QString::number(f.pointSize) +
                         (f.bold ? QLatin1String("b") : QLatin1String(""));
-    auto it = m_fonts.constFind(key);
-    if (it != m_fonts.constEnd())
+    auto it = m_faces.constFind(key);
+    if (it != m_faces.constEnd())
         return *it;
-    QFont font(f.family);
-    font.setPointSizeF(f.pointSize);
-    font.setBold(f.bold);
-    font.setHintingPreference(QFont::PreferNoHinting);
-    m_fonts.insert(key, font);
-    return font;
+    QFont primary(f.family);
+    primary.setPointSizeF(f.pointSize);
+    primary.setBold(f.bold);
+    primary.setHintingPreference(QFont::PreferNoHinting);
+    // A family list is taken literally: "Arial" must be given as the face
+    // that answers for it, or the fallback faces would draw Latin text too.
+    QFont font = primary;
+    font.setFamilies(QStringList{QFontInfo(primary).family()} + ArialMetrics::fallbackFamilies());
+    return *m_faces.insert(key, {font, QFontMetricsF(primary, m_device).ascent()});
 }
 
 bool PainterPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
@@ -81,22 +94,22 @@ bool PainterPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTo
         }
         case ReportElementKind::Label:
         case ReportElementKind::Field: {
-            int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-            if (e.alignment == ReportAlignment::Right)
-                flags |= Qt::AlignRight;
-            else if (e.alignment == ReportAlignment::Center)
-                flags |= Qt::AlignHCenter;
-            else
-                flags |= Qt::AlignLeft;
-            m_painter.setFont(font(e.font));
+            const Face& f = face(e.font);
+            m_painter.setFont(f.font);
+            const QFontMetricsF metrics(f.font, m_device);
+            const qreal boxLeft = x(left + item.inset);
+            const qreal boxWidth = (e.width - 2 * item.inset) * m_scaleX;
             for (int i = 0; i < item.lines.size(); ++i) {
                 const int top = item.lineTop(i);
-                if (top < sliceTop || top >= sliceBottom || item.lines.at(i).isEmpty())
+                const QString& line = item.lines.at(i);
+                if (top < sliceTop || top >= sliceBottom || line.isEmpty())
                     continue;
-                const QRectF box(x(left + item.inset), y(originY + top),
-                                 (e.width - 2 * item.inset) * m_scaleX,
-                                 item.lineHeight * m_scaleY);
-                m_painter.drawText(box, flags, item.lines.at(i));
+                qreal spare = 0;
+                if (e.alignment != ReportAlignment::Left)
+                    spare = boxWidth - metrics.horizontalAdvance(line);
+                if (e.alignment == ReportAlignment::Center)
+                    spare /= 2;
+                m_painter.drawText(QPointF(boxLeft + spare, y(originY + top) + f.ascent), line);
             }
             break;
         }

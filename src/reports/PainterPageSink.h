@@ -12,7 +12,10 @@ class ReportLayout;
 
 // The QPainter back end: draws the pages on a paged paint device (a PDF
 // writer, a printer), twips mapped exactly to device units from the paper's
-// top-left corner. Text is drawn line by line where the layout broke it.
+// top-left corner. Text is drawn line by line where the layout broke it, on
+// the layout face's baseline whatever fallback face draws a character, so a
+// value in another script sits level with its caption. A PDF gets the
+// program's name as its creator.
 class PainterPageSink : public ReportPageSink
 {
 public:
@@ -25,7 +28,14 @@ public:
     bool endDocument() override;
 
 private:
-    QFont font(const ReportFont& font);
+    // The face of a layout font with the fallback faces behind it, and the
+    // ascent of the layout face alone.
+    struct Face
+    {
+        QFont font;
+        qreal ascent = 0;
+    };
+    const Face& face(const ReportFont& font);
     qreal x(int twips) const { return m_origin.x() + twips * m_scaleX; }
     qreal y(int twips) const { return m_origin.y() + twips * m_scaleY; }
 
@@ -35,5 +45,5 @@ private:
     qreal m_scaleX = 1;
     qreal m_scaleY = 1;
     QPointF m_origin;
-    QHash<QString, QFont> m_fonts;
+    QHash<QString, Face> m_faces;
 };

@@ -1,5 +1,7 @@
 #include "ReportTextMetrics.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isBlank(QChar c)
@@ -34,6 +36,24 @@ bool needsCleaning(QStringView text)
     return false;
 }
 
+// Every code unit below U+0300: one column each on a fixed grid.
+bool allNarrow(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x0300; });
+}
+
+// The code point at i, and how many code units it takes.
+char32_t codePointAt(QStringView text, qsizetype i, int* units)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        *units = 2;
+        return QChar::surrogateToUcs4(c, text[i + 1]);
+    }
+    *units = 1;
+    return c.unicode();
+}
+
 QString trimmedRight(QStringView text)
 {
     qsizetype end = text.size();
@@ -47,8 +67,9 @@ QString trimmedRight(QStringView text)
 qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
 {
     qreal total = 0;
-    for (QChar c : text)
-        total += advance(c, font);
+    int units = 1;
+    for (qsizetype i = 0; i < text.size(); i += units)
+        total += advance(codePointAt(text, i, &units), font);
     return total;
 }
 
@@ -57,11 +78,13 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
 {
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
-    const qreal fixed = fixedAdvance();
+    const qreal fixed = allNarrow(text) ? fixedAdvance() : 0;
     bool clean = true;
     qreal used = 0;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+    int units = 1;
+    for (qsizetype i = 0; i < text.size(); i += units) {
+        const char32_t c = codePointAt(text, i, &units);
+        if (c < 0x20 || c == 0x7F) {
             clean = false;
             break;
         }
@@ -118,7 +141,7 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
     const qsizetype n = paragraph.size();
     qsizetype i = 0;
     // Where every character is equally wide the break is found by counting.
-    const qreal fixed = fixedAdvance();
+    const qreal fixed = allNarrow(paragraph) ? fixedAdvance() : 0;
     const qsizetype fitting = fixed > 0 ? std::max<qsizetype>(1, qsizetype(maxWidth / fixed)) : 0;
     while (fixed > 0 && i < n) {
         if (n - i <= fitting) {
@@ -133,8 +156,6 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
                 --blank;
             if (blank > i)
                 end = blank;
-            else if (paragraph[end].isLowSurrogate() && end - 1 > i)
-                --end; // never split a surrogate pair
         }
         lines.append(trimmedRight(paragraph.sliced(i, end - i)));
         if (full())
@@ -147,15 +168,19 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
         qreal used = 0;
         qsizetype j = i;
         qsizetype lastBlank = -1;
+        int units = 1;
+        // Code point by code point: a pair or a combining mark stays with
+        // the character before it.
         while (j < n) {
-            const QChar c = paragraph[j];
+            const char32_t c = codePointAt(paragraph, j, &units);
+            const bool blank = c == u' ' || c == 0xA0;
             const qreal a = advance(c, font);
-            if (used + a > maxWidth && j > i && !isBlank(c))
+            if (used + a > maxWidth && j > i && !blank)
                 break;
-            if (isBlank(c))
+            if (blank)
                 lastBlank = j;
             used += a;
-            ++j;
+            j += units;
         }
         if (j >= n) {
             lines.append(trimmedRight(paragraph.sliced(i)));
@@ -166,9 +191,6 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
             end = lastBlank;
         } else {
             end = j;
-            // Never split a surrogate pair.
-            if (paragraph[end].isLowSurrogate() && end - 1 > i)
-                --end;
         }
         lines.append(trimmedRight(paragraph.sliced(i, end - i)));
         if (full())

@@ -15,11 +15,15 @@ public:
 
     // Distance from the top of one line of text to the top of the next.
     virtual int lineHeight(const ReportFont& font) const = 0;
-    // Advance width of one UTF-16 code unit.
-    virtual qreal advance(QChar c, const ReportFont& font) const = 0;
+    // The same for lines of this text: more where its characters come from a
+    // taller fallback face than the layout's own.
+    virtual int lineHeight(const ReportFont& font, QStringView) const { return lineHeight(font); }
+    // Advance width of one code point (combining marks take none).
+    virtual qreal advance(char32_t c, const ReportFont& font) const = 0;
     // Space kept free inside a text box on its left and right.
     virtual int horizontalInset() const { return 0; }
-    // The advance of every character when all are equally wide, else 0.
+    // The advance of every character below U+0300 when all those are equally
+    // wide, else 0.
     virtual qreal fixedAdvance() const { return 0; }
 
     qreal width(QStringView text, const ReportFont& font) const;

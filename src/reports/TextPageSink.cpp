@@ -3,6 +3,9 @@
 #include "CharacterGridMetrics.h"
 #include "ReportLayout.h"
 
+#include <QVarLengthArray>
+#include <algorithm>
+
 namespace {
 
 constexpr int Col = CharacterGridMetrics::ColumnTwips;
@@ -12,6 +15,8 @@ constexpr char16_t Blank = u' ';
 constexpr char16_t Horizontal = u'-';
 constexpr char16_t Vertical = u'|';
 constexpr char16_t Crossing = u'+';
+// The second cell of a wide character: written out as nothing.
+constexpr char16_t Continuation = 0xFFFF;
 
 } // namespace
 
@@ -32,6 +37,8 @@ bool TextPageSink::beginPage(int page)
 {
     m_page = page;
     m_rowCount = 0;
+    m_extra.clear();
+    m_hasWide = false;
     return true;
 }
 
@@ -61,6 +68,24 @@ void TextPageSink::putLine(int rowIndex, int column, char16_t c)
     if ((old == Horizontal && c == Vertical) || (old == Vertical && c == Horizontal) ||
         old == Crossing)
         c = Crossing;
+    if (m_hasWide)
+        setCell(cells, column, c);
+    else
+        cells[column] = c;
+}
+
+// Writes one cell; a wide character it cuts in half leaves a blank.
+void TextPageSink::setCell(char16_t* cells, int column, char16_t c)
+{
+    const qsizetype index = (cells - m_cells.constData()) + column;
+    if (!m_extra.isEmpty())
+        m_extra.remove(index);
+    if (cells[column] == Continuation && column > 0 && c != Continuation) {
+        cells[column - 1] = Blank;
+        m_extra.remove(index - 1);
+    }
+    if (column + 1 < m_width && cells[column + 1] == Continuation)
+        cells[column + 1] = Blank;
     cells[column] = c;
 }
 
@@ -70,18 +95,74 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
     char16_t* cells = row(rowIndex);
     if (!cells)
         return;
-    const int length = int(std::min<qsizetype>(text.size(), width));
-    const int spare = width - length;
+    // Most texts are one column a code unit on a page without wide characters.
+    if (!m_hasWide && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.unicode() < 0x0300;
+        })) {
+        const int length = int(std::min<qsizetype>(text.size(), width));
+        const int spare = width - length;
+        int start = column;
+        if (alignment == ReportAlignment::Right)
+            start += spare;
+        else if (alignment == ReportAlignment::Center)
+            start += spare / 2;
+        const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
+        for (int i = 0; i < length; ++i) {
+            const int c = start + i;
+            if (c >= 0 && c < m_width)
+                cells[c] = source[i];
+        }
+        return;
+    }
+    m_hasWide = true;
+    // The characters that fit, as code points with their columns.
+    struct Glyph
+    {
+        qsizetype from;
+        int units;
+        int columns;
+    };
+    QVarLengthArray<Glyph, 64> glyphs;
+    int used = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text[i];
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
+        const int columns = CharacterGridMetrics::columns(code);
+        if (used + columns > width)
+            break;
+        glyphs.append({i, pair ? 2 : 1, columns});
+        used += columns;
+        i += pair ? 2 : 1;
+    }
+    const int spare = width - used;
     int start = column;
     if (alignment == ReportAlignment::Right)
         start += spare;
     else if (alignment == ReportAlignment::Center)
         start += spare / 2;
-    const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
-    for (int i = 0; i < length; ++i) {
-        const int c = start + i;
-        if (c >= 0 && c < m_width)
-            cells[c] = source[i];
+    const qsizetype rowStart = cells - m_cells.constData();
+    int c = start;
+    for (const Glyph& g : glyphs) {
+        const QStringView units = QStringView(text).sliced(g.from, g.units);
+        if (g.columns == 0) {
+            // A combining mark or joiner goes with the cell before it.
+            if (c > 0 && c <= m_width)
+                m_extra[rowStart + c - 1] += units;
+            continue;
+        }
+        if (c < 0 || c + g.columns > m_width)
+            break;
+        char16_t first = units[0].unicode();
+        if (first == Continuation)
+            first = QChar::ReplacementCharacter;
+        setCell(cells, c, first);
+        if (g.units > 1)
+            m_extra[rowStart + c] = units.sliced(1).toString();
+        if (g.columns == 2)
+            setCell(cells, c + 1, Continuation);
+        c += g.columns;
     }
 }
 
@@ -96,8 +177,14 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
                 continue;
             char16_t* cells = row((originY + item.top) / Row);
             const int end = std::min(column + e.width / Col, m_width - 1);
-            for (int c = std::max(column, 0); cells && c <= end; ++c)
-                cells[c] = cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal;
+            for (int c = std::max(column, 0); cells && c <= end; ++c) {
+                const char16_t line =
+                    cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal;
+                if (m_hasWide)
+                    setCell(cells, c, line);
+                else
+                    cells[c] = line;
+            }
         } else if (e.kind == ReportElementKind::VerticalLine) {
             const int from = std::max(item.top, sliceTop);
             const int to = std::min(item.bottom(), sliceBottom);
@@ -136,10 +223,29 @@ bool TextPageSink::endPage()
     if (m_page > 1)
         m_out.append('\f');
     for (int r = 0; r < last; ++r) {
-        m_out.append(QStringView(m_cells.constData() + qsizetype(r) * m_width, lengthOf(r)));
+        const qsizetype rowStart = qsizetype(r) * m_width;
+        const char16_t* cells = m_cells.constData() + rowStart;
+        const int length = lengthOf(r);
+        if (!m_hasWide) {
+            m_out.append(QStringView(cells, length));
+        } else {
+            // Whole, so that a surrogate pair split over a cell and its
+            // extra reaches the encoder in one piece.
+            QString line;
+            for (int c = 0; c < length; ++c) {
+                if (cells[c] != Continuation)
+                    line += QChar(cells[c]);
+                const auto extra = m_extra.constFind(rowStart + c);
+                if (extra != m_extra.constEnd())
+                    line += *extra;
+            }
+            m_out.append(line);
+        }
         m_out.append('\n');
     }
     m_rowCount = 0;
+    m_extra.clear();
+    m_hasWide = false;
     return flush(false);
 }
 

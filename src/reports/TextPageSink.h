@@ -3,6 +3,7 @@
 #include "ReportPageSink.h"
 #include "ReportStreamWriter.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -13,8 +14,10 @@ class ReportLayout;
 // CharacterGridMetrics) that reads like the printed page. Lines are drawn
 // with "-" and "|", "+" where they meet; pages after the first begin with a
 // form feed. The layout must be on the character grid
-// (CharacterGridMetrics::snapLayout). Written as UTF-8, page by page, so only
-// one page is ever held.
+// (CharacterGridMetrics::snapLayout). Text is placed by display width: a
+// wide character fills two cells, a combining mark joins the cell of the
+// character before it, so every row of a table is equally wide on screen.
+// Written as UTF-8, page by page, so only one page is ever held.
 class TextPageSink : public ReportPageSink
 {
 public:
@@ -35,6 +38,8 @@ private:
     }
     char16_t* addRows(int index);
     void putLine(int rowIndex, int column, char16_t c);
+    // Writes a cell of a page that holds wide characters.
+    void setCell(char16_t* cells, int column, char16_t c);
     void putText(int rowIndex, int column, int width, ReportAlignment alignment,
                  const QString& text);
     bool flush(bool force);
@@ -45,5 +50,10 @@ private:
     // The page: rows of m_width cells, as many rows as used so far.
     QList<char16_t> m_cells;
     int m_rowCount = 0;
+    // Code units that follow a cell's first one (the second half of a
+    // surrogate pair, combining marks), by cell index.
+    QHash<qsizetype, QString> m_extra;
+    // Whether this page holds anything but one code unit a column.
+    bool m_hasWide = false;
     int m_page = 0;
 };

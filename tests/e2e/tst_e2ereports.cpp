@@ -313,6 +313,7 @@ void tst_E2eReports::htmlMail()
     QCOMPARE(m_server->messages().size(), before + 1);
     const SmtpTestServer::Message m = m_server->messages().last();
     QCOMPARE(m.subject, QStringLiteral("Velmora Audit Log Summary"));
+    QCOMPARE(m.contentType, QStringLiteral("multipart/alternative"));
     QCOMPARE(m.bodyType, QStringLiteral("text/html"));
     QCOMPARE(m.body.count(QStringLiteral("class=\"report-row\"")), 3);
     QCOMPARE(descriptionsIn(m.body), Reported);

@@ -108,7 +108,7 @@ void tst_RenderText::summaryTable()
         "|  12345  |  1  | 13345 |A rather long description that has to |Translator.exe                 |  11/30/2003 12:15:00 AM|operator |",
         "|         |     |       |wrap onto more lines                  |                               |                        |         |",
         rule,
-        "|    8    |  2  | 3024  |Größe – 中文 tab                        |Loader                         |              not a date|someone.w|",
+        "|    8    |  2  | 3024  |Größe – 中文 tab                      |Loader                         |              not a date|someone.w|",
         rule,
         "|    2    |     |       |                                      |                               |                        |         |",
         rule,

@@ -45,6 +45,11 @@ def parse_message(raw):
         elif not result["body_type"] and part.get_content_maintype() == "text":
             result.update(body=part.get_content(), body_type=part.get_content_type(),
                           body_charset=part.get_content_charset() or "")
+    # Of alternatives, the one a mail client shows: HTML over plain text.
+    shown = msg.get_body(preferencelist=("html", "plain"))
+    if shown is not None and shown.get_content_maintype() == "text":
+        result.update(body=shown.get_content(), body_type=shown.get_content_type(),
+                      body_charset=shown.get_content_charset() or "")
     return result
 
 

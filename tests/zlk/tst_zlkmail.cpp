@@ -26,6 +26,8 @@ private slots:
     void recipientsAndServerFromIniFile();
     void failures_data();
     void failures();
+    void internationalMail_data();
+    void internationalMail();
 
 private:
     SmtpTestServer::Message sendOne(const QString& recipient, const QString& subject,
@@ -84,8 +86,6 @@ void tst_ZlkMail::message_data()
                             << (expected.isNull() ? subject : expected);
     };
     row("text report", "Velmora Audit Detail Report", "Audit Detail Report\nrow 1\n", "text/plain");
-    row("HTML report", "s", "<html><body><table><tr><td>x</td></tr></table></body></html>\n",
-        "text/html");
     row("text that mentions <tags>", "s", "a <b>\n", "text/plain");
     row("long line, = signs, trailing blanks", "s",
         QString("Details=").repeated(200) + "  \nnext line\t\n", "text/plain");
@@ -211,6 +211,66 @@ void tst_ZlkMail::failures()
     qputenv("ZLK_SMTP_URL", m_server->url().toUtf8());
     QVERIFY(Zlk::sendEmail(Sender, Recipient, "s", "b", QString()));
     QCOMPARE(Zlk::lastError(), QString());
+}
+
+void tst_ZlkMail::internationalMail_data()
+{
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("expectedTo");
+    QTest::addColumn<QString>("expectedText"); // the text/plain part
+    const QString html = QStringLiteral(
+        "<!DOCTYPE html><html lang=\"en\"><head><title>t</title><style>td{}</style></head>"
+        "<body><table><tr><td>7</td><td dir=\"auto\">北京 &amp; שלום</td></tr>\n"
+        "<tr><td>8</td><td>a<br>b &#x1F4E6;</td></tr></table></body></html>\n");
+    QTest::newRow("non-ASCII domain") << "Ops <ops@exämple.com>"
+                                      << "Velmora Audit Log Summary"
+                                      << "b\n"
+                                      << "ops@xn--exmple-cua.com"
+                                      << "b\n";
+    QTest::newRow("long ASCII subject")
+        << Recipient << QString("Audit Log Summary for partner ").repeated(6).trimmed() << "b\n"
+        << Recipient << "b\n";
+    QTest::newRow("HTML with its text beside it")
+        << Recipient << "Прüfbericht 北京 " + QString("x").repeated(100) << html << Recipient
+        << QStringLiteral("7  北京 & שלום\n8  a b 📦\n");
+}
+
+void tst_ZlkMail::internationalMail()
+{
+    QFETCH(QString, recipient);
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    QFETCH(QString, expectedTo);
+    QFETCH(QString, expectedText);
+    const auto m = sendOne(recipient, subject, body);
+    QVERIFY(!m.raw.isEmpty());
+    // The strictest reader in reach: it raises on any header defect.
+    QProcess python;
+    python.start("python3", {"-c", R"(import email, email.policy, sys
+m = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.strict)
+for part in m.walk():
+    assert not part.defects, part.defects
+    for name, value in part.items():
+        assert not getattr(value, 'defects', None), (name, value.defects)
+text = m.get_body(('plain',)).get_content() if m.is_multipart() else m.get_content()
+html = m.get_body(('html',))
+sys.stdout.write('\n'.join([str(m['To'].addresses[0].addr_spec), str(m['Subject']),
+                             str(html is not None), text.replace('\r\n', '\n')]))
+)"});
+    python.write(m.raw);
+    python.closeWriteChannel();
+    QVERIFY(python.waitForFinished(30000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QStringList parsed = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+    QCOMPARE(parsed.at(0), expectedTo);
+    QCOMPARE(parsed.at(1), subject);
+    QCOMPARE(parsed.at(2), body.startsWith('<') ? "True" : "False");
+    QCOMPARE(parsed.mid(3).join('\n'), expectedText);
+    for (const QByteArray& line : m.raw.split('\n')) // 78 characters and a CR at most
+        QVERIFY2(line.size() <= 79, line.constData());
+    QVERIFY(!m.raw.contains("ä")); // no raw 8-bit header or body
 }
 
 QTEST_GUILESS_MAIN(tst_ZlkMail)
