@@ -134,7 +134,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # plug-in Qt loads at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, fonts-droid-fallback, fonts-symbola, xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
