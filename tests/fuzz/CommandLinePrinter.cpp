@@ -30,10 +30,15 @@ QString fieldOf(const ParsedLine& p, const QString& keyword)
 }
 
 // The value written bare, or else quoted, whichever reads back alone.
+// A value with an odd number of quotes (a quote opened before the keyword's
+// blank, as in /SYSTEM!"/a b") has no such form.
 std::optional<QString> valueForm(const QString& keyword, const QString& value)
 {
     const QString before =
         keyword == QLatin1String("SPAN_END") ? QStringLiteral("/SPAN_START x ") : QString();
+    // A form with an odd number of quotes would open a quote for the rest of the line.
+    if (value.count(QLatin1Char('"')) % 2 != 0)
+        return std::nullopt;
     for (const QString& form : {value, QLatin1Char('"') + value + QLatin1Char('"')}) {
         const QString token = QLatin1Char('/') + keyword + QLatin1Char(' ') + form;
         const ParsedLine alone = parseLine(before + token);
