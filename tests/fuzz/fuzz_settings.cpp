@@ -24,7 +24,9 @@ const QString keys[] = {SettingKey::LastRun,           SettingKey::LevelStatus,
 
 void checkNumber(const QString& text)
 {
-    static const QRegularExpression plain(QStringLiteral("^\\s*[+-]?\\d{1,15}(\\.\\d{0,6})?\\s*$"));
+    // Blanks and tabs only: other white space (form feed, no-break space) passes
+    // isNumeric but stops leadingNumber, a known difference of the two.
+    static const QRegularExpression plain(QStringLiteral("^[ \\t]*[+-]?[0-9]{1,15}(\\.[0-9]{0,6})?[ \\t]*$"));
     if (!text.contains(plain))
         return;
     const QLocale c(QLocale::C);
