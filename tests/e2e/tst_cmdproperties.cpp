@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,8 @@ class tst_CmdProperties : public QObject
 private slots:
     void initTestCase();
     void randomLines();
+    void deleteWhileAppending_data();
+    void deleteWhileAppending();
 
 private:
     QStringList randomArguments();
@@ -174,6 +178,78 @@ void tst_CmdProperties::randomLines()
     }
     qInfo("%d lines: %d ended 0, %d ended 1, %d ended 2",
           statuses[0] + statuses[1] + statuses[2], statuses[0], statuses[1], statuses[2]);
+}
+
+void tst_CmdProperties::deleteWhileAppending_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("plain") << QStringList{"/STATUS"};
+    QTest::newRow("query closing the bracket") << QStringList{"/STATUS", "/QUERY", "1=1) OR (1=0"};
+    QTest::newRow("query with a comment") << QStringList{"/STATUS", "/QUERY", "1=1) --"};
+    QTest::newRow("sort with a limit") << QStringList{"/STATUS", "/SORTBY1", "AutoIndex] LIMIT 1 --"};
+}
+
+// /DELETE while another process appends: the rows gone are exactly the rows
+// the report shows, whatever the query and sort texts.
+void tst_CmdProperties::deleteWhileAppending()
+{
+    QFETCH(QStringList, arguments);
+    // No start-up purge: the appended entries are old.
+    QDir().mkpath(m_folder.filePath("config/Velmora"));
+    QFile settings(m_folder.filePath("config/Velmora/Audit Log Viewer.conf"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nAutoDeleteDays=30000\n");
+    settings.close();
+    const QString db = m_root + "/SYSTEM/Audit.mdb";
+    QFile::remove(db);
+    QVERIFY(QFile::copy(m_template, db));
+    const QString report = m_work + "/deleted.txt";
+    QFile::remove(report);
+    QSet<qint64> all;
+    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
+        all.insert(v.toLongLong());
+
+    // The appender prints the AutoIndex of every entry it adds.
+    QProcess appender;
+    appender.start("python3", {"-c", "import sqlite3,sys,time\n"
+                                     "c=sqlite3.connect(sys.argv[1],timeout=30,isolation_level=None)\n"
+                                     "while True:\n"
+                                     " r=c.execute(\"INSERT INTO Audit(Level,Description,[When]) "
+                                     "VALUES(0,'appended',datetime('now','-400 days'))\").lastrowid\n"
+                                     " print(r,flush=True); time.sleep(0.002)\n",
+                               db});
+    QVERIFY(appender.waitForStarted());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_folder.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(AUDITLOG_EXE, QStringList{"/UNATTENDED", "/SYSTEM", m_root, "/FILE", report, "/DELETE"} +
+                                    arguments);
+    QVERIFY(process.waitForFinished(EndsWithinMs));
+    appender.kill();
+    appender.waitForFinished();
+    for (const QByteArray& line : appender.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            all.insert(line.toLongLong());
+
+    QSet<qint64> left;
+    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
+        left.insert(v.toLongLong());
+    QSet<qint64> reported;
+    QFile file(report);
+    if (file.open(QIODevice::ReadOnly)) {
+        static const QRegularExpression shown("AutoIndex:\\s+([\\d,.]+)");
+        for (const auto& m : shown.globalMatch(QString::fromUtf8(file.readAll())))
+            reported.insert(m.captured(1).remove(QRegularExpression("[,.]")).toLongLong());
+    }
+    const QSet<qint64> gone = all - left;
+    QVERIFY2(gone.isEmpty() || (process.exitCode() == 0 && gone == reported),
+             qPrintable(QStringLiteral("status %1: %2 gone, %3 reported, %4 of them not")
+                            .arg(process.exitCode())
+                            .arg(gone.size())
+                            .arg(reported.size())
+                            .arg((gone - reported).size())));
 }
 
 QTEST_GUILESS_MAIN(tst_CmdProperties)
