@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $BUILD_DIR); arguments go to cmake.
+# Configures and builds into build/ (or $BUILD_DIR).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -4,13 +4,14 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-cmake_args=()
+"$root/scripts/deps.sh"
 if [ "${1:-}" = "--sanitize" ]; then
     build="${ASAN_BUILD_DIR:-$root/build-asan}"
-    cmake_args=(-DAUDITLOG_SANITIZE=ON)
+    # The option stays in the build folder's cache for build.sh's configure.
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DAUDITLOG_SANITIZE=ON >/dev/null
     source "$root/scripts/sanitizer-env.sh"
 fi
-"$root/scripts/deps.sh"
-BUILD_DIR="$build" "$root/scripts/build.sh" "${cmake_args[@]}"
+BUILD_DIR="$build" "$root/scripts/build.sh"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 600
