@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config ccache
+    cmake ninja-build g++ pkg-config ccache clang libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
     libcurl4-openssl-dev libzip-dev libsqlite3-dev libidn2-dev
     fonts-liberation fonts-droid-fallback fonts-symbola

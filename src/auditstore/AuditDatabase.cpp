@@ -14,6 +14,8 @@ Q_LOGGING_CATEGORY(lcAuditSql, "audit.sql", QtWarningMsg)
 
 namespace {
 
+AuditDatabase::StatementFault statementFault;
+
 void setError(AuditError* error, const AuditError& value)
 {
     if (error)
@@ -184,6 +186,11 @@ QSqlDatabase AuditDatabase::connection() const
     return QSqlDatabase::database(ConnectionName, false);
 }
 
+void AuditDatabase::setStatementFault(StatementFault fault)
+{
+    statementFault = std::move(fault);
+}
+
 std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
                                             AuditError* error, bool forwardOnly)
 {
@@ -199,6 +206,13 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
     if (!db.isOpen()) {
         setError(error, {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")});
         return std::nullopt;
+    }
+    if (statementFault) {
+        if (const auto injected = statementFault(*sqlite)) {
+            qCDebug(lcAuditSql).noquote() << "failed:" << injected->description;
+            setError(error, *injected);
+            return std::nullopt;
+        }
     }
     QSqlQuery query(db);
     query.setForwardOnly(forwardOnly);

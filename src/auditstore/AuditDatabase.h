@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Statements as built (Jet text) and as run (SQLite text):
@@ -62,6 +63,12 @@ public:
 
     // The error of a failed query as the program reports it.
     static AuditError errorOf(const class QSqlError& sqlError);
+
+    // A test seam at the one place statements run: the function sees each
+    // SQLite text before it runs, and an error it returns is the statement's
+    // result instead. None in the program; tests inject failures with it.
+    using StatementFault = std::function<std::optional<AuditError>(const QString& sqlite)>;
+    static void setStatementFault(StatementFault fault);
 
     static constexpr int BusyTimeoutMs = 10000;
     static inline const QString ConnectionName = QStringLiteral("Audit");

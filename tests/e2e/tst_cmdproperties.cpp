@@ -1,0 +1,256 @@
+#include "AuditTestDb.h"
+#include "CommandLine.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Random command lines, built from the keyword table, run through the built
+// program on a real database: every run ends with status 0, 1 or 2, an invalid
+// line (2) leaves the database folder byte for byte as it was, and an
+// unattended run ends by itself (a window or a hang would not). The seed is
+// printed; AUDITLOG_PROPERTY_SEED repeats a run.
+class tst_CmdProperties : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void randomLines();
+    void deleteWhileAppending_data();
+    void deleteWhileAppending();
+
+private:
+    QStringList randomArguments();
+    QString pick(const QStringList& from) { return from.at(int(m_random.bounded(from.size()))); }
+    QMap<QString, QByteArray> systemFolder() const;
+
+    QTemporaryDir m_folder;
+    QString m_root;
+    QString m_work;
+    QString m_template;
+    QRandomGenerator m_random;
+};
+
+namespace {
+
+// Wall time of the whole property run (AUDITLOG_PROPERTY_SECONDS for a longer
+// one); the number of lines is what fits.
+const int PropertyMs = qEnvironmentVariableIsSet("AUDITLOG_PROPERTY_SECONDS")
+                           ? 1000 * qEnvironmentVariableIntValue("AUDITLOG_PROPERTY_SECONDS")
+                           : 20000;
+// An unattended run on a small database ends well within this.
+constexpr int EndsWithinMs = 30000;
+
+const QStringList Numbers = {"0",      "1",      "-1",         "7",          "32767",
+                             "32768",  "-32768", "-32769",     "2147483647", "2147483648",
+                             "-2147483649", "1e3", " 5 ",      "0x10",       "abc"};
+const QStringList Dates = {"1/1/2026", "1\\31\\2026_08:00", "31/12/2025", "2026-02-29",
+                           "13/13/2013", "x"};
+const QStringList Texts = {"Level", "When", "AutoIndex", "Bob's report", "a \"quoted\" b",
+                           "[Error] > 1", "1=1) OR (1=0", "x; DROP TABLE Audit", "Level --"};
+const QStringList Addresses = {"ops@example.com", "a@b", "x"};
+
+} // namespace
+
+void tst_CmdProperties::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    const QByteArray seed = qgetenv("AUDITLOG_PROPERTY_SEED");
+    const quint32 s = seed.isEmpty() ? QRandomGenerator::global()->generate() : seed.toUInt();
+    m_random.seed(s);
+    qInfo("seed %u", s);
+
+    m_root = m_folder.filePath("root dir");
+    m_work = m_folder.filePath("work");
+    m_template = m_folder.filePath("template.mdb");
+    QVERIFY(QDir().mkpath(m_root + "/SYSTEM") && QDir().mkpath(m_work + "/sub dir"));
+    QProcess makedemo;
+    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", m_template, "2000"});
+    QVERIFY(makedemo.waitForFinished(60000));
+    QCOMPARE(makedemo.exitCode(), 0);
+}
+
+QStringList tst_CmdProperties::randomArguments()
+{
+    QStringList arguments;
+    const int count = int(m_random.bounded(1, 8));
+    for (int i = 0; i < count; ++i) {
+        QString keyword = pick(CommandLineKeywords());
+        if (keyword == "DEBUG" || keyword == "PRINT")
+            continue; // another root; the printer
+        QString value;
+        if (keyword == "UNDER" || keyword == "OVER" || keyword.endsWith("_OVER"))
+            value = pick(Numbers);
+        else if (keyword.startsWith("SPAN_"))
+            value = pick(Dates);
+        else if (keyword == "EMAIL")
+            value = pick(Addresses);
+        else if (keyword == "FILE")
+            value = pick({m_work + "/out.txt", m_work + "/sub dir/r.txt", "rel.txt"});
+        else if (keyword == "SYSTEM")
+            value = pick({m_root, m_work});
+        else if (keyword == "@FILE") {
+            value = m_work + "/args.txt";
+            QFile file(value);
+            file.open(QIODevice::WriteOnly);
+            file.write(QStringLiteral("/%1 /FILE \"%2/from-args.txt\"")
+                           .arg(pick({"STATUS", "ERROR", "OVER 3", "SORTBY1"}), m_work)
+                           .toUtf8());
+        } else if (KeywordTakesValue(keyword))
+            value = pick(Texts);
+
+        if (m_random.bounded(2))
+            keyword = keyword.toLower();
+        // /FILE and /@FILE always get their value: a lone one would take the
+        // next keyword as a file name at the root of the file system.
+        const bool mayLack = !keyword.toUpper().endsWith("FILE");
+        const int form = !KeywordTakesValue(keyword.toUpper()) ? 0
+                         : mayLack                             ? int(m_random.bounded(4))
+                                                               : 2 * int(m_random.bounded(2));
+        if (form == 0 || form == 1) // a value as a separate argument, or none at all
+            arguments << "/" + keyword << (form == 0 && !value.isEmpty() ? QStringList{value} : QStringList{});
+        else if (form == 2) // one argument, the value quoted
+            arguments << QStringLiteral("/%1 \"%2\"").arg(keyword, value);
+        else
+            arguments << QStringLiteral("/%1 %2").arg(keyword, value);
+    }
+    arguments.removeAll(QString());
+    return arguments;
+}
+
+QMap<QString, QByteArray> tst_CmdProperties::systemFolder() const
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(m_root + "/SYSTEM", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        file.open(QIODevice::ReadOnly);
+        files.insert(it.fileName(), QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+    }
+    return files;
+}
+
+void tst_CmdProperties::randomLines()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_folder.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZLK_SMTP_URL", "smtp://127.0.0.1:9"); // nothing listens: mail fails at once
+    const QString db = m_root + "/SYSTEM/Audit.mdb";
+    QVERIFY(QFile::copy(m_template, db));
+    QMap<QString, QByteArray> pristine = systemFolder();
+    QMap<int, int> statuses;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < PropertyMs) {
+        if (systemFolder() != pristine) {
+            QDir(m_root + "/SYSTEM").removeRecursively();
+            QDir().mkpath(m_root + "/SYSTEM");
+            QVERIFY(QFile::copy(m_template, db));
+            pristine = systemFolder();
+        }
+        const QStringList arguments =
+            QStringList{"/UNATTENDED", "/SYSTEM", m_root} + randomArguments();
+        const QString shown = "auditlog '" + arguments.join("' '") + "'";
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_work);
+        process.start(AUDITLOG_EXE, arguments);
+        if (!process.waitForFinished(EndsWithinMs)) {
+            process.kill();
+            process.waitForFinished();
+            QFAIL(qPrintable("did not end: " + shown));
+        }
+        QVERIFY2(process.exitStatus() == QProcess::NormalExit, qPrintable("crashed: " + shown));
+        const int status = process.exitCode();
+        QVERIFY2(status >= 0 && status <= 2, qPrintable(QString::number(status) + ": " + shown));
+        if (status == 2)
+            QVERIFY2(systemFolder() == pristine, qPrintable("invalid line touched the database: " + shown));
+        ++statuses[status];
+    }
+    qInfo("%d lines: %d ended 0, %d ended 1, %d ended 2",
+          statuses[0] + statuses[1] + statuses[2], statuses[0], statuses[1], statuses[2]);
+}
+
+void tst_CmdProperties::deleteWhileAppending_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("plain") << QStringList{"/STATUS"};
+    QTest::newRow("query closing the bracket") << QStringList{"/STATUS", "/QUERY", "1=1) OR (1=0"};
+    QTest::newRow("query with a comment") << QStringList{"/STATUS", "/QUERY", "1=1) --"};
+    QTest::newRow("sort with a limit") << QStringList{"/STATUS", "/SORTBY1", "AutoIndex] LIMIT 1 --"};
+}
+
+// /DELETE while another process appends: the rows gone are exactly the rows
+// the report shows, whatever the query and sort texts.
+void tst_CmdProperties::deleteWhileAppending()
+{
+    QFETCH(QStringList, arguments);
+    // No start-up purge: the appended entries are old.
+    QDir().mkpath(m_folder.filePath("config/Velmora"));
+    QFile settings(m_folder.filePath("config/Velmora/Audit Log Viewer.conf"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nAutoDeleteDays=30000\n");
+    settings.close();
+    const QString db = m_root + "/SYSTEM/Audit.mdb";
+    QFile::remove(db);
+    QVERIFY(QFile::copy(m_template, db));
+    const QString report = m_work + "/deleted.txt";
+    QFile::remove(report);
+    QSet<qint64> all;
+    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
+        all.insert(v.toLongLong());
+
+    // The appender prints the AutoIndex of every entry it adds.
+    QProcess appender;
+    appender.start("python3", {"-c", "import sqlite3,sys,time\n"
+                                     "c=sqlite3.connect(sys.argv[1],timeout=30,isolation_level=None)\n"
+                                     "while True:\n"
+                                     " r=c.execute(\"INSERT INTO Audit(Level,Description,[When]) "
+                                     "VALUES(0,'appended',datetime('now','-400 days'))\").lastrowid\n"
+                                     " print(r,flush=True); time.sleep(0.002)\n",
+                               db});
+    QVERIFY(appender.waitForStarted());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_folder.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(AUDITLOG_EXE, QStringList{"/UNATTENDED", "/SYSTEM", m_root, "/FILE", report, "/DELETE"} +
+                                    arguments);
+    QVERIFY(process.waitForFinished(EndsWithinMs));
+    appender.kill();
+    appender.waitForFinished();
+    for (const QByteArray& line : appender.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            all.insert(line.toLongLong());
+
+    QSet<qint64> left;
+    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
+        left.insert(v.toLongLong());
+    QSet<qint64> reported;
+    QFile file(report);
+    if (file.open(QIODevice::ReadOnly)) {
+        static const QRegularExpression shown("AutoIndex:\\s+([\\d,.]+)");
+        for (const auto& m : shown.globalMatch(QString::fromUtf8(file.readAll())))
+            reported.insert(m.captured(1).remove(QRegularExpression("[,.]")).toLongLong());
+    }
+    const QSet<qint64> gone = all - left;
+    QVERIFY2(gone.isEmpty() || (process.exitCode() == 0 && gone == reported),
+             qPrintable(QStringLiteral("status %1: %2 gone, %3 reported, %4 of them not")
+                            .arg(process.exitCode())
+                            .arg(gone.size())
+                            .arg(reported.size())
+                            .arg((gone - reported).size())));
+}
+
+QTEST_GUILESS_MAIN(tst_CmdProperties)
+#include "tst_cmdproperties.moc"

@@ -1,0 +1,179 @@
+#include "CommandLinePrinter.h"
+
+#include "AppState.h"
+#include "CommandLine.h"
+
+namespace {
+
+const QString defaultRoot = QStringLiteral("/fuzz-root/");
+
+QString fieldOf(const ParsedLine& p, const QString& keyword)
+{
+    const RunOptions& o = p.options;
+    if (keyword == QLatin1String("SYSTEM"))
+        return p.installRoot;
+    if (keyword == QLatin1String("SORTBY1"))
+        return o.SortBy1;
+    if (keyword == QLatin1String("SORTBY2"))
+        return o.SortBy2;
+    if (keyword == QLatin1String("SORTBY3"))
+        return o.SortBy3;
+    if (keyword == QLatin1String("SUBJECT"))
+        return o.Subject;
+    if (keyword == QLatin1String("QUERY"))
+        return o.Query;
+    if (keyword == QLatin1String("EMAIL") || keyword == QLatin1String("FILE"))
+        return o.Address;
+    if (keyword == QLatin1String("SPAN_START"))
+        return o.SpanStart;
+    return o.SpanEnd;
+}
+
+// The value written bare, or else quoted, whichever reads back alone.
+// A value with an odd number of quotes (a quote opened before the keyword's
+// blank, as in /SYSTEM!"/a b") has no such form.
+std::optional<QString> valueForm(const QString& keyword, const QString& value)
+{
+    const QString before =
+        keyword == QLatin1String("SPAN_END") ? QStringLiteral("/SPAN_START x ") : QString();
+    // A form with an odd number of quotes would open a quote for the rest of the line.
+    if (value.count(QLatin1Char('"')) % 2 != 0)
+        return std::nullopt;
+    for (const QString& form : {value, QLatin1Char('"') + value + QLatin1Char('"')}) {
+        const QString token = QLatin1Char('/') + keyword + QLatin1Char(' ') + form;
+        const ParsedLine alone = parseLine(before + token);
+        if (alone.accepted && fieldOf(alone, keyword) == value)
+            return token;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ParsedLine parseLine(const QString& text)
+{
+    DebugMode = false;
+    UnattendedMode = false;
+    HtmlOutput = false;
+    InstallRoot = defaultRoot;
+    ParsedLine p;
+    p.accepted = ParseCommandLine(text, p.options);
+    p.debug = DebugMode;
+    p.unattended = UnattendedMode;
+    p.html = HtmlOutput;
+    p.installRoot = InstallRoot;
+    return p;
+}
+
+QStringList valuesOf(const ParsedLine& p)
+{
+    const RunOptions& o = p.options;
+    return {p.installRoot, o.SortBy1, o.SortBy2, o.SortBy3, o.Subject,
+            o.Query,       o.Address, o.SpanStart, o.SpanEnd};
+}
+
+QString differenceBetween(const ParsedLine& a, const ParsedLine& b)
+{
+    const RunOptions& x = a.options;
+    const RunOptions& y = b.options;
+    const auto num = [](auto v) { return QString::number(v); };
+    const struct
+    {
+        const char* name;
+        QString left, right;
+    } fields[] = {
+        {"accepted", num(a.accepted), num(b.accepted)},
+        {"debug", num(a.debug), num(b.debug)},
+        {"unattended", num(a.unattended), num(b.unattended)},
+        {"html", num(a.html), num(b.html)},
+        {"root", a.installRoot, b.installRoot},
+        {"destination", num(x.Destination), num(y.Destination)},
+        {"levels", num(x.Status * 8 + x.Warning * 4 + x.Error * 2 + x.Fatal),
+         num(y.Status * 8 + y.Warning * 4 + y.Error * 2 + y.Fatal)},
+        {"agemode", num(x.AgeMode), num(y.AgeMode)},
+        {"days", num(x.Days), num(y.Days)},
+        {"spanstart", x.SpanStart, y.SpanStart},
+        {"spanend", x.SpanEnd, y.SpanEnd},
+        {"delete", num(x.Delete), num(y.Delete)},
+        {"address", x.Address, y.Address},
+        {"subject", x.Subject, y.Subject},
+        {"attach", num(x.AttachAtSize), num(y.AttachAtSize)},
+        {"zip", num(x.ZipAtSize), num(y.ZipAtSize)},
+        {"abort", num(x.AbortAttachAtSize), num(y.AbortAttachAtSize)},
+        {"sortby1", x.SortBy1, y.SortBy1},
+        {"sortby2", x.SortBy2, y.SortBy2},
+        {"sortby3", x.SortBy3, y.SortBy3},
+        {"query", x.Query, y.Query},
+        {"summary", num(x.Summary), num(y.Summary)},
+        {"detail", num(x.Detail), num(y.Detail)},
+    };
+    for (const auto& f : fields)
+        if (f.left != f.right)
+            return QStringLiteral("%1: [%2] vs [%3]")
+                .arg(QLatin1String(f.name), f.left, f.right);
+    return QString();
+}
+
+std::optional<QString> printLine(const ParsedLine& p)
+{
+    const RunOptions& o = p.options;
+    const RunOptions defaults;
+    QStringList tokens;
+    bool printable = true;
+    const auto value = [&](const char* keyword, const QString& v) {
+        const auto token = valueForm(QLatin1String(keyword), v);
+        printable = printable && token.has_value();
+        if (token)
+            tokens << *token;
+    };
+    const auto flag = [&](bool set, const char* keyword) {
+        if (set)
+            tokens << QLatin1Char('/') + QLatin1String(keyword);
+    };
+    const auto number = [&](bool set, const char* keyword, qint64 v) {
+        if (set)
+            tokens << QStringLiteral("/%1 %2").arg(QLatin1String(keyword)).arg(v);
+    };
+
+    flag(p.debug, "DEBUG");
+    if (p.installRoot != (p.debug ? QStringLiteral("/opt/dorvu/Velmora/") : defaultRoot))
+        value("SYSTEM", p.installRoot);
+    if (o.SortBy1 != defaults.SortBy1)
+        value("SORTBY1", o.SortBy1);
+    if (o.SortBy2 != defaults.SortBy2)
+        value("SORTBY2", o.SortBy2);
+    if (o.SortBy3 != defaults.SortBy3)
+        value("SORTBY3", o.SortBy3);
+    if (!o.Subject.isEmpty())
+        value("SUBJECT", o.Subject);
+    if (!o.Query.isEmpty())
+        value("QUERY", o.Query);
+    flag(o.Destination == 0, "PRINT");
+    if (o.Destination == 2)
+        value("EMAIL", o.Address);
+    if (o.Destination == 3)
+        value("FILE", o.Address);
+    flag(p.html, "HTML");
+    flag(p.unattended, "UNATTENDED");
+    flag(o.Summary, "SUMMARY");
+    flag(o.Delete, "DELETE");
+    flag(o.Status, "STATUS");
+    flag(o.Warning, "WARNING");
+    flag(o.Error, "ERROR");
+    flag(o.Fatal, "FATAL");
+    flag(!o.Detail, "NODETAIL");
+    number(o.AgeMode == 2, "UNDER", o.Days);
+    number(o.AgeMode == 1, "OVER", o.Days);
+    if (o.AgeMode == 3) {
+        value("SPAN_START", o.SpanStart);
+        if (!o.SpanEnd.isEmpty())
+            value("SPAN_END", o.SpanEnd);
+    }
+    number(o.AttachAtSize != defaults.AttachAtSize, "ATTACH_OVER", o.AttachAtSize);
+    number(o.ZipAtSize != defaults.ZipAtSize, "ZIP_OVER", o.ZipAtSize);
+    number(o.AbortAttachAtSize != defaults.AbortAttachAtSize, "ABORT_ATTACH_OVER",
+           o.AbortAttachAtSize);
+    if (!printable)
+        return std::nullopt;
+    return tokens.join(QLatin1Char(' '));
+}

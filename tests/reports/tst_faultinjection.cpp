@@ -1,0 +1,254 @@
+#include "AppState.h"
+#include "AuditDatabase.h"
+#include "AuditTestDb.h"
+#include "Purge.h"
+#include "ReportEngine.h"
+#include "TestEnvironment.h"
+#include "UiHooks.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+// Failures injected at the one place statements run, at each step of a
+// report-then-delete and of a purge: a failing statement and a busy database.
+// Every run must report the failure, and the entries must be either all there
+// or exactly the reported ones gone. Then a real full disk under the built
+// program: a small tmpfs in a private mount namespace holds the report or the
+// database.
+class tst_FaultInjection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void eachStep_data();
+    void eachStep();
+    void fullDisk_data();
+    void fullDisk();
+
+private:
+    // The statements a clean run makes, then one run per statement with that
+    // one failing; returns the failures injected.
+    int injectAtEachStep(const std::function<bool()>& operation, const AuditError& fault,
+                         const std::function<void(bool ok, const QString& at)>& check);
+
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<AuditTestDb> m_db;
+};
+
+namespace {
+
+const QStringList Selected = {"old status", "old error"};
+
+void seed(AuditTestDb& db)
+{
+    QList<AuditEntry> entries;
+    const std::tuple<int, int, const char*> rows[] = {
+        {0, 1, "old status"}, {1, 1, "old warning"}, {2, 1, "old error"}, {0, 3, "new status"}};
+    for (const auto& [level, month, description] : rows)
+        entries << AuditTestDb::entry(level, QDateTime(QDate(2003, month, 10), QTime(9, 30)),
+                                      description);
+    QVERIFY2(db.add(entries), qPrintable(db.errorString()));
+}
+
+QStringList descriptions(const AuditTestDb& db)
+{
+    QStringList found;
+    for (const AuditEntry& e : db.entries())
+        found << e.Description;
+    return found;
+}
+
+} // namespace
+
+void tst_FaultInjection::init()
+{
+    m_env = std::make_unique<TestEnvironment>();
+    UnattendedMode = true;
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+}
+
+void tst_FaultInjection::cleanup()
+{
+    AuditDatabase::setStatementFault({});
+    AuditDatabase::instance().close();
+    m_db.reset();
+    m_env.reset();
+}
+
+int tst_FaultInjection::injectAtEachStep(const std::function<bool()>& operation,
+                                         const AuditError& fault,
+                                         const std::function<void(bool, const QString&)>& check)
+{
+    QStringList statements;
+    for (int step = -1; step < statements.size(); ++step) {
+        AuditDatabase::instance().close();
+        m_db = std::make_unique<AuditTestDb>();
+        seed(*m_db);
+        if (!m_db->openShared())
+            return -1;
+        ClearRunFailure();
+        int seen = 0;
+        QString at;
+        AuditDatabase::setStatementFault([&](const QString& sqlite) -> std::optional<AuditError> {
+            if (step < 0)
+                statements << sqlite;
+            if (seen++ != step)
+                return std::nullopt;
+            at = sqlite;
+            return fault;
+        });
+        const bool ok = operation();
+        AuditDatabase::setStatementFault({});
+        if (step >= 0)
+            check(ok, at);
+        if (QTest::currentTestFailed())
+            return -1;
+    }
+    return int(statements.size());
+}
+
+void tst_FaultInjection::eachStep_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("failing statement") << 1 << "injected: SQL logic error";
+    QTest::newRow("busy database") << 5 << "injected: database is locked";
+}
+
+void tst_FaultInjection::eachStep()
+{
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    const AuditError fault{number, description};
+    const QString report = m_env->filePath("report.txt");
+    const QStringList all = {"old status", "old warning", "old error", "new status"};
+
+    const auto reportThenDelete = [&] {
+        QFile::remove(report);
+        ReportEngine::Request r;
+        r.Destination = 3;
+        r.Address = report;
+        r.condition.Status = r.condition.Error = true;
+        r.condition.AgeMode = 1;
+        r.condition.Days = 30;
+        r.Delete = true;
+        r.SortBy1 = QStringLiteral("When");
+        ReportEngine engine(ReportEngine::AuditDetail, r);
+        engine.setToday(QDate(2003, 3, 15));
+        return engine.run() && !RunFailed();
+    };
+    const int reportSteps = injectAtEachStep(reportThenDelete, fault, [&](bool ok, const QString& at) {
+        QVERIFY2(!ok && RunFailureReason().contains(description),
+                 qPrintable(QStringLiteral("unreported failure of %1: %2").arg(at, RunFailureReason())));
+        const QStringList left = descriptions(*m_db);
+        if (left == all)
+            return;
+        QFile file(report);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable("deleted without a report: " + at));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QString& d : Selected)
+            QVERIFY2(!left.contains(d) && text.contains(d), qPrintable(d + " after a failure of " + at));
+        QCOMPARE(left.size(), all.size() - Selected.size());
+    });
+    QVERIFY(reportSteps > 1);
+
+    // The purge: everything from 2003 is older than 30 days.
+    const int purgeSteps = injectAtEachStep(
+        [] { return DeleteOldEntries(QStringLiteral("30"), 4).ran; }, fault,
+        [&](bool ok, const QString& at) {
+            QVERIFY2(!ok, qPrintable("purge ran despite a failure of " + at));
+            QCOMPARE(descriptions(*m_db), all);
+        });
+    QVERIFY(purgeSteps > 0);
+    qInfo("%d faults injected into a report-then-delete, %d into a purge", reportSteps, purgeSteps);
+}
+
+void tst_FaultInjection::fullDisk_data()
+{
+    QTest::addColumn<QString>("full"); // what lies on the full file system
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status"); // when nothing went: a failed purge is said, the run goes on
+    const QStringList deleteReported = {"/STATUS", "/ERROR", "/DELETE", "/UNATTENDED"};
+    QTest::newRow("report file") << "report" << deleteReported << 1;
+    QTest::newRow("database, report then delete") << "database" << deleteReported << 1;
+    QTest::newRow("database, start-up purge") << "database" << QStringList{"/FATAL", "/UNATTENDED"} << 0;
+}
+
+void tst_FaultInjection::fullDisk()
+{
+    QFETCH(QString, full);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    if (QProcess::execute("unshare", {"-m", "true"}) != 0)
+        QSKIP("no private mount namespace here (needs root)");
+    const QString demo = m_env->filePath("demo.mdb");
+    QCOMPARE(QProcess::execute(MAKEDEMO_EXE, {"--seed", "2", demo, "3000"}), 0);
+    const QVariantList before = AuditTestDb::values(demo, "SELECT AutoIndex FROM Audit");
+    QDir().mkpath(m_env->filePath("config/Velmora"));
+    QFile settings(m_env->filePath("config/Velmora/Audit Log Viewer.conf"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(arguments.contains("/DELETE") ? "[General]\nAutoDeleteDays=30000\n"
+                                                 : "[General]\nAutoDeleteDays=30\n");
+    settings.close();
+
+    // The tmpfs gets the database with 40 KB to spare, or a 16 KB report folder.
+    const QString small = m_env->filePath("small");
+    const QString disk = m_env->filePath("disk");
+    QVERIFY(QDir().mkpath(small) && QDir().mkpath(disk + "/SYSTEM"));
+    const bool dbFull = full == "database";
+    const QString root = dbFull ? small : disk;
+    const QString report = (dbFull ? disk : small) + "/report.txt";
+    if (!dbFull)
+        QVERIFY(QFile::copy(demo, disk + "/SYSTEM/Audit.mdb"));
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=%1k none \"$0\" && mkdir -p \"$0/SYSTEM\" && "
+        "{ [ %2 = 0 ] || cp \"$1\" \"$0/SYSTEM/Audit.mdb\"; } && shift && \"$@\"")
+                               .arg(dbFull ? QFileInfo(demo).size() / 1024 + 40 : 16)
+                               .arg(dbFull ? 1 : 0);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_env->filePath("config"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(disk);
+    // The database is read back inside the namespace, before the tmpfs goes.
+    const QString dump = m_env->filePath("left.txt");
+    process.start("unshare", QStringList{"-m", "sh", "-c",
+                                         script + QStringLiteral("; s=$?; sqlite3 \"%1/SYSTEM/Audit.mdb\" "
+                                                                 "'PRAGMA integrity_check; SELECT AutoIndex FROM Audit' "
+                                                                 "> \"%2\"; exit $s")
+                                                      .arg(root, dump),
+                                         small, demo, AUDITLOG_EXE, "/SYSTEM", root, "/FILE", report}
+                                 + arguments);
+    QVERIFY(process.waitForFinished(120000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QFile leftFile(dump);
+    QVERIFY2(leftFile.open(QIODevice::ReadOnly), qPrintable(err));
+    QStringList left = QString::fromUtf8(leftFile.readAll()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(!left.isEmpty() && left.takeFirst() == "ok", qPrintable(err));
+    QStringList all;
+    for (const QVariant& v : before)
+        all << v.toString();
+    // Whatever the status, nothing may be lost: all rows there, or the run
+    // said it succeeded and the report holds what went.
+    if (left != all) {
+        QCOMPARE(process.exitCode(), 0);
+        QFile file(report);
+        QVERIFY2(file.open(QIODevice::ReadOnly), "rows gone without a report");
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QString& key : all)
+            if (!left.contains(key) && !arguments.contains("/FATAL"))
+                QVERIFY2(text.contains(QRegularExpression("AutoIndex:\\s+" + key + "\\b")),
+                         qPrintable(key + " gone unreported"));
+    } else {
+        QVERIFY2(process.exitCode() == status && !err.isEmpty(),
+                 qPrintable(QString::number(process.exitCode()) + err));
+    }
+    qInfo("status %d, %lld of %lld rows left: %s", process.exitCode(), qsizetype(left.size()),
+          qsizetype(all.size()), qPrintable(err.trimmed()));
+}
+
+QTEST_MAIN(tst_FaultInjection)
+#include "tst_faultinjection.moc"
