@@ -194,7 +194,10 @@ bool PrepareRun(const QStringList& arguments, const QString& programFolder)
         InstallRoot = QStringLiteral("../");
 
     // 3. The command line.
-    commandLine = CommandLineFromArguments(arguments);
+    bool quotesClosed = true;
+    commandLine = CommandLineFromArguments(arguments, &quotesClosed);
+    if (!quotesClosed)
+        return false;
     if (commandLine.trimmed().isEmpty())
         return true;
     // Sort names and the query are checked here too, and argument files are

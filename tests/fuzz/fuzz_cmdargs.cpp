@@ -46,9 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (arguments.size() > 16)
         return -1;
 
-    const QString line = CommandLineFromArguments(arguments);
+    bool quotesClosed = true;
+    const QString line = CommandLineFromArguments(arguments, &quotesClosed);
     const ParsedLine parsed = parseLine(line);
-    if (!parsed.accepted)
+    if (!quotesClosed || !parsed.accepted)
         return 0;
 
     const QStringList values = valuesOf(parsed);

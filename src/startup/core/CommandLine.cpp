@@ -275,11 +275,15 @@ void UseUpArgumentFiles()
     argumentFilesRead.clear();
 }
 
-QString CommandLineFromArguments(const QStringList& arguments)
+QString CommandLineFromArguments(const QStringList& arguments, bool* quotesClosed)
 {
     QString line;
     bool valueExpected = false;
+    if (quotesClosed)
+        *quotesClosed = true;
     for (const QString& argument : arguments) {
+        if (quotesClosed && argument.count(QLatin1Char('"')) % 2 != 0)
+            *quotesClosed = false;
         if (!line.isEmpty())
             line += QLatin1Char(' ');
         // A keyword standing alone is never the value of the one before it:

@@ -45,5 +45,7 @@ QStringList SplitCommandLine(const QString& text, bool* quotesClosed = nullptr);
 // command-line text. An argument that is the value of the keyword before it
 // is taken whole: it is quoted when it holds a "/", so
 // {"/FILE", "/tmp/out.txt"} gives /FILE "/tmp/out.txt". An argument that is
-// exactly a keyword is a keyword, never such a value.
-QString CommandLineFromArguments(const QStringList& arguments);
+// exactly a keyword is a keyword, never such a value. A quote never joins
+// separate arguments: an argument with an unclosed double quote clears
+// quotesClosed, and the line is then invalid.
+QString CommandLineFromArguments(const QStringList& arguments, bool* quotesClosed = nullptr);
