@@ -1,6 +1,5 @@
 #include "OpenWindows.h"
 
-#include "UiHooks.h"
 #include "WidgetHooks.h"
 #include "frmAbout.h"
 #include "frmEmailNotificationProperties.h"
@@ -8,14 +7,6 @@
 #include "frmFind.h"
 #include "frmOptions.h"
 #include "frmReport.h"
-
-#include <QString>
-
-void ShowNotAvailableYet(const QString& window)
-{
-    ShowMessage(QStringLiteral("The %1 is not available yet in this version.").arg(window),
-                MsgButtons::Ok, MsgIcon::Information);
-}
 
 void OpenReportDialog(QWidget* viewer)
 {

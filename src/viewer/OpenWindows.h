@@ -1,12 +1,10 @@
 #pragma once
 
-class QString;
 class QWidget;
 
-// The windows that the viewer opens from its menus and toolbar and that live
-// outside the viewer's own files. Each function opens its window the way the
-// viewer needs it (modal, or modeless and topmost). A window that is not built
-// yet tells the operator so instead of opening.
+// The windows that the viewer opens from its menus and toolbar, besides its
+// own Delete and Details dialogs. Each function opens its window the way the
+// viewer needs it: modal, or modeless and topmost over the viewer.
 
 // File > Print: the report dialog, modal.
 void OpenReportDialog(QWidget* viewer);
@@ -20,6 +18,3 @@ void OpenOptionsWindow(QWidget* viewer);
 void OpenNotificationList(QWidget* viewer);
 // Help > About: the about box, modal.
 void OpenAboutBox(QWidget* viewer);
-
-// Shows that a window is not available in this build.
-void ShowNotAvailableYet(const QString& window);

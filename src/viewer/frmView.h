@@ -1,19 +1,18 @@
 #pragma once
 
 #include "ViewQuery.h"
+#include "ViewerActions.h"
+#include "ViewerGrid.h"
 #include "WidgetHooks.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <memory>
 #include <optional>
 
 class AuditTableModel;
-class QAction;
 class QLabel;
-class QMenu;
-class QTableView;
-class QToolBar;
 
 // The main viewer window: the grid of audit entries selected by the view query,
 // the menus and the toolbar from which every other window opens. It remembers
@@ -34,8 +33,8 @@ public:
     QTableView* grid() const { return m_ssView; }
     AuditTableModel* model() const { return m_model; }
     // The action of a toolbar button by its key ("PRINT", "DELETE", ...).
-    QAction* toolbarButton(const QString& key) const;
-    QMenu* popupMenu() const { return m_mPopup; }
+    QAction* toolbarButton(const QString& key) const { return m_actions->toolbarButton(key); }
+    QMenu* popupMenu() const { return m_actions->popup(); }
 
     // ViewCommands: what the view query builder does to the window.
     void beginViewQuery() override;
@@ -79,17 +78,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     explicit frmView(QWidget* parent = nullptr);
 
-    void createActions();
-    void createMenus();
-    void createToolbar();
+    void connectActions();
     void createGrid();
-    void applyColumnWidths();
-    void applyPlacement();
     void applyLevels();
     void loadViewData();
 
@@ -97,34 +91,14 @@ private:
     void deleteCurrentEntry();
     void syncGridToView(int row);
     void syncViewToGrid(const QModelIndex& current);
-    void updateSortIndicator();
     void updateStatus();
-
-    QAction* makeAction(const QString& name, const QString& caption);
 
     static QPointer<frmView> s_instance;
 
+    std::unique_ptr<ViewerActions> m_actions;
     AuditTableModel* m_model = nullptr;
-    QTableView* m_ssView = nullptr;
-    QToolBar* m_toolbar = nullptr;
+    ViewerGrid* m_ssView = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QMenu* m_mPopup = nullptr;
-
-    QAction* m_mFilePrint = nullptr;
-    QAction* m_mFileDelete = nullptr;
-    QAction* m_mFileFind = nullptr;
-    QAction* m_mFileExit = nullptr;
-    std::array<QAction*, 4> m_levelItems{};
-    QAction* m_mViewDetails = nullptr;
-    QAction* m_mViewRefresh = nullptr;
-    QAction* m_mViewFilter = nullptr;
-    QAction* m_mViewPreferences = nullptr;
-    QAction* m_mViewEmailNotificationPreferences = nullptr;
-    QAction* m_mHelpTopics = nullptr;
-    QAction* m_mHelpAbout = nullptr;
-    QAction* m_mPopupDetails = nullptr;
-    QAction* m_mPopupDelete = nullptr;
-    std::array<QAction*, 4> m_levelButtons{};
     // The check marks of the four level items, before Qt toggles one on a click.
     std::array<bool, 4> m_levelOn{};
 
