@@ -307,6 +307,8 @@ class ScaleCase:
         self.mem = {"large": [], "huge": []}
 
     def row(self):
+        if not all(self.times.values()):
+            return [self.name, "-", "-", "-", "-", "-", self.goal, "-"]
         t = {k: statistics.median(v) for k, v in self.times.items()}
         m = {k: max(v) for k, v in self.mem.items()}
         growth = t["huge"] / t["large"] if t["large"] > 0 else None
@@ -333,7 +335,7 @@ def scale_table(args, env, bin_dir, dbs, work):
         ScaleCase("sort When", "< 1 s", limit=1.0),
         ScaleCase("sort Description", "< 1 s", limit=1.0),
         ScaleCase("scroll", "< 1 s, < 150 MB", limit=1.0, mem_limit=150),
-        ScaleCase("purge, nothing old", "growth < 1.3", growth_limit=1.3),
+        ScaleCase("purge, nothing old", "< 0.1 s", limit=0.1),
         ScaleCase("newest 1,000 report", "growth < 1.3", growth_limit=1.3),
         ScaleCase("find last row", "-"),
         ScaleCase("filter", "< 1 s", limit=1.0),
@@ -353,7 +355,13 @@ def scale_table(args, env, bin_dir, dbs, work):
                 ("filter", ["filter", db, "2", "30", ""])]
         for _ in range(args.repeat):
             for name, argv in runs:
-                t, m = bench_case(name, argv)
+                try:
+                    t, m = bench_case(name, argv)
+                except RuntimeError as failure:
+                    # Find's text (the oldest entry's path) can recur among ten
+                    # million demo entries; the case then stops short of the last row.
+                    print("%s, %s: %s" % (name, size, str(failure).splitlines()[-1]), flush=True)
+                    continue
                 by_name[name].times[size].append(t)
                 by_name[name].mem[size].append(m)
             # Process start to exit, as a scheduler runs it.
