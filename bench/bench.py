@@ -7,7 +7,11 @@ writing its rows to a file), and prints a table of median times, peak memory
 and ratios. Each run is a separate process, so its peak memory is its own.
 
     scripts/bench.sh [--repeat N] [--rows-large N] [--rows-small N] [--work DIR]
-                     [--markdown FILE]
+                     [--markdown FILE] [--rows-huge N]
+
+With --rows-huge N it makes a database of N entries as well and prints instead
+the scale table: the cases whose cost should follow the work, not the table,
+on the large and the huge database side by side, with the growth between them.
 """
 import argparse
 import os
@@ -113,6 +117,8 @@ def main():
     parser.add_argument("--rows-large", type=int, default=1000000)
     parser.add_argument("--work", default=None, help="folder for the databases (kept)")
     parser.add_argument("--markdown", default=None, help="also write the table to this file")
+    parser.add_argument("--rows-huge", type=int, default=0,
+                        help="scale table: the large database beside one of this many entries")
     args = parser.parse_args()
 
     bin_dir = os.path.join(args.build, "bin")
@@ -144,6 +150,11 @@ def main():
         return root, path
 
     large_root, large = make_db(args.rows_large, "large")
+    if args.rows_huge:
+        huge_root, huge = make_db(args.rows_huge, "huge")
+        scale_table(args, env, bin_dir, {"large": (large_root, large), "huge": (huge_root, huge)},
+                    work)
+        return 0
     small_root, small = make_db(args.rows_small, "small")
     tiny_root, tiny = make_db(10000, "tiny")
 
@@ -277,21 +288,113 @@ def main():
     cases.append(c)
 
     header = ["case", "auditlog s", "sqlite3 s", "ratio", "peak MB", "goal", "met"]
-    rows = [header] + [c.row() for c in cases]
+    title = "Median of %d runs (purge and mail: %d); machine: %s" % (
+        args.repeat, max(3, args.repeat // 2), machine_text())
+    print_table(title, header, [c.row() for c in cases], args.markdown)
+    if not args.work:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+class ScaleCase:
+    """One case on the large and the huge database. growth_limit bounds the
+    huge database's time over the large one's; limit and mem_limit bound the
+    huge database's figures."""
+
+    def __init__(self, name, goal, limit=None, mem_limit=None, growth_limit=None):
+        self.name, self.goal = name, goal
+        self.limit, self.mem_limit, self.growth_limit = limit, mem_limit, growth_limit
+        self.times = {"large": [], "huge": []}
+        self.mem = {"large": [], "huge": []}
+
+    def row(self):
+        if not all(self.times.values()):
+            return [self.name, "-", "-", "-", "-", "-", self.goal, "-"]
+        t = {k: statistics.median(v) for k, v in self.times.items()}
+        m = {k: max(v) for k, v in self.mem.items()}
+        growth = t["huge"] / t["large"] if t["large"] > 0 else None
+        met = True
+        if self.limit is not None and t["huge"] > self.limit:
+            met = False
+        if self.mem_limit is not None and m["huge"] > self.mem_limit:
+            met = False
+        if self.growth_limit is not None and (growth is None or growth > self.growth_limit):
+            met = False
+        return [self.name, "%.3f" % t["large"], "%.0f" % m["large"], "%.3f" % t["huge"],
+                "%.0f" % m["huge"], "%.2f" % growth if growth else "-", self.goal,
+                "yes" if met else "NO"]
+
+
+def scale_table(args, env, bin_dir, dbs, work):
+    """The cases whose cost should follow the work, on both databases."""
+    bench = os.path.join(bin_dir, "auditlog_bench")
+    auditlog = os.path.join(bin_dir, "auditlog")
+    out = os.path.join(work, "out")
+    os.makedirs(out, exist_ok=True)
+    cases = [
+        ScaleCase("open", "< 0.3 s, < 150 MB", limit=0.3, mem_limit=150),
+        ScaleCase("sort When", "< 1 s", limit=1.0),
+        ScaleCase("sort Description", "< 1 s", limit=1.0),
+        ScaleCase("scroll", "< 1 s, < 150 MB", limit=1.0, mem_limit=150),
+        ScaleCase("purge, nothing old", "< 0.1 s", limit=0.1),
+        ScaleCase("newest 1,000 report", "growth < 1.3", growth_limit=1.3),
+        ScaleCase("find last row", "-"),
+        ScaleCase("filter", "< 1 s", limit=1.0),
+    ]
+    by_name = {c.name: c for c in cases}
+
+    def bench_case(name, argv):
+        t, m, text = run_child([bench] + argv, env=env)
+        return inner_seconds(text), m
+
+    for size, (root, db) in dbs.items():
+        newest = int(subprocess.run(["sqlite3", db, "SELECT MAX(AutoIndex) FROM Audit;"],
+                                    check=True, capture_output=True, text=True).stdout)
+        runs = [("open", ["open", db]), ("sort When", ["sort", db, "When"]),
+                ("sort Description", ["sort", db, "Description"]), ("scroll", ["scroll", db]),
+                ("purge, nothing old", ["purge-nothing", db]), ("find last row", ["find", db]),
+                ("filter", ["filter", db, "2", "30", ""])]
+        for _ in range(args.repeat):
+            for name, argv in runs:
+                try:
+                    t, m = bench_case(name, argv)
+                except RuntimeError as failure:
+                    # Find's text (the oldest entry's path) can recur among ten
+                    # million demo entries; the case then stops short of the last row.
+                    print("%s, %s: %s" % (name, size, str(failure).splitlines()[-1]), flush=True)
+                    continue
+                by_name[name].times[size].append(t)
+                by_name[name].mem[size].append(m)
+            # Process start to exit, as a scheduler runs it.
+            t, m, _ = run_child([auditlog, "/STATUS", "/WARNING", "/ERROR", "/FATAL", "/QUERY",
+                                 "AutoIndex > %d" % (newest - 1000), "/FILE",
+                                 os.path.join(out, "newest.txt"), "/SYSTEM", root, "/UNATTENDED"],
+                                env=env)
+            by_name["newest 1,000 report"].times[size].append(t)
+            by_name["newest 1,000 report"].mem[size].append(m)
+
+    header = ["case", "%d s" % args.rows_large, "MB", "%d s" % args.rows_huge, "MB", "growth",
+              "goal", "met"]
+    with open("/proc/loadavg") as f:
+        load = " ".join(f.read().split()[:3])
+    title = "Median of %d runs; machine: %s; load average at the end: %s" % (
+        args.repeat, machine_text(), load)
+    print_table(title, header, [c.row() for c in cases], args.markdown)
+
+
+def print_table(title, header, rows, markdown):
+    """Prints the rows as a Markdown table under the title, and writes it to
+    the file markdown names, if any."""
+    rows = [header] + rows
     widths = [max(len(r[i]) for r in rows) for i in range(len(header))]
     lines = ["| " + " | ".join(r[i].ljust(widths[i]) for i in range(len(header))) + " |"
              for r in rows]
     lines.insert(1, "|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    title = "Median of %d runs (purge and mail: %d); machine: %s" % (
-        args.repeat, max(3, args.repeat // 2), machine_text())
     print()
     print(title)
     print("\n".join(lines))
-    if args.markdown:
-        with open(args.markdown, "w") as f:
+    if markdown:
+        with open(markdown, "w") as f:
             f.write(title + "\n\n" + "\n".join(lines) + "\n")
-    if not args.work:
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

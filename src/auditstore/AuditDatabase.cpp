@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "JetDialect.h"
+#include "SqliteHandle.h"
 #include "UiHooks.h"
 
 #include <QFileInfo>
@@ -243,9 +244,26 @@ bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* e
     setError(error, failure);
     if (!query)
         return false;
+    const int affected = query->numRowsAffected();
     if (rowsAffected)
-        *rowsAffected = query->numRowsAffected();
+        *rowsAffected = affected;
+    query->finish();
+    if (affected > 0)
+        keepStatistics(connection());
     return true;
+}
+
+void AuditDatabase::keepStatistics(QSqlDatabase db)
+{
+    // Inside a transaction (the report-then-delete's) the caller commits what
+    // it changed; statistics wait for the next change.
+    sqlite3* handle = SqliteHandleOf(db);
+    if (!handle || !sqlite3_get_autocommit(handle))
+        return;
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA analysis_limit=1000"));
+    pragma.exec(QStringLiteral("PRAGMA optimize"));
+    qCDebug(lcAuditSql).noquote() << "sqlite: PRAGMA optimize";
 }
 
 std::optional<QSqlQuery> AuditDatabase::select(const QString& jet, AuditError* error,

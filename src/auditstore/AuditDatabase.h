@@ -45,6 +45,8 @@ public:
     QSqlDatabase connection() const;
 
     // Runs a statement that returns no rows; rowsAffected receives the count.
+    // After one that changed rows outside a transaction, the planner's
+    // statistics are brought up to date where they are missing or stale.
     bool execute(const QString& jet, int* rowsAffected = nullptr, AuditError* error = nullptr);
     // Runs a SELECT on the shared connection; the query stands before its first row.
     std::optional<QSqlQuery> select(const QString& jet, AuditError* error = nullptr,
@@ -69,6 +71,11 @@ public:
     // result instead. None in the program; tests inject failures with it.
     using StatementFault = std::function<std::optional<AuditError>(const QString& sqlite)>;
     static void setStatementFault(StatementFault fault);
+
+    // Updates the planner's statistics of the tables this connection's queries
+    // used, where they are missing or out of date; each index is sampled, not
+    // read whole, so ten million entries cost milliseconds.
+    static void keepStatistics(QSqlDatabase db);
 
     static constexpr int BusyTimeoutMs = 10000;
     static inline const QString ConnectionName = QStringLiteral("Audit");

@@ -105,7 +105,8 @@ bool AuditView::load(AuditError* error)
     }
     emit aboutToReset();
     m_resetting = true;
-    m_keys = std::move(keys);
+    m_keys.clear();
+    m_keys.append(keys);
     m_cache.clear();
     m_cacheOrder.clear();
     m_open = true;
@@ -137,13 +138,13 @@ void AuditView::appendKeys(QVector<qint64> keys)
     if (keys.isEmpty())
         return;
     if (m_resetting) {
-        m_keys += keys;
+        m_keys.append(keys);
         return;
     }
     const int first = loadedCount();
     const int last = first + static_cast<int>(keys.size()) - 1;
     emit rowsAboutToBeAppended(first, last);
-    m_keys += keys;
+    m_keys.append(keys);
     emit rowsAppended(first, last);
 }
 

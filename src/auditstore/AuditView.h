@@ -2,6 +2,7 @@
 
 #include "AuditEntry.h"
 #include "AuditKeyCursor.h"
+#include "KeySequence.h"
 #include "AuditError.h"
 
 #include <QHash>
@@ -18,9 +19,10 @@
 // on demand in pages. The viewer window, unattended start-up and the purge all
 // use it; it needs no window.
 //
-// Refresh and requery read only the AutoIndex of every selected row (8 bytes a
-// row); the full rows are fetched by key when asked for and a bounded number
-// is kept, so a view of a million entries costs a few megabytes. Rows that
+// Refresh and requery read only the AutoIndex of every selected row, kept as a
+// KeySequence (a few bytes per 4,096 rows where the keys step evenly, 8 bytes a
+// row elsewhere); the full rows are fetched by key when asked for and a
+// bounded number is kept, so a view of ten million entries costs megabytes. Rows that
 // other programs append appear at the next requery, as with a static cursor.
 //
 // The keys arrive in steps: refresh and requery read the first FirstChunk
@@ -120,7 +122,7 @@ private:
 
     QString m_source;
     bool m_open = false;
-    QVector<qint64> m_keys;
+    KeySequence m_keys;
     std::unique_ptr<AuditKeyCursor> m_pending;
     bool m_moreScheduled = false;
     bool m_shared = false; // the process-wide instance()

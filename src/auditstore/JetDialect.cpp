@@ -1,5 +1,6 @@
 #include "JetDialect.h"
 
+#include "PlanHints.h"
 #include "SqlDate.h"
 
 #include <QRegularExpression>
@@ -75,7 +76,7 @@ std::optional<QString> toSqlite(const QString& jet, AuditError* error)
         QStringLiteral("^(\\s*DELETE)\\s+[A-Za-z_][A-Za-z0-9_]*\\.\\*\\s+(FROM\\b)"),
         QRegularExpression::CaseInsensitiveOption);
     out.replace(deleteFrom, QStringLiteral("\\1 \\2"));
-    return out;
+    return PlanHints::apply(out);
 }
 
 } // namespace JetDialect

@@ -10,7 +10,8 @@
 // a '#...#' date literal becomes the ISO text 'YYYY-MM-DD HH:MM:SS' read with
 // the locale's date rules, and "DELETE x.* FROM" becomes "DELETE FROM".
 // Square brackets and back-quotes are left as they are; SQLite reads both.
-// Quoted strings and bracketed names are copied untouched.
+// Quoted strings and bracketed names are copied untouched. Statements over
+// Audit get the index choices of PlanHints.
 namespace JetDialect {
 
 // Error number of a malformed date literal (a syntax error in the expression).

@@ -6,7 +6,8 @@
 // string kept in AuditConnectionString, the viewer's sort from the settings
 // (ReportSortBy..3, viewer defaults "AutoIndex", "", "") in descending order,
 // and the first view query. Unattended start-up calls it in place of loading
-// the viewer window; the viewer's load calls it too.
+// the viewer window, and then the view gets its record source but is not run
+// (the start-up purge then waits for no view); the viewer's load calls it too.
 //
 // When the audit connection is not open the error goes to HandleViewLoadError
 // and the result is false; a failing view query has ended the program through

@@ -93,7 +93,7 @@ private slots:
         auto row = [](const char* name, const QString& locale, const QString& jet,
                       const QString& sqlite) { QTest::newRow(name) << locale << jet << sqlite; };
         row("purge", "en_US", "DELETE Audit.* FROM Audit WHERE [When] < #3/9/2003#  AND Level <= 3",
-            "DELETE FROM Audit WHERE [When] < '2003-03-09 00:00:00'  AND Level <= 3");
+            "DELETE FROM Audit WHERE [When] < '2003-03-09 00:00:00'  AND +Level <= 3");
         row("day first, date and time", "en_GB", "x > #8/3/2003 08:00#",
             "x > '2003-03-08 08:00:00'");
         row("hash in a string", "en_US", "x = 'it''s #1#' AND y > #1/2/2003#",

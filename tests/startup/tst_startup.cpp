@@ -99,7 +99,11 @@ private slots:
         QVERIFY(PrepareRun({"/SYSTEM", root, "/UNATTENDED"}, QStringLiteral("/nowhere/bin")));
         QCOMPARE(StartupCommandLine(), QStringLiteral("/SYSTEM \"%1\" /UNATTENDED").arg(root));
 
+        AuditView::instance().clear();
         QCOMPARE(StartRun(), 0);
+        // Nobody sees the view: its query is built, not run.
+        QVERIFY(!AuditView::instance().isOpen());
+        QVERIFY(AuditView::instance().recordSource().startsWith("SELECT Audit.* FROM Audit"));
         QCOMPARE(InstallRoot, db.root() + QStringLiteral("SYSTEM/"));
         QCOMPARE(DatabasePath, db.path());
         QCOMPARE(HelpFile, db.root() + QStringLiteral("HELP/QXAM32.HLP"));
