@@ -61,8 +61,6 @@ private slots:
         QTest::newRow("no display") << QStringList{"%NODISPLAY", "/BOGUS", "/UNATTENDED"} << false;
         QTest::newRow("days not whole")
             << QStringList{"/UNATTENDED", "/SYSTEM", "%ROOT", "/OVER", "7.5"} << true;
-        QTest::newRow("missing argument file")
-            << QStringList{"/UNATTENDED", "/SYSTEM", "%ROOT", "/@FILE", "%ROOT/none.txt"} << true;
         QTest::newRow("unquoted path in one argument")
             << QStringList{"/UNATTENDED /SYSTEM %ROOT /STATUS"} << true;
     }

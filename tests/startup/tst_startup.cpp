@@ -50,8 +50,6 @@ private slots:
         QTest::addColumn<QStringList>("settings");
         QTest::addColumn<QList<int>>("sizes");
         QTest::newRow("absent") << QStringList{"", "", ""} << QList<int>{1000, 100000, 500000};
-        QTest::newRow("set") << QStringList{"2000", "300000", "600000"}
-                             << QList<int>{2000, 300000, 600000};
         // Numeric texts as everywhere, halves to even; values no 32-bit number
         // can hold leave the defaults.
         QTest::newRow("numeric texts")
@@ -103,9 +101,6 @@ private slots:
         QCOMPARE(InstallRoot, db.root() + QStringLiteral("SYSTEM/"));
         QCOMPARE(DatabasePath, db.path());
         QCOMPARE(HelpFile, db.root() + QStringLiteral("HELP/QXAM32.HLP"));
-        QCOMPARE(AuditConnectionString,
-                 QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + db.path() +
-                     QStringLiteral(";Mode=ReadWrite|Share Deny None;Persist Security Info=False"));
         QCOMPARE(db.count(), 1);
         QVERIFY(env.messages().isEmpty());
         QVERIFY(!env.ended());
