@@ -226,14 +226,12 @@ private slots:
         }
         if (expected == "zipped") {
             QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
-            QFile zip(m_folder->filePath(QStringLiteral("received.zip")));
-            QVERIFY(zip.open(QIODevice::WriteOnly));
-            zip.write(m.attachments.first().data);
-            zip.close();
+            const QString zip = m_folder->filePath("received.zip");
+            QVERIFY(ProgramRun::writeFile(zip, m.attachments.first().data));
             QProcess unzip;
-            unzip.start(QStringLiteral("unzip"), {"-t", zip.fileName()});
+            unzip.start(QStringLiteral("unzip"), {"-t", zip});
             QVERIFY(unzip.waitForFinished() && unzip.exitCode() == 0);
-            unzip.start(QStringLiteral("unzip"), {"-p", zip.fileName(), "AuditDetailRpt.txt"});
+            unzip.start(QStringLiteral("unzip"), {"-p", zip, "AuditDetailRpt.txt"});
             QVERIFY(unzip.waitForFinished());
             report = unzip.readAllStandardOutput();
             QCOMPARE(report.size(), size);

@@ -188,10 +188,8 @@ private slots:
         m_database = m_root + QStringLiteral("/SYSTEM/Audit.mdb");
         QVERIFY(QDir().mkpath(m_root + "/SYSTEM") && makeDemo(300));
         AuditTestDb::values(m_database, "PRAGMA journal_mode=" + journal);
-        QFile settings(m_dir->filePath("config/Velmora/Audit Log Viewer.conf"));
-        QVERIFY(settings.open(QIODevice::WriteOnly) &&
-                settings.write("[General]\nAutoDeleteDays=" + days + "\n") > 0);
-        settings.close();
+        QVERIFY(ProgramRun::writeFile(m_dir->filePath("config/Velmora/Audit Log Viewer.conf"),
+                                      "[General]\nAutoDeleteDays=" + days + "\n"));
 
         const ProgramRun result = run({"/SYSTEM", m_root, "/UNATTENDED"});
         QCOMPARE(result.status, line.isEmpty() ? 0 : 1);

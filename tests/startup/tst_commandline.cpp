@@ -1,6 +1,7 @@
 #include "AppState.h"
 #include "CommandLine.h"
 #include "NumericText.h"
+#include "ProgramRun.h"
 #include "Settings.h"
 #include "SqlTextCheck.h"
 #include "TestEnvironment.h"
@@ -214,11 +215,9 @@ private slots:
         TestEnvironment env;
         QFile firstFile(env.filePath(QStringLiteral("args 1.txt")));
         QFile secondFile(env.filePath(QStringLiteral("args2.txt")));
-        QVERIFY(firstFile.open(QIODevice::WriteOnly) && secondFile.open(QIODevice::WriteOnly));
-        firstFile.write(QByteArray(first).replace("%2", secondFile.fileName().toUtf8()));
-        secondFile.write(second);
-        firstFile.close();
-        secondFile.close();
+        QVERIFY(ProgramRun::writeFile(secondFile.fileName(), second) &&
+                ProgramRun::writeFile(firstFile.fileName(), QByteArray(first).replace(
+                                                                "%2", secondFile.fileName().toUtf8())));
 
         QFETCH(QString, kind);
         QString named = firstFile.fileName();
@@ -345,10 +344,7 @@ private slots:
         QFETCH(bool, exactlyTrue);
         TestEnvironment env;
         env.setSetting(QStringLiteral("Other"), QStringLiteral("x"));
-        QFile file(SettingsFileName());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-        file.write("[General]\nOther=x\n" + line + "\n");
-        file.close();
+        QVERIFY(ProgramRun::writeFile(SettingsFileName(), "[General]\nOther=x\n" + line + "\n"));
         const QString key = QStringLiteral("Key");
         QCOMPARE(GetSettingValue(key, QStringLiteral("True")), text);
         QCOMPARE(GetSettingBool(key, QStringLiteral("True")), boolean);

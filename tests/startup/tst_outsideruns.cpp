@@ -128,8 +128,7 @@ private slots:
         target.replace("%DIR/", path("")).replace("%ROOT/", m_db->root());
         error.replace("%DIR/", path(""));
         QFile old(path("old.txt"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(200000, 'x')) == 200000);
-        old.close();
+        QVERIFY(ProgramRun::writeFile(old.fileName(), QByteArray(200000, 'x')));
         QVERIFY(::chmod(QFile::encodeName(old.fileName()).constData(), 0640) == 0);
         QVERIFY(QFile::link(old.fileName(), path("symlink.txt")) &&
                 ::link(QFile::encodeName(old.fileName()).constData(),
@@ -189,8 +188,7 @@ private slots:
         SmtpTestServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         QFile victim(path("victim.txt"));
-        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("keep me") == 7);
-        victim.close();
+        QVERIFY(ProgramRun::writeFile(victim.fileName(), "keep me"));
         for (const char* name : {"AuditDetailRpt.txt", "AuditDetailRpt.zip"})
             QVERIFY(QFile::link(victim.fileName(), path(name)));
 
@@ -235,11 +233,10 @@ private slots:
         QFETCH(bool, iniCredentials);
         QFETCH(bool, starttls);
         QFETCH(QString, login);
-        QFile ini(m_db->root() + "SYSTEM/zlk.ini");
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(iniCredentials ? "[Mail]\nUser=ops\nPassword=s3cret\nVerifyCertificate=no\n"
-                                 : "[Mail]\n");
-        ini.close();
+        QVERIFY(ProgramRun::writeFile(
+            m_db->root() + "SYSTEM/zlk.ini",
+            iniCredentials ? "[Mail]\nUser=ops\nPassword=s3cret\nVerifyCertificate=no\n"
+                           : "[Mail]\n"));
         QString tls;
         if (starttls) {
             QProcess openssl;

@@ -26,4 +26,6 @@ struct ProgramRun
 
     // A file's bytes, empty when it cannot be read.
     static QByteArray readFile(const QString& path);
+    // Replaces a file's content with bytes; false when not all were written.
+    static bool writeFile(const QString& path, const QByteArray& bytes);
 };

@@ -13,13 +13,6 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-             qPrintable(path));
-}
-
 int unzip(const QStringList& arguments, QByteArray* output = nullptr)
 {
     QProcess process;
@@ -86,8 +79,8 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
         const QString source = dir.filePath(name);
         const QString archive = dir.filePath(QStringLiteral("out/report.zip"));
-        writeFile(source, content);
-        writeFile(archive, "left over from an earlier run, not a zip");
+        QVERIFY(ProgramRun::writeFile(source, content));
+        QVERIFY(ProgramRun::writeFile(archive, "left over from an earlier run, not a zip"));
 
         QString error = QStringLiteral("stale");
         QVERIFY2(Zlk::zipFile(source, archive, error), qPrintable(error));
@@ -125,7 +118,7 @@ private slots:
         QFETCH(QString, archive);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("report.txt")), "report\n");
+        QVERIFY(ProgramRun::writeFile(dir.filePath(QStringLiteral("report.txt")), "report\n"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
         const QStringList before = entriesOf(dir.path());
 
@@ -148,7 +141,7 @@ private slots:
             QFETCH(int, byteCount);
             QFETCH(int, expected);
             const QString path = m_dir->filePath(QStringLiteral("read.bin"));
-            writeFile(path, content);
+            QVERIFY(ProgramRun::writeFile(path, content));
 
             QByteArray data(byteCount + 10, ' ');
             QByteArray error(ZLK_ERROR_BUFFER_SIZE, ' ');
@@ -196,7 +189,7 @@ private slots:
         const QString path = m_dir->filePath(QStringLiteral("report.html"));
         QFile::remove(path);
         if (!content.isEmpty())
-            writeFile(path, content);
+            QVERIFY(ProgramRun::writeFile(path, content));
         QCOMPARE(Zlk::isHtmlEmpty(path), empty);
     }
 
@@ -247,7 +240,7 @@ private slots:
         const QByteArray before =
             "; mail server\n[Mail]\nServer = mail.example.com\n\n"
             "[Audit Email]\n# kept\nReport Level-1=12\n\n[Other]\nKey=Value\n";
-        writeFile(iniPath(), before);
+        QVERIFY(ProgramRun::writeFile(iniPath(), before));
         QVERIFY(Zlk::setNotificationString(Section, "Report Level-1", "13"));
         QVERIFY(Zlk::setNotificationString(Section, "Error Number-1", "100;200"));
         QVERIFY(Zlk::setNotificationString("New Section", "A", "1"));
@@ -279,7 +272,7 @@ private slots:
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, value);
         const QByteArray before = "[Audit Email]\nK=old\n";
-        writeFile(iniPath(), before);
+        QVERIFY(ProgramRun::writeFile(iniPath(), before));
         QCOMPARE(ZLKSetNotificationString(section.constData(), key.constData(), value.constData()),
                  0);
         QVERIFY(QByteArray(zlk_last_error()).size() > 10);
@@ -370,7 +363,7 @@ private slots:
         }
         int status = 0;
         QCOMPARE(::waitpid(writer, &status, 0), writer);
-        writeFile(m_dir->filePath("stop"), "");
+        QVERIFY(ProgramRun::writeFile(m_dir->filePath("stop"), ""));
         QVERIFY(reader.waitForFinished(60000));
         const QList<QByteArray> result = reader.readAllStandardOutput().trimmed().split(' ');
         QCOMPARE(result.value(1), QByteArray("0")); // no torn or mixed read
@@ -425,7 +418,7 @@ private slots:
         if (link == "hop.ini") // zlk.ini -> hop.ini -> real.ini elsewhere
             QVERIFY(QFile::link(real, m_dir->filePath("hop.ini")));
         if (exists) {
-            writeFile(real, "; kept\n[Audit Email]\ntxtZip=1\n");
+            QVERIFY(ProgramRun::writeFile(real, "; kept\n[Audit Email]\ntxtZip=1\n"));
             QVERIFY(::chmod(QFile::encodeName(real).constData(), savedByOther ? 0666 : 0640) == 0);
             if (otherOwner)
                 QVERIFY(::chown(QFile::encodeName(real).constData(), 65534, 65534) == 0);
