@@ -204,15 +204,13 @@ private slots:
     void filterStatement_data()
     {
         QTest::addColumn<int>("level");
-        QTest::addColumn<QStringList>(
-            "boxes"); // error number, description, application, user, details
+        // error number, description, application, user, details
+        QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QString>("statement");
         const QString select = "select * from [Audit] where";
         QTest::newRow("level 2, error 30")
             << 2 << QStringList{"30", "", "", "", ""}
-            << "select * from [Audit] where [level]=2 and [error] like "
-               "'%30%' and [description] like '%%' and [application] "
-               "like '%%' and [user] like '%%' and [details] like '%%'";
+            << select + " [level]=2 and [error] like '%30%' and" + AllBoxes;
         QTest::newRow("nothing chosen")
             << -1 << QStringList{"", "", "", "", ""} << select + AllBoxes;
         QTest::newRow("blank error number")
