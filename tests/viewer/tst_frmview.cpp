@@ -29,6 +29,8 @@ QString source()
 {
     return AuditView::instance().recordSource();
 }
+
+// Entries of every level a second apart, from ten days ago.
 QList<AuditEntry> manyEntries(int count)
 {
     QList<AuditEntry> entries;
