@@ -50,7 +50,6 @@ private slots:
     void existingFile()
     {
         QFETCH(QStringList, flags);
-        QFETCH(int, status);
         QFETCH(int, rows);
         const QStringList first = {m_path, "100", "--seed", "1", "--now", "2026-03-15T12:00:00"};
         const QString dump = "SELECT group_concat(AutoIndex || Level || Error || Description || "
@@ -60,9 +59,9 @@ private slots:
         QCOMPARE(ProgramRun::makeDemo(first + QStringList{"--force"}), 0);
         QCOMPARE(value(dump).toString(), rowsBefore);
 
-        QCOMPARE(ProgramRun::makeDemo(QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} +
-                          flags),
-                 status);
+        QTEST(ProgramRun::makeDemo(
+                  QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} + flags),
+              "status");
         QCOMPARE(value(dump).toString() == rowsBefore, rows < 0);
         QCOMPARE(value("SELECT COUNT(*) FROM Audit").toInt(), rows < 0 ? 100 : rows);
         QCOMPARE(value(OutOfOrder).toInt(), 0);
@@ -81,8 +80,7 @@ private slots:
     void badArguments()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QCOMPARE(ProgramRun::makeDemo(arguments.replaceInStrings("%DB", m_path)), status);
+        QTEST(ProgramRun::makeDemo(arguments.replaceInStrings("%DB", m_path)), "status");
         QVERIFY(!QFile::exists(m_path));
     }
 

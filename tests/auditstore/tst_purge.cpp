@@ -307,9 +307,8 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(int, number);
         QFETCH(QDate, base);
-        QFETCH(QString, expected);
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(SqlDateLiteral(QStringLiteral("d"), number, base), expected);
+        QTEST(SqlDateLiteral(QStringLiteral("d"), number, base), "expected");
     }
 
     // Whatever the locale, a literal must read back as the date it was made
@@ -351,10 +350,8 @@ private slots:
     {
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QFETCH(QDateTime, expected);
         QLocale::setDefault(QLocale(locale));
-        const auto read = ReadLocaleDateTime(text);
-        QCOMPARE(read.value_or(QDateTime()), expected);
+        QTEST(ReadLocaleDateTime(text).value_or(QDateTime()), "expected");
     }
 
     void toSqlite_data()
