@@ -78,15 +78,7 @@ private slots:
         QVERIFY(makeNode(path("fifo"), S_IFIFO | 0600));
         const QString before = entries();
 
-        const ProgramRun result = run(arguments)
-        {
-            QStringList command = wrapper + QStringList{AUDITLOG_EXE, "/SYSTEM", m_db->root()};
-            for (const QString& argument : arguments)
-                command << QString(argument).replace("%DIR/", path(""));
-            return ProgramRun::of(command, ProgramRun::environment(path("config"), environment),
-                                  path(""));
-        }
-
+        const ProgramRun result = run(arguments);
         QCOMPARE(result.status, 2);
         QCOMPARE(result.errLines.size(), 1);
         QVERIFY2(result.errLines.at(0).contains("Invalid Command Line. '"),
@@ -316,7 +308,15 @@ private slots:
 
 private:
     ProgramRun run(const QStringList& arguments, const QStringList& environment = {},
-                   const QStringList& wrapper = {});
+                   const QStringList& wrapper = {})
+    {
+        QStringList command = wrapper + QStringList{AUDITLOG_EXE, "/SYSTEM", m_db->root()};
+        for (const QString& argument : arguments)
+            command << QString(argument).replace("%DIR/", path(""));
+        return ProgramRun::of(command, ProgramRun::environment(path("config"), environment),
+                              path(""));
+    }
+
     QString path(const QString& name) const { return m_dir->path() + '/' + name; }
     // Every entry's key and level: what a run must leave alone or delete.
     QString entries() const

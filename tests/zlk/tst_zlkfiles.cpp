@@ -135,23 +135,7 @@ private slots:
         QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(entriesOf(dir.path()), before); // no archive, no temporary file
         QCOMPARE(ProgramRun::readFile(dir.filePath(QStringLiteral("report.txt"))),
-                 QByteArray("report\n"))
-        {
-            QFETCH(QByteArray, content);
-            QFETCH(int, byteCount);
-            QFETCH(int, expected);
-            const QString path = m_dir->filePath(QStringLiteral("read.bin"));
-            QVERIFY(ProgramRun::writeFile(path, content));
-
-            QByteArray data(byteCount + 10, ' ');
-            QByteArray error(ZLK_ERROR_BUFFER_SIZE, ' ');
-            QCOMPARE(ZLKReadFile(path.toUtf8().constData(), data.data(), byteCount, error.data()),
-                     expected);
-            QCOMPARE(data.left(expected), content.left(expected));
-            QCOMPARE(data.at(expected), '\0');
-            QCOMPARE(data.mid(expected + 1), QByteArray(byteCount + 9 - expected, ' '));
-            QCOMPARE(error.at(0), '\0');
-        }
+                 QByteArray("report\n"));
     }
 
     void readFile_data()
@@ -165,7 +149,24 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << 10 << 0;
     }
 
-    void readFile();
+    void readFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, byteCount);
+        QFETCH(int, expected);
+        const QString path = m_dir->filePath(QStringLiteral("read.bin"));
+        QVERIFY(ProgramRun::writeFile(path, content));
+
+        QByteArray data(byteCount + 10, ' ');
+        QByteArray error(ZLK_ERROR_BUFFER_SIZE, ' ');
+        QCOMPARE(ZLKReadFile(path.toUtf8().constData(), data.data(), byteCount, error.data()),
+                 expected);
+        QCOMPARE(data.left(expected), content.left(expected));
+        QCOMPARE(data.at(expected), '\0');
+        QCOMPARE(data.mid(expected + 1), QByteArray(byteCount + 9 - expected, ' '));
+        QCOMPARE(error.at(0), '\0');
+    }
+
     void isHtmlEmpty_data()
     {
         QTest::addColumn<QByteArray>("content"); // empty: the file is not created
@@ -185,12 +186,11 @@ private slots:
     void isHtmlEmpty()
     {
         QFETCH(QByteArray, content);
-        QFETCH(bool, empty);
         const QString path = m_dir->filePath(QStringLiteral("report.html"));
         QFile::remove(path);
         if (!content.isEmpty())
             QVERIFY(ProgramRun::writeFile(path, content));
-        QCOMPARE(Zlk::isHtmlEmpty(path), empty);
+        QTEST(Zlk::isHtmlEmpty(path), "empty");
     }
 
     void storeRoundTrip_data()
