@@ -321,24 +321,24 @@ private slots:
         const int saves = 20;
         QProcess reader;
         static const char* const script = R"py(
-    import os, re, sys
-    path, stop = sys.argv[1], sys.argv[2]
-    seen, bad = set(), 0
-    print("ready", flush=True)
-    while not os.path.exists(stop):
-        try:
-            text = open(path).read()
-        except FileNotFoundError:
-            continue
-        rules = re.search(r"\[Audit Email\]\n((?:.*\n)*?)(?:\n|\Z)", text)
-        if not rules:
-            continue
-        values = set(re.findall(r"^[^=\n]+-\d+=(.*)$", rules.group(1), re.M))
-        if len(values) != 1 or len(rules.group(1).splitlines()) != 350:
-            bad += 1
-        seen |= values
-    print(len(seen), bad)
-    )py";
+import os, re, sys
+path, stop = sys.argv[1], sys.argv[2]
+seen, bad = set(), 0
+print("ready", flush=True)
+while not os.path.exists(stop):
+    try:
+        text = open(path).read()
+    except FileNotFoundError:
+        continue
+    rules = re.search(r"\[Audit Email\]\n((?:.*\n)*?)(?:\n|\Z)", text)
+    if not rules:
+        continue
+    values = set(re.findall(r"^[^=\n]+-\d+=(.*)$", rules.group(1), re.M))
+    if len(values) != 1 or len(rules.group(1).splitlines()) != 350:
+        bad += 1
+    seen |= values
+print(len(seen), bad)
+)py";
         reader.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(script),
                                                  iniPath(), m_dir->filePath("stop")});
         QVERIFY(reader.waitForStarted() && reader.waitForReadyRead(30000));
