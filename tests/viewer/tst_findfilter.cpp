@@ -66,40 +66,34 @@ private slots:
         QTest::addColumn<bool>("wholeCell");
         QTest::addColumn<int>("hit");    // grid row, -1: "Finished searching"
         QTest::addColumn<int>("hidden"); // hidden entries after each row's key
-        const Cells needleAt2{{2, "needle"}};
-        QTest::newRow("wraps round to a row above")
-            << 10 << needleAt2 << 4 << "needle" << false << false << 2 << 0;
-        QTest::newRow("rows below first") << 10 << Cells{{2, "needle"}, {7, "needle"}} << 4
-                                          << "needle" << false << false << 7 << 0;
-        QTest::newRow("active row never searched")
-            << 10 << Cells{{4, "needle"}} << 4 << "needle" << false << false << -1 << 0;
-        QTest::newRow("err in Error in file")
-            << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << false << 1 << 0;
-        QTest::newRow("whole cell: not Error in file")
-            << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << true << -1 << 0;
-        QTest::newRow("whole cell: ERR")
-            << 2 << Cells{{1, "ERR"}} << 0 << "err" << false << true << 1 << 0;
-        QTest::newRow("Err with case: not error")
-            << 2 << Cells{{1, "error"}} << 0 << "Err" << true << false << -1 << 0;
-        QTest::newRow("blanks round text and cell")
-            << 2 << Cells{{1, "  needle  "}} << 0 << " needle " << false << true << 1 << 0;
-        QTest::newRow("details on one line")
-            << 2 << Cells{} << 0 << "details Second" << false << false << 1 << 0;
-        QTest::newRow("non-ASCII, case folded") << 2 << Cells{{1, "Zoll: Überweisung"}} << 0
-                                                << "ÜBERWEISUNG" << false << false << 1 << 0;
-        QTest::newRow("whole cell over a line break")
-            << 2 << Cells{{1, "two\r\nlines"}} << 0 << "Two Lines" << false << true << 1 << 0;
+        auto row = [](const char* name, int rows, const Cells& cells, int active, const char* text,
+                      bool matchCase, bool wholeCell, int hit, int hidden = 0) {
+            QTest::newRow(name) << rows << cells << active << QString::fromUtf8(text) << matchCase
+                                << wholeCell << hit << hidden;
+        };
+        row("wraps round to a row above", 10, {{2, "needle"}}, 4, "needle", false, false, 2);
+        row("rows below first", 10, {{2, "needle"}, {7, "needle"}}, 4, "needle", false, false, 7);
+        row("active row never searched", 10, {{4, "needle"}}, 4, "needle", false, false, -1);
+        row("err in Error in file", 2, {{1, "Error in file"}}, 0, "err", false, false, 1);
+        row("whole cell: not Error in file", 2, {{1, "Error in file"}}, 0, "err", false, true, -1);
+        row("whole cell: ERR", 2, {{1, "ERR"}}, 0, "err", false, true, 1);
+        row("Err with case: not error", 2, {{1, "error"}}, 0, "Err", true, false, -1);
+        row("blanks round text and cell", 2, {{1, "  needle  "}}, 0, " needle ", false, true, 1);
+        row("details on one line", 2, {}, 0, "details Second", false, false, 1);
+        row("non-ASCII, case folded", 2, {{1, "Zoll: Überweisung"}}, 0, "ÜBERWEISUNG", false,
+            false, 1);
+        row("whole cell over a line break", 2, {{1, "two\r\nlines"}}, 0, "Two Lines", false, true,
+            1);
         // Slices of 500 rows: hits past a slice's end, after the wrap, in the last row.
-        QTest::newRow("1200 rows, after the wrap")
-            << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 0;
-        QTest::newRow("1200 rows, last row") << 1200 << Cells{{650, "needle"}, {1199, "needle"}}
-                                             << 700 << "needle" << false << false << 1199 << 0;
+        row("1200 rows, after the wrap", 1200, {{650, "needle"}}, 700, "needle", false, false, 650);
+        row("1200 rows, last row", 1200, {{650, "needle"}, {1199, "needle"}}, 700, "needle", false,
+            false, 1199);
         // Keys close together are read as a run, the hidden ones skipped; keys far
         // apart are looked up one by one.
-        QTest::newRow("1200 rows, a hidden entry between")
-            << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 1;
-        QTest::newRow("1200 rows, keys far apart")
-            << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 2;
+        row("1200 rows, a hidden entry between", 1200, {{650, "needle"}}, 700, "needle", false,
+            false, 650, 1);
+        row("1200 rows, keys far apart", 1200, {{650, "needle"}}, 700, "needle", false, false, 650,
+            2);
     }
 
     void findNext()
