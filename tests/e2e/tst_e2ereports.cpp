@@ -1,4 +1,5 @@
 #include "AuditTestDb.h"
+#include "ProgramRun.h"
 #include "SmtpTestServer.h"
 
 #include <QDir>
@@ -6,47 +7,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-
-// The built program producing unattended reports from real command lines: a
-// database under a temporary installation root, settings in a temporary
-// XDG_CONFIG_HOME, mail to a real SMTP server on loopback.
-class tst_E2eReports : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void fileReports_data();
-    void fileReports();
-    void printToPdf();
-    void deleteRemovesExactlyTheReported_data();
-    void deleteRemovesExactlyTheReported();
-    void mailThresholds_data();
-    void mailThresholds();
-    void htmlMail();
-    void nothingToReport();
-    void failures_data();
-    void failures();
-
-private:
-    struct Run
-    {
-        int status = -1;
-        QString err;
-    };
-    // The program with /SYSTEM, the arguments and /UNATTENDED.
-    Run run(const QStringList& arguments, const QString& pdf = QString());
-    QStringList folderContents() const
-    {
-        return QDir(m_folder->filePath("work")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    }
-
-    std::unique_ptr<SmtpTestServer> m_server;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<AuditTestDb> m_db;
-    QList<qint64> m_allKeys;
-};
 
 namespace {
 
@@ -75,299 +35,305 @@ QStringList descriptionsIn(const QString& text)
     return found.values();
 }
 
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 } // namespace
 
-void tst_E2eReports::initTestCase()
+// The built program producing unattended reports from real command lines: a
+// database under a temporary installation root, settings in a temporary
+// XDG_CONFIG_HOME, mail to a real SMTP server on loopback.
+class tst_E2eReports : public QObject
 {
-    m_server = std::make_unique<SmtpTestServer>(QStringList{"refused@example.org"});
-    QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
-}
+    Q_OBJECT
 
-void tst_E2eReports::init()
-{
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(m_folder->path()).mkpath("config") && QDir(m_folder->path()).mkpath("work"));
-    m_db = std::make_unique<AuditTestDb>();
-    QList<AuditEntry> entries;
-    const std::tuple<int, int, int, const char*, const char*> rows[] = {
-        {0, 15, 8, "old status one", "alice"},     {2, 15, 9, "old error two", "bob"},
-        {1, 15, 10, "old warning three", "alice"}, {3, 1, 8, "new fatal four", "bob"},
-        {0, 1, 9, "new status five", "carol"},     {2, 14, 7, "old error six", "carol"}};
-    for (const auto& [level, daysAgo, hour, description, user] : rows) {
-        AuditEntry e = AuditTestDb::entry(
-            level, QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(hour, 0)), description);
-        e.User = user;
-        e.Error = 4000 + level;
-        e.Response = QStringLiteral("None");
-        entries << e;
+private slots:
+    void initTestCase()
+    {
+        m_server = std::make_unique<SmtpTestServer>(QStringList{"refused@example.org"});
+        QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
     }
-    QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
-    m_allKeys = m_db->keys();
-}
 
-tst_E2eReports::Run tst_E2eReports::run(const QStringList& arguments, const QString& pdf)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("ZLK_SMTP_URL"), m_server->url());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("AUDITLOG_PRINT_TO_PDF"), pdf);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(m_folder->filePath(QStringLiteral("work")));
-    process.start(QStringLiteral(AUDITLOG_EXE),
-                  QStringList{"/SYSTEM", m_db->root()} + arguments + QStringList{"/UNATTENDED"});
-    Run result;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
-        result.status = process.exitCode();
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-void tst_E2eReports::fileReports_data()
-{
-    QTest::addColumn<QStringList>("kind");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("keyPattern"); // captures each row's AutoIndex, in order
-
-    QTest::newRow("audit detail") << QStringList() << "Audit Detail Report"
-                                  << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
-    QTest::newRow("audit, text with /HTML") << QStringList{"/NODETAIL", "/HTML"} << "Audit Report"
-                                            << "^   (\\d+)$";
-    QTest::newRow("summary detail") << QStringList{"/SUMMARY"} << "Audit Log Detail Summary"
-                                    << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
-    QTest::newRow("summary") << QStringList{"/SUMMARY", "/NODETAIL"} << "Audit Log Summary"
-                             << "^\\s+\\|\\s*(\\d+)\\s*\\|";
-}
-
-void tst_E2eReports::fileReports()
-{
-    QFETCH(QStringList, kind);
-    QFETCH(QString, title);
-    QFETCH(QString, keyPattern);
-
-    const QString out = m_folder->filePath(QStringLiteral("report.txt"));
-    const Run r = run(Selection + kind + QStringList{"/FILE", out});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-
-    const QString text = readFile(out);
-    const QStringList lines = text.split('\n');
-    // The page header: date and time, the title, the page count, on one line.
-    const QRegularExpression header(
-        QStringLiteral("^\\s*\\S+ \\d{1,2}:\\d\\d(?::\\d\\d)?(?: ?[AaPp][Mm])?\\s{3,}%1\\s{3,}Page 1 of 1$")
-            .arg(QRegularExpression::escape(title)));
-    QVERIFY2(header.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
-    QCOMPARE(text.count(QStringLiteral("Page 1 of")), 1);
-    QVERIFY(!text.contains(QStringLiteral("<html"), Qt::CaseInsensitive));
-
-    // Exactly the selected entries, in the sort order, each once.
-    QCOMPARE(descriptionsIn(text), Reported);
-    for (const QString& d : Reported)
-        QCOMPARE(text.count(d), 1);
-    QCOMPARE(capture(text, keyPattern),
-             QStringList({QString::number(m_allKeys.at(0)), QString::number(m_allKeys.at(1)),
-                          QString::number(m_allKeys.at(5))}));
-    QCOMPARE(m_db->keys(), m_allKeys);
-    QCOMPARE(folderContents(), QStringList());
-}
-
-void tst_E2eReports::printToPdf()
-{
-    const QString pdf = m_folder->filePath(QStringLiteral("printed.pdf"));
-    const Run r = run(Selection + QStringList{"/NODETAIL", "/PRINT"}, pdf);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-
-    QProcess pdftotext;
-    pdftotext.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
-    QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
-    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-    QVERIFY(text.contains(QStringLiteral("Audit Report")));
-    QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
-    QCOMPARE(descriptionsIn(text), Reported);
-    QCOMPARE(m_db->keys(), m_allKeys);
-}
-
-void tst_E2eReports::deleteRemovesExactlyTheReported_data()
-{
-    QTest::addColumn<QStringList>("destination");
-    QTest::newRow("after a text file") << QStringList{"/FILE", "report.txt"};
-    QTest::newRow("after a mail") << QStringList{"/EMAIL", "ops@example.org"};
-    QTest::newRow("without a report") << QStringList();
-}
-
-void tst_E2eReports::deleteRemovesExactlyTheReported()
-{
-    QFETCH(QStringList, destination);
-
-    const int mails = m_server->messages().size();
-    const Run r = run(Selection + destination + QStringList{"/DELETE"});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-
-    QStringList left;
-    for (const AuditEntry& e : m_db->entries())
-        left << e.Description;
-    QCOMPARE(left, QStringList({"old warning three", "new fatal four", "new status five"}));
-    QCOMPARE(m_server->messages().size(), mails + (destination.value(0) == "/EMAIL" ? 1 : 0));
-    QCOMPARE(folderContents(),
-             destination.startsWith("/FILE") ? QStringList{"report.txt"} : QStringList());
-}
-
-void tst_E2eReports::mailThresholds_data()
-{
-    QTest::addColumn<int>("attachDelta"); // ATTACH_OVER = report size + delta
-    QTest::addColumn<int>("zipDelta");    // ZIP_OVER = size + delta
-    QTest::addColumn<int>("abortDelta");  // ABORT_ATTACH_OVER = size + delta
-    QTest::addColumn<QString>("subject");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char* name, int attach, int zip, int abort, const QString& subject,
-                  const QString& expected) {
-        QTest::newRow(name) << attach << zip << abort << subject << expected;
-    };
-    row("one byte under attach: inline", 1, 1000, 1000, "", "inline");
-    row("exactly attach and abort: attached", 0, 1000, 0, "Nightly audit", "attached");
-    row("one byte over abort: aborted", 0, 1000, -1, "", "aborted");
-    row("exactly zip: zipped", -10, 0, 1000, "Zipped audit", "zipped");
-}
-
-// The report mailed inline, attached, zipped or aborted by its size, from
-// the sender with the subject given or the default one.
-void tst_E2eReports::mailThresholds()
-{
-    QFETCH(int, attachDelta);
-    QFETCH(int, zipDelta);
-    QFETCH(int, abortDelta);
-    QFETCH(QString, subject);
-    QFETCH(QString, expected);
-
-    // The size of this report as text: the mail renders the same text.
-    const QString probe = m_folder->filePath(QStringLiteral("probe.txt"));
-    QCOMPARE(run(Selection + QStringList{"/FILE", probe}).status, 0);
-    const qint64 size = QFileInfo(probe).size();
-    QVERIFY(size > 1000);
-    QStringList arguments = Selection + QStringList{"/EMAIL", "ops@example.org"};
-    for (const auto& [keyword, delta] :
-         {std::pair("/ATTACH_OVER", attachDelta), std::pair("/ZIP_OVER", zipDelta),
-          std::pair("/ABORT_ATTACH_OVER", abortDelta)})
-        arguments << keyword << QString::number(size + delta);
-    if (!subject.isEmpty())
-        arguments << "/SUBJECT" << subject;
-    const int before = m_server->messages().size();
-    const Run r = run(arguments);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-
-    QCOMPARE(m_server->messages().size(), before + 1);
-    const SmtpTestServer::Message m = m_server->messages().last();
-    QVERIFY2(m.from.startsWith(QStringLiteral("Velmora Audit Log <")), qPrintable(m.from));
-    QCOMPARE(m.envelopeTo, QStringList{QStringLiteral("ops@example.org")});
-    QCOMPARE(m.subject,
-             subject.isEmpty() ? QStringLiteral("Velmora Audit Detail Report") : subject);
-    QCOMPARE(m.attachments.size(), expected == "attached" || expected == "zipped" ? 1 : 0);
-    QByteArray report = m.body.toUtf8();
-    if (expected == "aborted")
-        QCOMPARE(m.body.trimmed(), QStringLiteral("Attachment aborted as it exceeded size limit"));
-    if (expected == "attached") {
-        QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.txt"));
-        report = m.attachments.first().data;
-        QCOMPARE(report.size(), size);
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir(m_folder->path()).mkpath("config") && QDir(m_folder->path()).mkpath("work"));
+        m_db = std::make_unique<AuditTestDb>();
+        QList<AuditEntry> entries;
+        const std::tuple<int, int, int, const char*, const char*> rows[] = {
+            {0, 15, 8, "old status one", "alice"},     {2, 15, 9, "old error two", "bob"},
+            {1, 15, 10, "old warning three", "alice"}, {3, 1, 8, "new fatal four", "bob"},
+            {0, 1, 9, "new status five", "carol"},     {2, 14, 7, "old error six", "carol"}};
+        for (const auto& [level, daysAgo, hour, description, user] : rows) {
+            AuditEntry e = AuditTestDb::entry(
+                level, QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(hour, 0)),
+                description);
+            e.User = user;
+            e.Error = 4000 + level;
+            e.Response = QStringLiteral("None");
+            entries << e;
+        }
+        QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
+        m_allKeys = m_db->keys();
     }
-    if (expected == "zipped") {
-        QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
-        QFile zip(m_folder->filePath(QStringLiteral("received.zip")));
-        QVERIFY(zip.open(QIODevice::WriteOnly));
-        zip.write(m.attachments.first().data);
-        zip.close();
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {"-t", zip.fileName()});
-        QVERIFY(unzip.waitForFinished() && unzip.exitCode() == 0);
-        unzip.start(QStringLiteral("unzip"), {"-p", zip.fileName(), "AuditDetailRpt.txt"});
-        QVERIFY(unzip.waitForFinished());
-        report = unzip.readAllStandardOutput();
-        QCOMPARE(report.size(), size);
+
+    void fileReports_data()
+    {
+        QTest::addColumn<QStringList>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("keyPattern"); // captures each row's AutoIndex, in order
+
+        QTest::newRow("audit detail") << QStringList() << "Audit Detail Report"
+                                      << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
+        QTest::newRow("audit, text with /HTML")
+            << QStringList{"/NODETAIL", "/HTML"} << "Audit Report"
+            << "^   (\\d+)$";
+        QTest::newRow("summary detail") << QStringList{"/SUMMARY"} << "Audit Log Detail Summary"
+                                        << "^\\s+Error:\\s+\\d+\\s+AutoIndex:\\s+(\\d+)$";
+        QTest::newRow("summary") << QStringList{"/SUMMARY", "/NODETAIL"} << "Audit Log Summary"
+                                 << "^\\s+\\|\\s*(\\d+)\\s*\\|";
     }
-    if (expected != "aborted") {
-        QVERIFY(report.contains("Audit Detail Report"));
-        QCOMPARE(descriptionsIn(QString::fromUtf8(report)), Reported);
+
+    void fileReports()
+    {
+        QFETCH(QStringList, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, keyPattern);
+
+        const QString out = m_folder->filePath(QStringLiteral("report.txt"));
+        const ProgramRun r = run(Selection + kind + QStringList{"/FILE", out});
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
+
+        const QString text = QString::fromUtf8(ProgramRun::readFile(out));
+        const QStringList lines = text.split('\n');
+        // The page header: date and time, the title, the page count, on one line.
+        const QRegularExpression header(QStringLiteral("^\\s*\\S+ \\d{1,2}:\\d\\d(?::\\d\\d)?(?: "
+                                                       "?[AaPp][Mm])?\\s{3,}%1\\s{3,}Page 1 of 1$")
+                                            .arg(QRegularExpression::escape(title)));
+        QVERIFY2(header.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
+        QCOMPARE(text.count(QStringLiteral("Page 1 of")), 1);
+        QVERIFY(!text.contains(QStringLiteral("<html"), Qt::CaseInsensitive));
+
+        // Exactly the selected entries, in the sort order, each once.
+        QCOMPARE(descriptionsIn(text), Reported);
+        QCOMPARE(capture(text, keyPattern),
+                 QStringList({QString::number(m_allKeys.at(0)), QString::number(m_allKeys.at(1)),
+                              QString::number(m_allKeys.at(5))}));
+        QCOMPARE(m_db->keys(), m_allKeys);
+        QCOMPARE(folderContents(), QStringList());
     }
-    QCOMPARE(folderContents(), QStringList());
-    QCOMPARE(m_db->keys(), m_allKeys);
-}
 
-void tst_E2eReports::htmlMail()
-{
-    const int before = m_server->messages().size();
-    const Run r =
-        run(Selection + QStringList{"/SUMMARY", "/NODETAIL", "/HTML", "/EMAIL", "ops@example.org",
-                                    "/ATTACH_OVER", "10000000", "/ZIP_OVER", "20000000"});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-    QCOMPARE(m_server->messages().size(), before + 1);
-    const SmtpTestServer::Message m = m_server->messages().last();
-    QCOMPARE(m.subject, QStringLiteral("Velmora Audit Log Summary"));
-    QCOMPARE(m.contentType, QStringLiteral("multipart/alternative"));
-    QCOMPARE(m.bodyType, QStringLiteral("text/html"));
-    QCOMPARE(m.body.count(QStringLiteral("class=\"report-row\"")), 3);
-    QCOMPARE(descriptionsIn(m.body), Reported);
-    QCOMPARE(folderContents(), QStringList());
-}
+    void printToPdf()
+    {
+        const QString pdf = m_folder->filePath(QStringLiteral("printed.pdf"));
+        const ProgramRun r = run(Selection + QStringList{"/NODETAIL", "/PRINT"}, pdf);
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
 
-void tst_E2eReports::nothingToReport()
-{
-    // No old fatal entries: the HTML report has no rows, so nothing is
-    // mailed and nothing deleted, and the run did its work.
-    const int before = m_server->messages().size();
-    const Run r = run({"/FATAL", "/OVER", "10", "/HTML", "/EMAIL", "ops@example.org", "/DELETE"});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-    QCOMPARE(m_server->messages().size(), before);
-    QCOMPARE(m_db->keys(), m_allKeys);
-    QCOMPARE(folderContents(), QStringList());
-}
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+        QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        QVERIFY(text.contains(QStringLiteral("Audit Report")));
+        QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
+        QCOMPARE(descriptionsIn(text), Reported);
+        QCOMPARE(m_db->keys(), m_allKeys);
+    }
 
-void tst_E2eReports::failures_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("line"); // the start of the one line on standard error
+    void deleteRemovesExactlyTheReported_data()
+    {
+        QTest::addColumn<QStringList>("destination");
+        QTest::newRow("after a text file") << QStringList{"/FILE", "report.txt"};
+        QTest::newRow("after a mail") << QStringList{"/EMAIL", "ops@example.org"};
+        QTest::newRow("without a report") << QStringList();
+    }
 
-    QTest::newRow("no level") << QStringList{"/OVER", "10", "/FILE", "report.txt", "/DELETE"}
-                              << "auditlog: No report level";
-    QTest::newRow("unreadable span date")
-        << QStringList{"/STATUS",    "/SPAN_START", "1\\45\\2003", "/SPAN_END",
-                       "2\\1\\2003", "/DELETE",     "/FILE",       "report.txt"}
-        << "auditlog: '1/45/2003' is not a date";
-    QTest::newRow("unwritable output file")
-        << (Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"})
-        << "auditlog: Audit Report Error ";
-    QTest::newRow("recipient refused")
-        << (Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"})
-        << "auditlog: The report could not be mailed to refused@example.org: ";
-    QTest::newRow("bad query") << (Selection + QStringList{"/QUERY", "NoSuchColumn = 1", "/FILE",
-                                                           "report.txt", "/DELETE"})
-                               << "auditlog: Audit Report Error ";
-}
+    void deleteRemovesExactlyTheReported()
+    {
+        QFETCH(QStringList, destination);
 
-void tst_E2eReports::failures()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, line);
-    const int mails = m_server->messages().size();
-    const Run r = run(arguments);
-    QCOMPARE(r.status, 1);
-    QCOMPARE(r.err.count('\n'), 1);
-    QVERIFY2(r.err.startsWith(line), qPrintable(r.err));
-    QCOMPARE(m_db->keys(), m_allKeys);
-    QCOMPARE(folderContents(), QStringList());
-    QCOMPARE(m_server->messages().size(), mails);
-}
+        const int mails = m_server->messages().size();
+        const ProgramRun r = run(Selection + destination + QStringList{"/DELETE"});
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
+
+        QStringList left;
+        for (const AuditEntry& e : m_db->entries())
+            left << e.Description;
+        QCOMPARE(left, QStringList({"old warning three", "new fatal four", "new status five"}));
+        QCOMPARE(m_server->messages().size(), mails + (destination.value(0) == "/EMAIL" ? 1 : 0));
+        QCOMPARE(folderContents(),
+                 destination.startsWith("/FILE") ? QStringList{"report.txt"} : QStringList());
+    }
+
+    void mailThresholds_data()
+    {
+        QTest::addColumn<int>("attachDelta"); // ATTACH_OVER = report size + delta
+        QTest::addColumn<int>("zipDelta");    // ZIP_OVER = size + delta
+        QTest::addColumn<int>("abortDelta");  // ABORT_ATTACH_OVER = size + delta
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* name, int attach, int zip, int abort, const QString& subject,
+                      const QString& expected) {
+            QTest::newRow(name) << attach << zip << abort << subject << expected;
+        };
+        row("one byte under attach: inline", 1, 1000, 1000, "", "inline");
+        row("exactly attach and abort: attached", 0, 1000, 0, "Nightly audit", "attached");
+        row("one byte over abort: aborted", 0, 1000, -1, "", "aborted");
+        row("exactly zip: zipped", -10, 0, 1000, "Zipped audit", "zipped");
+    }
+
+    // The report mailed inline, attached, zipped or aborted by its size, from
+    // the sender with the subject given or the default one.
+    void mailThresholds()
+    {
+        QFETCH(int, attachDelta);
+        QFETCH(int, zipDelta);
+        QFETCH(int, abortDelta);
+        QFETCH(QString, subject);
+        QFETCH(QString, expected);
+
+        // The size of this report as text: the mail renders the same text.
+        const QString probe = m_folder->filePath(QStringLiteral("probe.txt"));
+        QCOMPARE(run(Selection + QStringList{"/FILE", probe}).status, 0);
+        const qint64 size = QFileInfo(probe).size();
+        QVERIFY(size > 1000);
+        QStringList arguments = Selection + QStringList{"/EMAIL", "ops@example.org"};
+        for (const auto& [keyword, delta] :
+             {std::pair("/ATTACH_OVER", attachDelta), std::pair("/ZIP_OVER", zipDelta),
+              std::pair("/ABORT_ATTACH_OVER", abortDelta)})
+            arguments << keyword << QString::number(size + delta);
+        if (!subject.isEmpty())
+            arguments << "/SUBJECT" << subject;
+        const int before = m_server->messages().size();
+        const ProgramRun r = run(arguments);
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
+
+        QCOMPARE(m_server->messages().size(), before + 1);
+        const SmtpTestServer::Message m = m_server->messages().last();
+        QVERIFY2(m.from.startsWith(QStringLiteral("Velmora Audit Log <")), qPrintable(m.from));
+        QCOMPARE(m.envelopeTo, QStringList{QStringLiteral("ops@example.org")});
+        QCOMPARE(m.subject,
+                 subject.isEmpty() ? QStringLiteral("Velmora Audit Detail Report") : subject);
+        QCOMPARE(m.attachments.size(), expected == "attached" || expected == "zipped" ? 1 : 0);
+        QByteArray report = m.body.toUtf8();
+        if (expected == "aborted")
+            QCOMPARE(m.body.trimmed(),
+                     QStringLiteral("Attachment aborted as it exceeded size limit"));
+        if (expected == "attached") {
+            QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.txt"));
+            report = m.attachments.first().data;
+            QCOMPARE(report.size(), size);
+        }
+        if (expected == "zipped") {
+            QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
+            const QString zip = m_folder->filePath("received.zip");
+            QVERIFY(ProgramRun::writeFile(zip, m.attachments.first().data));
+            QProcess unzip;
+            unzip.start(QStringLiteral("unzip"), {"-t", zip});
+            QVERIFY(unzip.waitForFinished() && unzip.exitCode() == 0);
+            unzip.start(QStringLiteral("unzip"), {"-p", zip, "AuditDetailRpt.txt"});
+            QVERIFY(unzip.waitForFinished());
+            report = unzip.readAllStandardOutput();
+            QCOMPARE(report.size(), size);
+        }
+        if (expected != "aborted") {
+            QVERIFY(report.contains("Audit Detail Report"));
+            QCOMPARE(descriptionsIn(QString::fromUtf8(report)), Reported);
+        }
+        QCOMPARE(folderContents(), QStringList());
+        QCOMPARE(m_db->keys(), m_allKeys);
+    }
+
+    void htmlMail()
+    {
+        const int before = m_server->messages().size();
+        const ProgramRun r = run(Selection + QStringList{"/SUMMARY", "/NODETAIL", "/HTML", "/EMAIL",
+                                                         "ops@example.org", "/ATTACH_OVER",
+                                                         "10000000", "/ZIP_OVER", "20000000"});
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(m_server->messages().size(), before + 1);
+        const SmtpTestServer::Message m = m_server->messages().last();
+        QCOMPARE(m.subject, QStringLiteral("Velmora Audit Log Summary"));
+        QCOMPARE(m.contentType, QStringLiteral("multipart/alternative"));
+        QCOMPARE(m.bodyType, QStringLiteral("text/html"));
+        QCOMPARE(m.body.count(QStringLiteral("class=\"report-row\"")), 3);
+        QCOMPARE(descriptionsIn(m.body), Reported);
+        QCOMPARE(folderContents(), QStringList());
+    }
+
+    void nothingToReport()
+    {
+        // No old fatal entries: the HTML report has no rows, so nothing is
+        // mailed and nothing deleted, and the run did its work.
+        const int before = m_server->messages().size();
+        const ProgramRun r =
+            run({"/FATAL", "/OVER", "10", "/HTML", "/EMAIL", "ops@example.org", "/DELETE"});
+        QCOMPARE(r.errLines, QStringList());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_db->keys(), m_allKeys);
+        QCOMPARE(folderContents(), QStringList());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("line"); // the start of the one line on standard error
+
+        QTest::newRow("no level") << QStringList{"/OVER", "10", "/FILE", "report.txt", "/DELETE"}
+                                  << "auditlog: No report level";
+        QTest::newRow("unreadable span date")
+            << QStringList{"/STATUS",    "/SPAN_START", "1\\45\\2003", "/SPAN_END",
+                           "2\\1\\2003", "/DELETE",     "/FILE",       "report.txt"}
+            << "auditlog: '1/45/2003' is not a date";
+        QTest::newRow("unwritable output file")
+            << (Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"})
+            << "auditlog: Audit Report Error ";
+        QTest::newRow("recipient refused")
+            << (Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"})
+            << "auditlog: The report could not be mailed to refused@example.org: ";
+        QTest::newRow("bad query") << (Selection + QStringList{"/QUERY", "NoSuchColumn = 1",
+                                                               "/FILE", "report.txt", "/DELETE"})
+                                   << "auditlog: Audit Report Error ";
+    }
+
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, line);
+        const int mails = m_server->messages().size();
+        const ProgramRun r = run(arguments);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.errLines.size(), 1);
+        QVERIFY2(r.errLines.at(0).startsWith(line), qPrintable(r.errLines.at(0)));
+        QCOMPARE(m_db->keys(), m_allKeys);
+        QCOMPARE(folderContents(), QStringList());
+        QCOMPARE(m_server->messages().size(), mails);
+    }
+
+private:
+    // The program with /SYSTEM, the arguments and /UNATTENDED.
+    ProgramRun run(const QStringList& arguments, const QString& pdf = QString())
+    {
+        return ProgramRun::of(QStringList{AUDITLOG_EXE, "/SYSTEM", m_db->root()} + arguments +
+                                  QStringList{"/UNATTENDED"},
+                              ProgramRun::environment(m_folder->filePath("config"),
+                                                      {"ZLK_SMTP_URL=" + m_server->url(),
+                                                       "AUDITLOG_PRINT_TO_PDF=" + pdf}),
+                              m_folder->filePath("work"));
+    }
+
+    QStringList folderContents() const
+    {
+        return QDir(m_folder->filePath("work")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    }
+
+    std::unique_ptr<SmtpTestServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<AuditTestDb> m_db;
+    QList<qint64> m_allKeys;
+};
 
 QTEST_GUILESS_MAIN(tst_E2eReports)
 #include "tst_e2ereports.moc"

@@ -1,5 +1,7 @@
 #include "AppState.h"
 #include "AuditTableModel.h"
+#include "CellMatcher.h"
+#include "GridCellText.h"
 #include "ViewerFixture.h"
 #include "frmFilter.h"
 #include "frmFind.h"
@@ -54,339 +56,363 @@ class TestFindFilter : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QStringLiteral("en_US"))); }
-    void findNext_data();
-    void findNext();
-    void findButtonAndRepeat();
-    void findShownDate();
-    void escapeStopsLongSearch();
-    void filterStatement_data();
-    void filterStatement();
-    void filterMatches_data();
-    void filterMatches();
-    void filterWhileOpenAndCancel();
-    void rejectedFilterKeepsViewer();
-};
-
-void TestFindFilter::findNext_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<Cells>("cells");
-    QTest::addColumn<int>("active");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("matchCase");
-    QTest::addColumn<bool>("wholeCell");
-    QTest::addColumn<int>("hit");    // grid row, -1: "Finished searching"
-    QTest::addColumn<int>("hidden"); // hidden entries after each row's key
-    const Cells needleAt2{{2, "needle"}};
-    QTest::newRow("wraps round to a row above")
-        << 10 << needleAt2 << 4 << "needle" << false << false << 2 << 0;
-    QTest::newRow("rows below first")
-        << 10 << Cells{{2, "needle"}, {7, "needle"}} << 4 << "needle" << false << false << 7 << 0;
-    QTest::newRow("active row never searched")
-        << 10 << Cells{{4, "needle"}} << 4 << "needle" << false << false << -1 << 0;
-    QTest::newRow("err in Error in file")
-        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << false << 1 << 0;
-    QTest::newRow("whole cell: not Error in file")
-        << 2 << Cells{{1, "Error in file"}} << 0 << "err" << false << true << -1 << 0;
-    QTest::newRow("whole cell: ERR")
-        << 2 << Cells{{1, "ERR"}} << 0 << "err" << false << true << 1 << 0;
-    QTest::newRow("Err with case: not error")
-        << 2 << Cells{{1, "error"}} << 0 << "Err" << true << false << -1 << 0;
-    QTest::newRow("blanks round text and cell")
-        << 2 << Cells{{1, "  needle  "}} << 0 << " needle " << false << true << 1 << 0;
-    QTest::newRow("details on one line")
-        << 2 << Cells{} << 0 << "details Second" << false << false << 1 << 0;
-    QTest::newRow("non-ASCII, case folded")
-        << 2 << Cells{{1, "Zoll: Überweisung"}} << 0 << "ÜBERWEISUNG" << false << false << 1 << 0;
-    QTest::newRow("whole cell over a line break")
-        << 2 << Cells{{1, "two\r\nlines"}} << 0 << "Two Lines" << false << true << 1 << 0;
-    // Slices of 500 rows: hits past a slice's end, after the wrap, in the last row.
-    QTest::newRow("1200 rows, after the wrap")
-        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 0;
-    QTest::newRow("1200 rows, last row") << 1200 << Cells{{650, "needle"}, {1199, "needle"}} << 700
-                                         << "needle" << false << false << 1199 << 0;
-    // Keys close together are read as a run, the hidden ones skipped; keys far
-    // apart are looked up one by one.
-    QTest::newRow("1200 rows, a hidden entry between")
-        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 1;
-    QTest::newRow("1200 rows, keys far apart")
-        << 1200 << Cells{{650, "needle"}} << 700 << "needle" << false << false << 650 << 2;
-}
-
-void TestFindFilter::findNext()
-{
-    QFETCH(int, rows);
-    QFETCH(Cells, cells);
-    QFETCH(int, active);
-    QFETCH(QString, text);
-    QFETCH(bool, matchCase);
-    QFETCH(bool, wholeCell);
-    QFETCH(int, hit);
-    QFETCH(int, hidden);
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, rows, cells, 0, hidden);
-    QVERIFY(viewer);
-    QTableView* grid = viewer->grid();
-    grid->setCurrentIndex(viewer->model()->index(active, 0));
-
-    frmFind* find = frmFind::showFor(viewer);
-    child<QLineEdit>(find, "txt_Find")->setText(text);
-    child<QCheckBox>(find, "chk_MatchCase")->setChecked(matchCase);
-    child<QCheckBox>(find, "chk_WholeWord")->setChecked(wholeCell);
-    QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
-
-    QCOMPARE(grid->currentIndex().row(), hit < 0 ? active : hit);
-    QCOMPARE(AuditView::instance().currentRow(), hit < 0 ? active : hit);
-    QCOMPARE(f.env.messageTexts(), hit < 0 ? QStringList{"Finished searching"} : QStringList());
-    if (hit < 0)
-        QCOMPARE(f.env.messages().first().icon, MsgIcon::Information);
-    QVERIFY(find->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-}
-
-void TestFindFilter::findButtonAndRepeat()
-{
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, 5, {{1, "Fatal here"}, {3, "needle"}}, 3);
-    QVERIFY(viewer);
-    viewer->findChild<QAction*>("mFileFind")->trigger();
-    auto* find = viewer->findChild<frmFind*>();
-    QVERIFY(find && find->isVisible());
-    auto* text = child<QLineEdit>(find, "txt_Find");
-    auto* findNext = child<QPushButton>(find, "cmd_Find");
-    QVERIFY(!findNext->isEnabled());
-    QTest::keyClicks(text, "   ");
-    QVERIFY(!findNext->isEnabled());
-
-    // The Level column shows the level's word: every row is a whole-cell "Fatal".
-    text->setText(" fatal");
-    child<QCheckBox>(find, "chk_WholeWord")->setChecked(true);
-    QVERIFY(findNext->isEnabled());
-    QList<QModelIndex> hits;
-    for (int n = 0; n < 3; ++n) {
-        QTest::keyClick(text, Qt::Key_Return);
-        hits.append(viewer->grid()->currentIndex());
+    void findNext_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<Cells>("cells");
+        QTest::addColumn<int>("active");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("wholeCell");
+        QTest::addColumn<int>("hit");    // grid row, -1: "Finished searching"
+        QTest::addColumn<int>("hidden"); // hidden entries after each row's key
+        auto row = [](const char* name, int rows, const Cells& cells, int active, const char* text,
+                      bool matchCase, bool wholeCell, int hit, int hidden = 0) {
+            QTest::newRow(name) << rows << cells << active << QString::fromUtf8(text) << matchCase
+                                << wholeCell << hit << hidden;
+        };
+        row("wraps round to a row above", 10, {{2, "needle"}}, 4, "needle", false, false, 2);
+        row("rows below first", 10, {{2, "needle"}, {7, "needle"}}, 4, "needle", false, false, 7);
+        row("active row never searched", 10, {{4, "needle"}}, 4, "needle", false, false, -1);
+        row("err in Error in file", 2, {{1, "Error in file"}}, 0, "err", false, false, 1);
+        row("whole cell: not Error in file", 2, {{1, "Error in file"}}, 0, "err", false, true, -1);
+        row("whole cell: ERR", 2, {{1, "ERR"}}, 0, "err", false, true, 1);
+        row("Err with case: not error", 2, {{1, "error"}}, 0, "Err", true, false, -1);
+        row("blanks round text and cell", 2, {{1, "  needle  "}}, 0, " needle ", false, true, 1);
+        row("details on one line", 2, {}, 0, "details Second", false, false, 1);
+        row("non-ASCII, case folded", 2, {{1, "Zoll: Überweisung"}}, 0, "ÜBERWEISUNG", false,
+            false, 1);
+        row("whole cell over a line break", 2, {{1, "two\r\nlines"}}, 0, "Two Lines", false, true,
+            1);
+        // Slices of 500 rows: hits past a slice's end, after the wrap, in the last row.
+        row("1200 rows, after the wrap", 1200, {{650, "needle"}}, 700, "needle", false, false, 650);
+        row("1200 rows, last row", 1200, {{650, "needle"}, {1199, "needle"}}, 700, "needle", false,
+            false, 1199);
+        // Keys close together are read as a run, the hidden ones skipped; keys far
+        // apart are looked up one by one.
+        row("1200 rows, a hidden entry between", 1200, {{650, "needle"}}, 700, "needle", false,
+            false, 650, 1);
+        row("1200 rows, keys far apart", 1200, {{650, "needle"}}, 700, "needle", false, false, 650,
+            2);
     }
-    auto at = [viewer](int row) { return viewer->model()->index(row, 1); };
-    QCOMPARE(hits, QList<QModelIndex>({at(1), at(2), at(3)}));
 
-    QTest::keyClick(find, Qt::Key_Escape);
-    QTRY_VERIFY(!viewer->findChild<frmFind*>());
-}
+    void findNext()
+    {
+        QFETCH(int, rows);
+        QFETCH(Cells, cells);
+        QFETCH(int, active);
+        QFETCH(QString, text);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, wholeCell);
+        QFETCH(int, hit);
+        QFETCH(int, hidden);
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, rows, cells, 0, hidden);
+        QVERIFY(viewer);
+        QTableView* grid = viewer->grid();
+        grid->setCurrentIndex(viewer->model()->index(active, 0));
 
-void TestFindFilter::escapeStopsLongSearch()
-{
-    ViewerFixture f;
-    const int rows = 25000; // more than one step of the search
-    frmView* viewer = openWithRows(f, rows, {{rows - 1, "needle"}});
-    QVERIFY(viewer);
-    frmFind* find = frmFind::showFor(viewer);
-    child<QLineEdit>(find, "txt_Find")->setText("needle");
-    // Escape arrives while the first rows are searched: it stops the search,
-    // not the window.
-    QTimer::singleShot(0, find, [find] { QTest::keyClick(find, Qt::Key_Escape); });
-    find->cmd_Find_Click();
-    QCOMPARE(viewer->grid()->currentIndex().row(), 0);
-    QVERIFY(f.env.messages().isEmpty());
-    QVERIFY(find->isVisible() && !find->isSearching());
-    QVERIFY(child<QPushButton>(find, "cmd_Find")->isEnabled());
-    find->cmd_Find_Click();
-    QCOMPARE(viewer->grid()->currentIndex().row(), rows - 1);
-}
-
-void TestFindFilter::findShownDate()
-{
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, 3, {});
-    QVERIFY(viewer);
-    const QString shown = viewer->model()->index(2, 5).data().toString();
-    const QString stored = AuditView::instance().entryAt(2).When;
-    frmFind* find = frmFind::showFor(viewer);
-    auto* text = child<QLineEdit>(find, "txt_Find");
-    child<QCheckBox>(find, "chk_WholeWord")->setChecked(true);
-    // The grid shows the locale's date and time, not the stored text.
-    for (const QString& search : {stored, shown}) {
-        text->setText(search);
+        frmFind* find = frmFind::showFor(viewer);
+        child<QLineEdit>(find, "txt_Find")->setText(text);
+        child<QCheckBox>(find, "chk_MatchCase")->setChecked(matchCase);
+        child<QCheckBox>(find, "chk_WholeWord")->setChecked(wholeCell);
         QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
+
+        QCOMPARE(grid->currentIndex().row(), hit < 0 ? active : hit);
+        QCOMPARE(AuditView::instance().currentRow(), hit < 0 ? active : hit);
+        QCOMPARE(f.env.messageTexts(), hit < 0 ? QStringList{"Finished searching"} : QStringList());
+        if (hit < 0)
+            QCOMPARE(f.env.messages().first().icon, MsgIcon::Information);
+        QVERIFY(find->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
-    QCOMPARE(f.env.messageTexts(), QStringList{"Finished searching"});
-    QCOMPARE(viewer->grid()->currentIndex(), viewer->model()->index(2, 5));
-}
 
-void TestFindFilter::filterStatement_data()
-{
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QStringList>("boxes"); // error number, description, application, user, details
-    QTest::addColumn<QString>("statement");
-    const QString select = "select * from [Audit] where";
-    QTest::newRow("level 2, error 30") << 2 << QStringList{"30", "", "", "", ""}
-                                       << "select * from [Audit] where [level]=2 and [error] like "
-                                          "'%30%' and [description] like '%%' and [application] "
-                                          "like '%%' and [user] like '%%' and [details] like '%%'";
-    QTest::newRow("nothing chosen") << -1 << QStringList{"", "", "", "", ""} << select + AllBoxes;
-    QTest::newRow("blank error number")
-        << -1 << QStringList{"  ", "", "", "", ""} << select + AllBoxes;
-    QTest::newRow("error number untrimmed")
-        << 0 << QStringList{" 30", "", "", "", ""}
-        << select + " [level]=0 and [error] like '% 30%' and" + AllBoxes;
-    QTest::newRow("wildcards and dates stay text")
-        << -1 << QStringList{"", "disk%full_", "#1/1/2026#", "", ""}
-        << select + " [description] like '%disk%full_%' and [application] like '%#1/1/2026#%' "
-                    "and [user] like '%%' and [details] like '%%'";
-    QTest::newRow("quotes doubled in every box")
-        << 3 << QStringList{"1'", "O'Brien", "'", "a''b", "x' or 1=1 --"}
-        << select + " [level]=3 and [error] like '%1''%' and [description] like '%O''Brien%' and "
-                    "[application] like '%''%' and [user] like '%a''''b%' and [details] like "
-                    "'%x'' or 1=1 --%'";
-}
+    void findButtonAndRepeat()
+    {
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 5, {{1, "Fatal here"}, {3, "needle"}}, 3);
+        QVERIFY(viewer);
+        viewer->findChild<QAction*>("mFileFind")->trigger();
+        auto* find = viewer->findChild<frmFind*>();
+        QVERIFY(find && find->isVisible());
+        auto* text = child<QLineEdit>(find, "txt_Find");
+        auto* findNext = child<QPushButton>(find, "cmd_Find");
+        QVERIFY(!findNext->isEnabled());
+        QTest::keyClicks(text, "   ");
+        QVERIFY(!findNext->isEnabled());
 
-void TestFindFilter::filterStatement()
-{
-    QFETCH(int, level);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, statement);
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, 3, {});
-    QVERIFY(viewer);
-    f.env.recordSqlLog();
-    viewer->findChild<QAction*>("mViewFilter")->trigger();
-    auto* filter = viewer->findChild<frmFilter*>();
-    QVERIFY(filter && FilterWindowOpen);
-    QCOMPARE(child<QComboBox>(filter, "errorLevelBox")->currentIndex(), -1);
-    child<QComboBox>(filter, "errorLevelBox")->setCurrentIndex(level);
-    const char* names[] = {"errorNumberBox", "descriptionBox", "applicationBox", "userBox",
-                           "detailsBox"};
-    for (int i = 0; i < 5; ++i)
-        child<QLineEdit>(filter, names[i])->setText(boxes[i]);
-    QTest::keyClick(child<QLineEdit>(filter, "detailsBox"), Qt::Key_Return);
+        // The Level column shows the level's word: every row is a whole-cell "Fatal".
+        text->setText(" fatal");
+        child<QCheckBox>(find, "chk_WholeWord")->setChecked(true);
+        QVERIFY(findNext->isEnabled());
+        QList<QModelIndex> hits;
+        for (int n = 0; n < 3; ++n) {
+            QTest::keyClick(text, Qt::Key_Return);
+            hits.append(viewer->grid()->currentIndex());
+        }
+        auto at = [viewer](int row) { return viewer->model()->index(row, 1); };
+        QCOMPARE(hits, QList<QModelIndex>({at(1), at(2), at(3)}));
 
-    QCOMPARE(source(), statement);
-    QVERIFY(f.env.sqlLog("view").contains(statement));
-    QVERIFY(f.env.messages().isEmpty());
-    QVERIFY(!f.env.ended());
-}
-
-void TestFindFilter::filterMatches_data()
-{
-    // Entries "description|level|error|user" (user NULL: a Null), in AutoIndex order.
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<FilterCriteria>("criteria");
-    QTest::addColumn<QStringList>("listed");
-    const QStringList people = {"a|0|0|O'Brien", "b|0|0|OBrien", "c|0|0|NULL", "d|0|0|o'brien"};
-    QTest::newRow("'%%' misses a Null") << people << FilterCriteria{} << QStringList{"a", "b", "d"};
-    QTest::newRow("O'Brien as text")
-        << people << FilterCriteria{-1, "", "", "", "O'Brien", ""} << QStringList{"a", "d"};
-    QTest::newRow("error matched as text")
-        << QStringList{"e3|2|3|u", "e30|2|30|u", "e130|2|130|u", "e301|2|301|u", "w30|1|30|u"}
-        << FilterCriteria{2, "30", "", "", "", ""} << QStringList{"e30", "e130", "e301"};
-    QTest::newRow("fatal alone, database order")
-        << QStringList{"f1|3|0|u", "s|0|0|u", "f2|3|0|u"} << FilterCriteria{3, "", "", "", "", ""}
-        << QStringList{"f1", "f2"};
-    QTest::newRow("typed wildcard")
-        << QStringList{"abc|0|0|u", "a_c|0|0|u", "ac|0|0|u"}
-        << FilterCriteria{-1, "", "a_c", "", "", ""} << QStringList{"abc", "a_c"};
-}
-
-void TestFindFilter::filterMatches()
-{
-    QFETCH(QStringList, entries);
-    QFETCH(FilterCriteria, criteria);
-    QFETCH(QStringList, listed);
-    ViewerFixture f;
-    // A file of an older schema, whose columns allow Nulls.
-    QVERIFY(f.db.exec("DROP TABLE Audit"));
-    QVERIFY(
-        f.db.exec("CREATE TABLE Audit (AutoIndex INTEGER PRIMARY KEY, Level INTEGER, Error "
-                  "INTEGER, Description TEXT, Application TEXT, [When] TEXT, User TEXT, "
-                  "Details TEXT, Path TEXT, Unattended INTEGER, Response TEXT, TaskList TEXT)"));
-    QList<AuditEntry> rows;
-    for (const QString& text : entries) {
-        const QStringList part = text.split('|');
-        AuditEntry e = AuditTestDb::entry(part[1].toInt(), QDateTime::currentDateTime(), part[0]);
-        e.Error = part[2].toInt();
-        e.User = part[3];
-        rows.append(e);
+        QTest::keyClick(find, Qt::Key_Escape);
+        QTRY_VERIFY(!viewer->findChild<frmFind*>());
     }
-    QVERIFY(f.db.add(rows));
-    QVERIFY(f.db.exec("UPDATE Audit SET User = NULL WHERE User = 'NULL'"));
-    frmView* viewer = f.open();
-    QVERIFY(viewer);
 
-    QVERIFY(ApplyFilterQuery(FilterQueryText(criteria)));
-    QStringList shown;
-    for (int row = 0; row < viewer->model()->rowCount(); ++row)
-        shown.append(viewer->model()->index(row, 3).data().toString());
-    QCOMPARE(shown, listed);
-}
+    void findShownDate()
+    {
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 3, {});
+        QVERIFY(viewer);
+        const QString shown = viewer->model()->index(2, 5).data().toString();
+        const QString stored = AuditView::instance().entryAt(2).When;
+        frmFind* find = frmFind::showFor(viewer);
+        auto* text = child<QLineEdit>(find, "txt_Find");
+        child<QCheckBox>(find, "chk_WholeWord")->setChecked(true);
+        // The grid shows the locale's date and time, not the stored text.
+        for (const QString& search : {stored, shown}) {
+            text->setText(search);
+            QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
+        }
+        QCOMPARE(f.env.messageTexts(), QStringList{"Finished searching"});
+        QCOMPARE(viewer->grid()->currentIndex(), viewer->model()->index(2, 5));
+    }
 
-void TestFindFilter::filterWhileOpenAndCancel()
-{
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, 4, {{0, "needle"}});
-    QVERIFY(viewer);
-    QHeaderView* headings = viewer->grid()->horizontalHeader();
-    auto clickHeading = [headings](int column) {
-        QTest::mouseClick(headings->viewport(), Qt::LeftButton, {},
-                          {headings->sectionViewportPosition(column) + 5, headings->height() / 2});
-    };
-    clickHeading(5); // When, ascending
-    const QString viewQuery = source();
-    auto* status = viewer->findChild<QLabel*>("lblStatus");
+    void escapeStopsLongSearch()
+    {
+        ViewerFixture f;
+        const int rows = 25000; // more than one step of the search
+        frmView* viewer = openWithRows(f, rows, {{rows - 1, "needle"}});
+        QVERIFY(viewer);
+        frmFind* find = frmFind::showFor(viewer);
+        child<QLineEdit>(find, "txt_Find")->setText("needle");
+        // Escape arrives while the first rows are searched: it stops the search,
+        // not the window.
+        QTimer::singleShot(0, find, [find] { QTest::keyClick(find, Qt::Key_Escape); });
+        find->cmd_Find_Click();
+        QCOMPARE(viewer->grid()->currentIndex().row(), 0);
+        QVERIFY(f.env.messages().isEmpty());
+        QVERIFY(find->isVisible() && !find->isSearching());
+        QVERIFY(child<QPushButton>(find, "cmd_Find")->isEnabled());
+        find->cmd_Find_Click();
+        QCOMPARE(viewer->grid()->currentIndex().row(), rows - 1);
+    }
 
-    frmFilter* filter = frmFilter::showFor(viewer);
-    child<QLineEdit>(filter, "descriptionBox")->setText("row");
-    QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
-    QVERIFY(IsFilterQuery(source()));
-    QCOMPARE(viewer->model()->rowCount(), 3);
-    QCOMPARE(status->text(), "3 entries match the filter");
-    QVERIFY(!headings->isSortIndicatorShown());
+    void filterStatement_data()
+    {
+        QTest::addColumn<int>("level");
+        // error number, description, application, user, details
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("statement");
+        const QString select = "select * from [Audit] where";
+        QTest::newRow("level 2, error 30")
+            << 2 << QStringList{"30", "", "", "", ""}
+            << select + " [level]=2 and [error] like '%30%' and" + AllBoxes;
+        QTest::newRow("nothing chosen")
+            << -1 << QStringList{"", "", "", "", ""} << select + AllBoxes;
+        QTest::newRow("blank error number")
+            << -1 << QStringList{"  ", "", "", "", ""} << select + AllBoxes;
+        QTest::newRow("error number untrimmed")
+            << 0 << QStringList{" 30", "", "", "", ""}
+            << select + " [level]=0 and [error] like '% 30%' and" + AllBoxes;
+        QTest::newRow("wildcards and dates stay text")
+            << -1 << QStringList{"", "disk%full_", "#1/1/2026#", "", ""}
+            << select + " [description] like '%disk%full_%' and [application] like '%#1/1/2026#%' "
+                        "and [user] like '%%' and [details] like '%%'";
+        QTest::newRow("quotes doubled in every box")
+            << 3 << QStringList{"1'", "O'Brien", "'", "a''b", "x' or 1=1 --"}
+            << select +
+                   " [level]=3 and [error] like '%1''%' and [description] like '%O''Brien%' and "
+                   "[application] like '%''%' and [user] like '%a''''b%' and [details] like "
+                   "'%x'' or 1=1 --%'";
+    }
 
-    // A heading click selects the column instead of sorting; F5 re-runs the filter.
-    clickHeading(3);
-    QCOMPARE(source(), FilterQueryText({-1, "", "row", "", "", ""}));
-    const QModelIndexList selected = viewer->grid()->selectionModel()->selectedIndexes();
-    QCOMPARE(selected.size(), 3);
-    QVERIFY(std::all_of(selected.begin(), selected.end(),
-                        [](const QModelIndex& i) { return i.column() == 3; }));
-    QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added")));
-    QTest::keyClick(viewer->grid(), Qt::Key_F5);
-    QCOMPARE(viewer->model()->rowCount(), 4);
-    QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added later")));
-    QTest::keyClick(filter, Qt::Key_F5);
-    QCOMPARE(viewer->model()->rowCount(), 5);
+    void filterStatement()
+    {
+        QFETCH(int, level);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, statement);
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 3, {});
+        QVERIFY(viewer);
+        f.env.recordSqlLog();
+        viewer->findChild<QAction*>("mViewFilter")->trigger();
+        auto* filter = viewer->findChild<frmFilter*>();
+        QVERIFY(filter && FilterWindowOpen);
+        QCOMPARE(child<QComboBox>(filter, "errorLevelBox")->currentIndex(), -1);
+        child<QComboBox>(filter, "errorLevelBox")->setCurrentIndex(level);
+        const char* names[] = {"errorNumberBox", "descriptionBox", "applicationBox", "userBox",
+                               "detailsBox"};
+        for (int i = 0; i < 5; ++i)
+            child<QLineEdit>(filter, names[i])->setText(boxes[i]);
+        QTest::keyClick(child<QLineEdit>(filter, "detailsBox"), Qt::Key_Return);
 
-    // Cancel: the viewer's own query, with the sort the heading click chose.
-    QTest::mouseClick(child<QPushButton>(filter, "cancelCommand"), Qt::LeftButton);
-    QTRY_VERIFY(!viewer->findChild<frmFilter*>());
-    QVERIFY(!FilterWindowOpen);
-    QCOMPARE(source(), QString(viewQuery).replace("[When]", "[Description]"));
-    QVERIFY(headings->isSortIndicatorShown());
-    QCOMPARE(status->text(), "6 entries");
+        QCOMPARE(source(), statement);
+        QVERIFY(f.env.sqlLog("view").contains(statement));
+        QVERIFY(f.env.messages().isEmpty());
+        QVERIFY(!f.env.ended());
+    }
 
-    // Reopened and closed at once: the view query as it was.
-    const QString before = source();
-    frmFilter::showFor(viewer)->close();
-    QCOMPARE(source(), before);
-}
+    void filterMatches_data()
+    {
+        // Entries "description|level|error|user" (user NULL: a Null), in AutoIndex order.
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<FilterCriteria>("criteria");
+        QTest::addColumn<QStringList>("listed");
+        const QStringList people = {"a|0|0|O'Brien", "b|0|0|OBrien", "c|0|0|NULL", "d|0|0|o'brien"};
+        QTest::newRow("'%%' misses a Null")
+            << people << FilterCriteria{} << QStringList{"a", "b", "d"};
+        QTest::newRow("O'Brien as text")
+            << people << FilterCriteria{-1, "", "", "", "O'Brien", ""} << QStringList{"a", "d"};
+        QTest::newRow("error matched as text")
+            << QStringList{"e3|2|3|u", "e30|2|30|u", "e130|2|130|u", "e301|2|301|u", "w30|1|30|u"}
+            << FilterCriteria{2, "30", "", "", "", ""} << QStringList{"e30", "e130", "e301"};
+        QTest::newRow("fatal alone, database order")
+            << QStringList{"f1|3|0|u", "s|0|0|u", "f2|3|0|u"}
+            << FilterCriteria{3, "", "", "", "", ""} << QStringList{"f1", "f2"};
+        QTest::newRow("typed wildcard")
+            << QStringList{"abc|0|0|u", "a_c|0|0|u", "ac|0|0|u"}
+            << FilterCriteria{-1, "", "a_c", "", "", ""} << QStringList{"abc", "a_c"};
+    }
 
-void TestFindFilter::rejectedFilterKeepsViewer()
-{
-    ViewerFixture f;
-    frmView* viewer = openWithRows(f, 3, {});
-    QVERIFY(viewer);
-    const QString viewQuery = source();
-    frmFilter* filter = frmFilter::showFor(viewer);
-    QVERIFY(f.db.exec("ALTER TABLE Audit RENAME TO Elsewhere"));
-    QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
-    QCOMPARE(f.env.messages().size(), 1);
-    QCOMPARE(f.env.messages().first().caption, "Filter");
-    QVERIFY(f.env.messages().first().text.contains("no such table"));
-    QCOMPARE(source(), viewQuery);
-    QCOMPARE(viewer->model()->rowCount(), 3);
-    QVERIFY(f.db.exec("ALTER TABLE Elsewhere RENAME TO Audit"));
-    filter->close();
-    QVERIFY(!f.env.ended());
-    QCOMPARE(source(), viewQuery);
-}
+    void filterMatches()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(FilterCriteria, criteria);
+        ViewerFixture f;
+        // A file of an older schema, whose columns allow Nulls.
+        QVERIFY(f.db.exec("DROP TABLE Audit"));
+        QVERIFY(f.db.exec(
+            "CREATE TABLE Audit (AutoIndex INTEGER PRIMARY KEY, Level INTEGER, Error "
+            "INTEGER, Description TEXT, Application TEXT, [When] TEXT, User TEXT, "
+            "Details TEXT, Path TEXT, Unattended INTEGER, Response TEXT, TaskList TEXT)"));
+        QList<AuditEntry> rows;
+        for (const QString& text : entries) {
+            const QStringList part = text.split('|');
+            AuditEntry e =
+                AuditTestDb::entry(part[1].toInt(), QDateTime::currentDateTime(), part[0]);
+            e.Error = part[2].toInt();
+            e.User = part[3];
+            rows.append(e);
+        }
+        QVERIFY(f.db.add(rows));
+        QVERIFY(f.db.exec("UPDATE Audit SET User = NULL WHERE User = 'NULL'"));
+        frmView* viewer = f.open();
+        QVERIFY(viewer);
+
+        QVERIFY(ApplyFilterQuery(FilterQueryText(criteria)));
+        QStringList shown;
+        for (int row = 0; row < viewer->model()->rowCount(); ++row)
+            shown.append(viewer->model()->index(row, 3).data().toString());
+        QTEST(shown, "listed");
+    }
+
+    void filterWhileOpenAndCancel()
+    {
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 4, {{0, "needle"}});
+        QVERIFY(viewer);
+        QHeaderView* headings = viewer->grid()->horizontalHeader();
+        auto clickHeading = [headings](int column) {
+            QTest::mouseClick(
+                headings->viewport(), Qt::LeftButton, {},
+                {headings->sectionViewportPosition(column) + 5, headings->height() / 2});
+        };
+        clickHeading(5); // When, ascending
+        const QString viewQuery = source();
+        auto* status = viewer->findChild<QLabel*>("lblStatus");
+
+        frmFilter* filter = frmFilter::showFor(viewer);
+        child<QLineEdit>(filter, "descriptionBox")->setText("row");
+        QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
+        QVERIFY(IsFilterQuery(source()));
+        QCOMPARE(viewer->model()->rowCount(), 3);
+        QCOMPARE(status->text(), "3 entries match the filter");
+        QVERIFY(!headings->isSortIndicatorShown());
+
+        // A heading click selects the column instead of sorting; F5 re-runs the filter.
+        clickHeading(3);
+        QCOMPARE(source(), FilterQueryText({-1, "", "row", "", "", ""}));
+        const QModelIndexList selected = viewer->grid()->selectionModel()->selectedIndexes();
+        QCOMPARE(selected.size(), 3);
+        QVERIFY(std::all_of(selected.begin(), selected.end(),
+                            [](const QModelIndex& i) { return i.column() == 3; }));
+        QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added")));
+        QTest::keyClick(viewer->grid(), Qt::Key_F5);
+        QCOMPARE(viewer->model()->rowCount(), 4);
+        QVERIFY(f.db.add(AuditTestDb::entry(1, QDateTime::currentDateTime(), "row added later")));
+        QTest::keyClick(filter, Qt::Key_F5);
+        QCOMPARE(viewer->model()->rowCount(), 5);
+
+        // Cancel: the viewer's own query, with the sort the heading click chose.
+        QTest::mouseClick(child<QPushButton>(filter, "cancelCommand"), Qt::LeftButton);
+        QTRY_VERIFY(!viewer->findChild<frmFilter*>());
+        QVERIFY(!FilterWindowOpen);
+        QCOMPARE(source(), QString(viewQuery).replace("[When]", "[Description]"));
+        QVERIFY(headings->isSortIndicatorShown());
+        QCOMPARE(status->text(), "6 entries");
+
+        // Reopened and closed at once: the view query as it was.
+        const QString before = source();
+        frmFilter::showFor(viewer)->close();
+        QCOMPARE(source(), before);
+    }
+
+    void rejectedFilterKeepsViewer()
+    {
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 3, {});
+        QVERIFY(viewer);
+        const QString viewQuery = source();
+        frmFilter* filter = frmFilter::showFor(viewer);
+        QVERIFY(f.db.exec("ALTER TABLE Audit RENAME TO Elsewhere"));
+        QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
+        QCOMPARE(f.env.messages().size(), 1);
+        QCOMPARE(f.env.messages().first().caption, "Filter");
+        QVERIFY(f.env.messages().first().text.contains("no such table"));
+        QCOMPARE(source(), viewQuery);
+        QCOMPARE(viewer->model()->rowCount(), 3);
+        QVERIFY(f.db.exec("ALTER TABLE Elsewhere RENAME TO Audit"));
+        filter->close();
+        QVERIFY(!f.env.ended());
+        QCOMPARE(source(), viewQuery);
+    }
+
+    // The byte-wise path must agree with the rule on the text the grid shows.
+    void bytesAgreeWithShownText_data()
+    {
+        QTest::addColumn<QString>("cell");
+        const QStringList cells = {"Error in file",
+                                   "  ERR\t",
+                                   "err",
+                                   "two\r\nlines",
+                                   "two\nlines\r",
+                                   "\tline one\n",
+                                   "Überweisung an ERR",
+                                   "Kelvin \u212A",
+                                   "",
+                                   "eRr eRR"};
+        for (const QString& cell : cells)
+            QTest::newRow(qPrintable(QString(cell).replace('\n', "\\n").replace('\r', "\\r")))
+                << cell;
+    }
+
+    void bytesAgreeWithShownText()
+    {
+        QFETCH(QString, cell);
+        const QByteArray stored = cell.toUtf8();
+        const QString shown = GridCellText::oneLine(cell);
+        const QStringList texts = {"err", "ERR", " err ",       "two lines",     "line one",
+                                   "o l", "k",   "überweisung", "Error in file", "rr e"};
+        for (const QString& text : texts) {
+            for (int flags = 0; flags < 4; ++flags) {
+                const CellMatcher matcher(text, flags & 1, flags & 2);
+                QVERIFY2(matcher.matchesStored(stored) == matcher.matches(shown),
+                         qPrintable(QStringLiteral("'%1' case %2 whole %3")
+                                        .arg(text)
+                                        .arg(flags & 1)
+                                        .arg(flags >> 1)));
+            }
+        }
+    }
+};
 
 QTEST_MAIN(TestFindFilter)
 #include "tst_findfilter.moc"

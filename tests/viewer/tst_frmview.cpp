@@ -1,11 +1,14 @@
 #include "AuditTableModel.h"
 #include "Settings.h"
 #include "Twips.h"
+#include "ViewQuery.h"
 #include "ViewerFixture.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -26,6 +29,17 @@ QString source()
 {
     return AuditView::instance().recordSource();
 }
+
+// Entries of every level a second apart, from ten days ago.
+QList<AuditEntry> manyEntries(int count)
+{
+    QList<AuditEntry> entries;
+    const QDateTime start = QDateTime::currentDateTime().addDays(-10);
+    for (int i = 0; i < count; ++i)
+        entries.append(AuditTestDb::entry(i % 4, start.addSecs(i)));
+    return entries;
+}
+
 } // namespace
 
 class TestFrmView : public QObject
@@ -34,288 +48,327 @@ class TestFrmView : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QStringLiteral("en_US"))); }
-    void levelToggles_data();
-    void levelToggles();
-    void headingClicks_data();
-    void headingClicks();
-    void emptyResultDisablesDeleteAndFind();
-    void deleteMovesCurrentRow_data();
-    void deleteMovesCurrentRow();
-    void detailsDelete_data();
-    void detailsDelete();
-    void settingsOnClose_data();
-    void settingsOnClose();
-    void columnWidths_data();
-    void columnWidths();
-};
-
-void TestFrmView::levelToggles_data()
-{
-    QTest::addColumn<QStringList>("stored"); // level keys stored "False" before load
-    QTest::addColumn<QString>("control");    // toolbar button or menu item clicked
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QString>("where");
-    auto row = [](const char* name, const QStringList& stored, const QString& control, int level,
-                  const QString& where) {
-        QTest::newRow(name) << stored << control << level << where;
-    };
-    row("status off by button", {}, "STATUS", 0, " WHERE (Level = 1 OR Level = 3 OR Level = 2)");
-    row("last level off", {"LevelStatus", "LevelWarning", "LevelError"}, "FATAL", 3,
-        " WHERE Level =  -10");
-    row("warnings back on by menu", {"LevelWarning", "LevelFatalError"}, "mViewWarnings", 1,
-        " WHERE (Level = 0 OR Level = 1 OR Level = 2)");
-    row("fourth level on by button", {"LevelError"}, "ERROR", 2, "");
-}
-
-void TestFrmView::levelToggles()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(QString, control);
-    QFETCH(int, level);
-    QFETCH(QString, where);
-    ViewerFixture f;
-    for (const QString& key : stored)
-        f.env.setSetting(key, QStringLiteral("False"));
-    frmView* viewer = f.openWith({0, 1, 2, 3});
-    QVERIFY(viewer);
-
-    if (auto* button = viewer->findChild<QToolButton*>(control))
-        QTest::mouseClick(button, Qt::LeftButton);
-    else
-        action(viewer, control)->trigger();
-    QCOMPARE(source(), Select + where + " Order By [AutoIndex] DESC;");
-    const QString key = LevelKeys[level];
-    const bool on = stored.contains(key);
-    QCOMPARE(action(viewer, LevelItems[level])->isChecked(), on);
-    QCOMPARE(viewer->findChild<QToolButton*>(LevelButtons[level])->isChecked(), on);
-    QCOMPARE(GetSettingValue(key), on ? QStringLiteral("True") : QStringLiteral("False"));
-}
-
-void TestFrmView::headingClicks_data()
-{
-    QTest::addColumn<QList<int>>("clicks"); // grid columns, 0-based
-    QTest::addColumn<QString>("sortBy2");   // ReportSortBy2 in the settings
-    QTest::addColumn<QString>("order");
-    auto row = [](const char* name, const QList<int>& clicks, const QString& sortBy2,
-                  const QString& order) { QTest::newRow(name) << clicks << sortBy2 << order; };
-    row("When once", {5}, "", "[When], [AutoIndex] ;");
-    row("When twice flips to DESC", {5, 5}, "", "[When], [AutoIndex] DESC;");
-    row("another heading starts ascending", {5, 5, 3}, "", "[Description], [AutoIndex] ;");
-    row("second key from the settings", {6}, "Application", "[User], [Application], [AutoIndex] ;");
-}
-
-void TestFrmView::headingClicks()
-{
-    QFETCH(QList<int>, clicks);
-    QFETCH(QString, sortBy2);
-    QFETCH(QString, order);
-    ViewerFixture f;
-    f.env.setSetting(SettingKey::ReportSortBy2, sortBy2);
-    frmView* viewer = f.openWith({0, 1, 2, 3, 0, 1});
-    QVERIFY(viewer);
-    QCOMPARE(source(), Select + " Order By [AutoIndex]" +
-                           (sortBy2.isEmpty() ? "" : ", [" + sortBy2 + "]") + " DESC;");
-
-    QHeaderView* headings = viewer->grid()->horizontalHeader();
-    const int widthBefore = headings->sectionSize(3);
-    for (int column : clicks) {
-        const QPoint at(headings->sectionViewportPosition(column) + 5, headings->height() / 2);
-        QTest::mouseClick(headings->viewport(), Qt::LeftButton, {}, at);
-    }
-    QCOMPARE(source(), Select + " Order By " + order);
-    QCOMPARE(viewer->grid()->currentIndex().column(), clicks.last());
-    QCOMPARE(viewer->model()->rowCount(), 6);
-    QCOMPARE(headings->sectionSize(3), widthBefore); // a new query keeps the widths
-}
-
-void TestFrmView::emptyResultDisablesDeleteAndFind()
-{
-    ViewerFixture f;
-    f.env.setSetting(QStringLiteral("LevelWarning"), QStringLiteral("False"));
-    frmView* viewer = f.openWith({1, 2});
-    QVERIFY(viewer);
-    auto enabled = [viewer] {
-        return QList<bool>{viewer->toolbarButton("DELETE")->isEnabled(),
-                           viewer->toolbarButton("FIND")->isEnabled(),
-                           action(viewer, "mFileDelete")->isEnabled(),
-                           action(viewer, "mFileFind")->isEnabled()};
-    };
-    QCOMPARE(enabled(), QList<bool>({true, true, true, true}));
-    viewer->mViewErrors_Click(); // status and fatal only: nothing to show
-    QCOMPARE(enabled(), QList<bool>({false, false, false, false}));
-    viewer->mViewWarnings_Click();
-    QCOMPARE(enabled(), QList<bool>({true, true, true, true}));
-
-    // Deleting the last entry empties the grid, where Delete and Details do nothing.
-    QTest::keyClick(viewer->grid(), Qt::Key_Delete);
-    QCOMPARE(enabled(), QList<bool>({false, false, false, false}));
-    f.driveModal([](QWidget* window) { window->close(); });
-    QTest::keyClick(viewer->grid(), Qt::Key_Delete);
-    viewer->mPopupDelete_Click();
-    viewer->mViewDetails_Click();
-    QCOMPARE(f.modalShown, 0);
-    QCOMPARE(f.db.count(), 1);
-    QVERIFY(f.env.messages().isEmpty());
-    QVERIFY(!f.env.ended());
-}
-
-void TestFrmView::deleteMovesCurrentRow_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("row");         // current row before the delete
-    QTest::addColumn<int>("expectedRow"); // and after it
-    QTest::newRow("button, middle row") << "button" << 2 << 2;
-    QTest::newRow("Delete key, first row") << "key" << 0 << 0;
-    QTest::newRow("popup, last row moves up") << "popup" << 4 << 3;
-}
-
-void TestFrmView::deleteMovesCurrentRow()
-{
-    QFETCH(QString, how);
-    QFETCH(int, row);
-    QFETCH(int, expectedRow);
-    ViewerFixture f;
-    frmView* viewer = f.openWith({0, 1, 2, 3, 0});
-    QVERIFY(viewer);
-    QTableView* grid = viewer->grid();
-    AuditView& view = AuditView::instance();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(viewer->model()->index(row, 3)).center());
-    const qint64 deleted = view.keyAt(row);
-    const qint64 neighbour = view.keyAt(row == 4 ? 3 : row + 1);
-
-    if (how == "button")
-        QTest::mouseClick(viewer->findChild<QToolButton*>("DELETE"), Qt::LeftButton);
-    else if (how == "key")
-        QTest::keyClick(grid, Qt::Key_Delete);
-    else
-        action(viewer, "mPopupDelete")->trigger();
-    QCOMPARE(viewer->model()->rowCount(), 4);
-    QVERIFY(!f.db.keys().contains(deleted));
-    QCOMPARE(view.currentRow(), expectedRow);
-    QCOMPARE(view.keyAt(view.currentRow()), neighbour);
-    QCOMPARE(grid->currentIndex(), viewer->model()->index(expectedRow, 3));
-}
-
-void TestFrmView::detailsDelete_data()
-{
-    QTest::addColumn<MsgAnswer>("answer");
-    QTest::newRow("Yes deletes and closes") << MsgAnswer::Yes;
-    QTest::newRow("No keeps both") << MsgAnswer::No;
-}
-
-void TestFrmView::detailsDelete()
-{
-    QFETCH(MsgAnswer, answer);
-    ViewerFixture f;
-    frmView* viewer = f.openWith({0, 2, 1});
-    QVERIFY(viewer);
-    AuditView::instance().setCurrentRow(1);
-    const AuditEntry shown = AuditView::instance().currentEntry();
-
-    bool stillOpen = false;
-    QString description;
-    f.driveModal([&](QWidget* window) {
-        description = window->findChild<QWidget*>("txtField1")->property("plainText").toString();
-        f.env.answerNext(answer);
-        QTest::mouseClick(window->findChild<QPushButton*>("cmdDelete"), Qt::LeftButton);
-        stillOpen = window->isVisible();
-        window->close();
-    });
-    QTest::keyClick(viewer->grid(), Qt::Key_Return);
-    QCOMPARE(description, shown.Description);
-    QCOMPARE(f.env.messageTexts(), QStringList{"Delete this Message?"});
-    QCOMPARE(f.env.messages().first().buttons, MsgButtons::YesNo);
-    QCOMPARE(f.env.messages().first().caption, QStringLiteral("Audit Log Viewer"));
-
-    const bool deleted = answer == MsgAnswer::Yes;
-    QCOMPARE(stillOpen, !deleted);
-    QCOMPARE(f.db.keys().contains(shown.AutoIndex), !deleted);
-    QCOMPARE(viewer->model()->rowCount(), deleted ? 2 : 3);
-}
-
-void TestFrmView::settingsOnClose_data()
-{
-    QTest::addColumn<Qt::WindowState>("state");
-    QTest::addColumn<QString>("windowState"); // stored value, "" = left as it was
-    QTest::addColumn<bool>("placementSaved");
-    QTest::newRow("normal") << Qt::WindowNoState << "0" << true;
-    QTest::newRow("maximised") << Qt::WindowMaximized << "2" << false;
-    QTest::newRow("minimised") << Qt::WindowMinimized << "" << false;
-}
-
-void TestFrmView::settingsOnClose()
-{
-    QFETCH(Qt::WindowState, state);
-    QFETCH(QString, windowState);
-    QFETCH(bool, placementSaved);
-    ViewerFixture f;
-    for (const QString& key :
-         {SettingKey::Top, SettingKey::Left, SettingKey::Height, SettingKey::Width})
-        f.env.setSetting(key, QStringLiteral("4321"));
-    f.env.setSetting(SettingKey::LastRun, QStringLiteral("19990101"));
-    frmView* viewer = f.open(false);
-    QVERIFY(viewer);
-    viewer->setWindowState(state);
-    viewer->show();
-    QVERIFY(QTest::qWaitForWindowExposed(viewer) || state == Qt::WindowMinimized);
-    if (state == Qt::WindowNoState) {
-        viewer->resize(900, 500);
-        viewer->move(30, 40);
-    }
-
-    action(viewer, "mFileExit")->trigger();
-    QCOMPARE(f.env.endStatuses(), QList<int>({0}));
-    QVERIFY(!viewer->isVisible());
-    QCOMPARE(GetSettingValue(SettingKey::WindowState), windowState);
-    QCOMPARE(GetSettingValue(SettingKey::LastRun),
-             windowState.isEmpty() ? QStringLiteral("19990101")
-                                   : QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
-    const Twips twips(viewer);
-    QCOMPARE(GetSettingValue(SettingKey::Width),
-             placementSaved ? Twips::text(twips.fromPixelsX(900)) : "4321");
-    QCOMPARE(GetSettingValue(SettingKey::Height),
-             placementSaved ? Twips::text(twips.fromPixelsY(500)) : "4321");
-    if (placementSaved) {
-        delete viewer; // the saved placement brings the window back
-        QCOMPARE(frmView::instance()->size(), QSize(900, 500));
-        QCOMPARE(frmView::instance()->pos(), QPoint(30, 40));
-    }
-}
-
-void TestFrmView::columnWidths_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("applied"); // false: the design width stays
-    QTest::newRow("twips") << "1500" << true;
-    QTest::newRow("zero") << "0" << false;
-    QTest::newRow("not a number") << "wide" << false;
-    QTest::newRow("number then text") << "1500px" << false;
-}
-
-void TestFrmView::columnWidths()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, applied);
-    int designWidth = 0;
+    void levelToggles_data()
     {
-        ViewerFixture plain;
-        QVERIFY(plain.open(false));
-        designWidth = frmView::existingInstance()->grid()->columnWidth(2);
+        QTest::addColumn<QStringList>("stored"); // level keys stored "False" before load
+        QTest::addColumn<QString>("control");    // toolbar button or menu item clicked
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("where");
+        auto row = [](const char* name, const QStringList& stored, const QString& control,
+                      int level, const QString& where) {
+            QTest::newRow(name) << stored << control << level << where;
+        };
+        row("status off by button", {}, "STATUS", 0,
+            " WHERE (Level = 1 OR Level = 3 OR Level = 2)");
+        row("last level off", {"LevelStatus", "LevelWarning", "LevelError"}, "FATAL", 3,
+            " WHERE Level =  -10");
+        row("warnings back on by menu", {"LevelWarning", "LevelFatalError"}, "mViewWarnings", 1,
+            " WHERE (Level = 0 OR Level = 1 OR Level = 2)");
+        row("fourth level on by button", {"LevelError"}, "ERROR", 2, "");
     }
-    ViewerFixture f;
-    f.env.setSetting(SettingKey::ColWidth(3), stored);
-    frmView* viewer = f.open();
-    QVERIFY(viewer);
-    const Twips twips(viewer);
-    QCOMPARE(viewer->grid()->columnWidth(2),
-             applied ? twips.toPixelsX(stored.toDouble()) : designWidth);
-    QCOMPARE(GetSettingValue(SettingKey::ColWidth(3)), stored);
 
-    viewer->grid()->horizontalHeader()->resizeSection(3, 240);
-    QCOMPARE(GetSettingValue(SettingKey::ColWidth(4)), Twips::text(twips.fromPixelsX(240)));
-    QCOMPARE(GetSettingValue(SettingKey::ColWidth(3)), stored);
-}
+    void levelToggles()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, control);
+        QFETCH(int, level);
+        QFETCH(QString, where);
+        ViewerFixture f;
+        for (const QString& key : stored)
+            f.env.setSetting(key, QStringLiteral("False"));
+        frmView* viewer = f.openWith({0, 1, 2, 3});
+        QVERIFY(viewer);
+
+        if (auto* button = viewer->findChild<QToolButton*>(control))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            action(viewer, control)->trigger();
+        QCOMPARE(source(), Select + where + " Order By [AutoIndex] DESC;");
+        const QString key = LevelKeys[level];
+        const bool on = stored.contains(key);
+        QCOMPARE(action(viewer, LevelItems[level])->isChecked(), on);
+        QCOMPARE(viewer->findChild<QToolButton*>(LevelButtons[level])->isChecked(), on);
+        QCOMPARE(GetSettingValue(key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    }
+
+    void headingClicks_data()
+    {
+        QTest::addColumn<QList<int>>("clicks"); // grid columns, 0-based
+        QTest::addColumn<QString>("sortBy2");   // ReportSortBy2 in the settings
+        QTest::addColumn<QString>("order");
+        auto row = [](const char* name, const QList<int>& clicks, const QString& sortBy2,
+                      const QString& order) { QTest::newRow(name) << clicks << sortBy2 << order; };
+        row("When once", {5}, "", "[When], [AutoIndex] ;");
+        row("When twice flips to DESC", {5, 5}, "", "[When], [AutoIndex] DESC;");
+        row("another heading starts ascending", {5, 5, 3}, "", "[Description], [AutoIndex] ;");
+        row("second key from the settings", {6}, "Application",
+            "[User], [Application], [AutoIndex] ;");
+    }
+
+    void headingClicks()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QString, sortBy2);
+        QFETCH(QString, order);
+        ViewerFixture f;
+        f.env.setSetting(SettingKey::ReportSortBy2, sortBy2);
+        frmView* viewer = f.openWith({0, 1, 2, 3, 0, 1});
+        QVERIFY(viewer);
+        QCOMPARE(source(), Select + " Order By [AutoIndex]" +
+                               (sortBy2.isEmpty() ? "" : ", [" + sortBy2 + "]") + " DESC;");
+
+        QHeaderView* headings = viewer->grid()->horizontalHeader();
+        const int widthBefore = headings->sectionSize(3);
+        for (int column : clicks) {
+            const QPoint at(headings->sectionViewportPosition(column) + 5, headings->height() / 2);
+            QTest::mouseClick(headings->viewport(), Qt::LeftButton, {}, at);
+        }
+        QCOMPARE(source(), Select + " Order By " + order);
+        QCOMPARE(viewer->grid()->currentIndex().column(), clicks.last());
+        QCOMPARE(viewer->model()->rowCount(), 6);
+        QCOMPARE(headings->sectionSize(3), widthBefore); // a new query keeps the widths
+    }
+
+    void emptyResultDisablesDeleteAndFind()
+    {
+        ViewerFixture f;
+        f.env.setSetting(QStringLiteral("LevelWarning"), QStringLiteral("False"));
+        frmView* viewer = f.openWith({1, 2});
+        QVERIFY(viewer);
+        auto enabled = [viewer] {
+            return QList<bool>{viewer->toolbarButton("DELETE")->isEnabled(),
+                               viewer->toolbarButton("FIND")->isEnabled(),
+                               action(viewer, "mFileDelete")->isEnabled(),
+                               action(viewer, "mFileFind")->isEnabled()};
+        };
+        QCOMPARE(enabled(), QList<bool>({true, true, true, true}));
+
+        // Deleting the last entry empties the grid, where Delete and Details do nothing.
+        QTest::keyClick(viewer->grid(), Qt::Key_Delete);
+        QCOMPARE(enabled(), QList<bool>({false, false, false, false}));
+        f.driveModal([](QWidget* window) { window->close(); });
+        QTest::keyClick(viewer->grid(), Qt::Key_Delete);
+        viewer->mPopupDelete_Click();
+        viewer->mViewDetails_Click();
+        QCOMPARE(f.modalShown, 0);
+        QCOMPARE(f.db.count(), 1);
+        QVERIFY(f.env.messages().isEmpty());
+        QVERIFY(!f.env.ended());
+    }
+
+    void deleteMovesCurrentRow_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("row");         // current row before the delete
+        QTest::addColumn<int>("expectedRow"); // and after it
+        QTest::newRow("button, middle row") << "button" << 2 << 2;
+        QTest::newRow("Delete key, first row") << "key" << 0 << 0;
+        QTest::newRow("popup, last row moves up") << "popup" << 4 << 3;
+    }
+
+    void deleteMovesCurrentRow()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, row);
+        QFETCH(int, expectedRow);
+        ViewerFixture f;
+        frmView* viewer = f.openWith({0, 1, 2, 3, 0});
+        QVERIFY(viewer);
+        QTableView* grid = viewer->grid();
+        AuditView& view = AuditView::instance();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(viewer->model()->index(row, 3)).center());
+        const qint64 deleted = view.keyAt(row);
+        const qint64 neighbour = view.keyAt(row == 4 ? 3 : row + 1);
+
+        if (how == "button")
+            QTest::mouseClick(viewer->findChild<QToolButton*>("DELETE"), Qt::LeftButton);
+        else if (how == "key")
+            QTest::keyClick(grid, Qt::Key_Delete);
+        else
+            action(viewer, "mPopupDelete")->trigger();
+        QCOMPARE(viewer->model()->rowCount(), 4);
+        QVERIFY(!f.db.keys().contains(deleted));
+        QCOMPARE(view.currentRow(), expectedRow);
+        QCOMPARE(view.keyAt(view.currentRow()), neighbour);
+        QCOMPARE(grid->currentIndex(), viewer->model()->index(expectedRow, 3));
+    }
+
+    void detailsDelete_data()
+    {
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::newRow("Yes deletes and closes") << MsgAnswer::Yes;
+        QTest::newRow("No keeps both") << MsgAnswer::No;
+    }
+
+    void detailsDelete()
+    {
+        QFETCH(MsgAnswer, answer);
+        ViewerFixture f;
+        frmView* viewer = f.openWith({0, 2, 1});
+        QVERIFY(viewer);
+        AuditView::instance().setCurrentRow(1);
+        const AuditEntry shown = AuditView::instance().currentEntry();
+
+        bool stillOpen = false;
+        QString description;
+        f.driveModal([&](QWidget* window) {
+            description =
+                window->findChild<QWidget*>("txtField1")->property("plainText").toString();
+            f.env.answerNext(answer);
+            QTest::mouseClick(window->findChild<QPushButton*>("cmdDelete"), Qt::LeftButton);
+            stillOpen = window->isVisible();
+            window->close();
+        });
+        QTest::keyClick(viewer->grid(), Qt::Key_Return);
+        QCOMPARE(description, shown.Description);
+        QCOMPARE(f.env.messageTexts(), QStringList{"Delete this Message?"});
+        QCOMPARE(f.env.messages().first().buttons, MsgButtons::YesNo);
+
+        const bool deleted = answer == MsgAnswer::Yes;
+        QCOMPARE(stillOpen, !deleted);
+        QCOMPARE(f.db.keys().contains(shown.AutoIndex), !deleted);
+        QCOMPARE(viewer->model()->rowCount(), deleted ? 2 : 3);
+    }
+
+    void settingsOnClose_data()
+    {
+        QTest::addColumn<Qt::WindowState>("state");
+        QTest::addColumn<QString>("windowState"); // stored value, "" = left as it was
+        QTest::addColumn<bool>("placementSaved");
+        QTest::newRow("normal") << Qt::WindowNoState << "0" << true;
+        QTest::newRow("maximised") << Qt::WindowMaximized << "2" << false;
+        QTest::newRow("minimised") << Qt::WindowMinimized << "" << false;
+    }
+
+    void settingsOnClose()
+    {
+        QFETCH(Qt::WindowState, state);
+        QFETCH(QString, windowState);
+        QFETCH(bool, placementSaved);
+        ViewerFixture f;
+        for (const QString& key :
+             {SettingKey::Top, SettingKey::Left, SettingKey::Height, SettingKey::Width})
+            f.env.setSetting(key, QStringLiteral("4321"));
+        f.env.setSetting(SettingKey::LastRun, QStringLiteral("19990101"));
+        frmView* viewer = f.open(false);
+        QVERIFY(viewer);
+        viewer->setWindowState(state);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer) || state == Qt::WindowMinimized);
+        if (state == Qt::WindowNoState) {
+            viewer->resize(900, 500);
+            viewer->move(30, 40);
+        }
+
+        action(viewer, "mFileExit")->trigger();
+        QCOMPARE(f.env.endStatuses(), QList<int>({0}));
+        QVERIFY(!viewer->isVisible());
+        QCOMPARE(GetSettingValue(SettingKey::WindowState), windowState);
+        QCOMPARE(GetSettingValue(SettingKey::LastRun),
+                 windowState.isEmpty() ? QStringLiteral("19990101")
+                                       : QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        const Twips twips(viewer);
+        QCOMPARE(GetSettingValue(SettingKey::Width),
+                 placementSaved ? Twips::text(twips.fromPixelsX(900)) : "4321");
+        QCOMPARE(GetSettingValue(SettingKey::Height),
+                 placementSaved ? Twips::text(twips.fromPixelsY(500)) : "4321");
+        if (placementSaved) {
+            delete viewer; // the saved placement brings the window back
+            QCOMPARE(frmView::instance()->size(), QSize(900, 500));
+            QCOMPARE(frmView::instance()->pos(), QPoint(30, 40));
+        }
+    }
+
+    void columnWidths_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("applied"); // false: the design width stays
+        QTest::newRow("twips") << "1500" << true;
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("not a number") << "wide" << false;
+        QTest::newRow("number then text") << "1500px" << false;
+    }
+
+    void columnWidths()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, applied);
+        int designWidth = 0;
+        {
+            ViewerFixture plain;
+            QVERIFY(plain.open(false));
+            designWidth = frmView::existingInstance()->grid()->columnWidth(2);
+        }
+        ViewerFixture f;
+        f.env.setSetting(SettingKey::ColWidth(3), stored);
+        frmView* viewer = f.open();
+        QVERIFY(viewer);
+        const Twips twips(viewer);
+        QCOMPARE(viewer->grid()->columnWidth(2),
+                 applied ? twips.toPixelsX(stored.toDouble()) : designWidth);
+        QCOMPARE(GetSettingValue(SettingKey::ColWidth(3)), stored);
+
+        viewer->grid()->horizontalHeader()->resizeSection(3, 240);
+        QCOMPARE(GetSettingValue(SettingKey::ColWidth(4)), Twips::text(twips.fromPixelsX(240)));
+        QCOMPARE(GetSettingValue(SettingKey::ColWidth(3)), stored);
+    }
+
+    void fetchesOnlyPaintedRows()
+    {
+        ViewerFixture f;
+        QVERIFY(f.db.add(manyEntries(3000)));
+        f.env.recordSqlLog();
+        frmView* viewer = f.open();
+        QVERIFY(viewer);
+        QTableView* grid = viewer->grid();
+        auto pageFetches = [&f] { return f.env.sqlLog("jet").filter("[AutoIndex] IN ("); };
+        grid->viewport()->repaint();
+        QCOMPARE(viewer->model()->rowCount(), 3000);
+        QCOMPARE(pageFetches().size(), 1); // of twelve pages
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+        grid->viewport()->repaint();
+        QVERIFY2(pageFetches().size() <= 3, qPrintable(pageFetches().join('\n')));
+        QVERIFY(grid->indexAt(QPoint(5, 5)).row() > 2900);
+        // The last page asks for the oldest keys.
+        QVERIFY(pageFetches().last().contains(QRegularExpression("[(,]1[,)]")));
+    }
+
+    // Keys beyond the first slice arrive as appended rows; a requery then finds the
+    // current entry beyond the first slice again.
+    void keysArriveInSlices()
+    {
+        ViewerFixture f;
+        const int total = AuditView::FirstChunk + 5000;
+        QVERIFY(f.db.add(manyEntries(total)));
+        frmView* viewer = f.open(false);
+        QVERIFY(viewer);
+        AuditView& view = AuditView::instance();
+        AuditTableModel* model = viewer->model();
+        QVERIFY(view.isLoading());
+        QCOMPARE(model->rowCount(), AuditView::FirstChunk);
+        QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy finished(&view, &AuditView::loadingFinished);
+        QVERIFY(finished.wait());
+        QCOMPARE(model->rowCount(), total);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(inserted.first().at(1).toInt(), AuditView::FirstChunk);
+        QCOMPARE(inserted.last().at(2).toInt(), total - 1);
+        QCOMPARE(view.keyAt(total - 1), 1); // newest first, the oldest entry last
+        QCOMPARE(viewer->grid()->currentIndex().row(), 0);
+
+        const int row = AuditView::FirstChunk + 1000;
+        view.setCurrentRow(row);
+        const qint64 key = view.keyAt(row);
+        // A newer entry from elsewhere moves the current one a row down.
+        f.db.add(AuditTestDb::entry(2, QDateTime::currentDateTime()));
+        QVERIFY(RequeryView());
+        QCOMPARE(view.currentRow(), row + 1);
+        QCOMPARE(view.keyAt(row + 1), key);
+        QCOMPARE(viewer->grid()->currentIndex().row(), row + 1);
+    }
+};
 
 QTEST_MAIN(TestFrmView)
 #include "tst_frmview.moc"
