@@ -73,7 +73,7 @@ void tst_CmdProperties::initTestCase()
     m_template = m_folder.filePath("template.mdb");
     QVERIFY(QDir().mkpath(m_root + "/SYSTEM") && QDir().mkpath(m_work + "/sub dir"));
     QProcess makedemo;
-    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", m_template, "2000"});
+    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", "--days", "120", m_template, "2000"});
     QVERIFY(makedemo.waitForFinished(60000));
     QCOMPARE(makedemo.exitCode(), 0);
 }

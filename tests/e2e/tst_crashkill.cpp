@@ -81,7 +81,7 @@ void tst_CrashKill::initTestCase()
     QVERIFY(m_folder.isValid());
     m_template = m_folder.filePath("template.mdb");
     QProcess makedemo;
-    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", m_template, QString::number(Rows)});
+    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", "--days", "120", m_template, QString::number(Rows)});
     QVERIFY(makedemo.waitForFinished(120000));
     QCOMPARE(makedemo.exitCode(), 0);
     m_allKeys = keysIn(m_template);
