@@ -5,8 +5,11 @@
 #include "UiHooks.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(lcAuditSql, "audit.sql", QtWarningMsg)
 
@@ -16,6 +19,23 @@ void setError(AuditError* error, const AuditError& value)
 {
     if (error)
         *error = value;
+}
+
+// The SQLite handle behind a QSQLITE connection (Qt's driver and this program
+// use the same system SQLite library).
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+AuditError errorOfHandle(sqlite3* db)
+{
+    return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
 }
 
 } // namespace
@@ -164,6 +184,37 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
     }
     setError(error, {});
     return query;
+}
+
+sqlite3_stmt* AuditDatabase::prepare(QSqlDatabase db, const QString& jet, AuditError* error)
+{
+    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
+    AuditError failure;
+    const auto sqlite = JetDialect::toSqlite(jet, &failure);
+    if (sqlite)
+        qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
+    sqlite3* handle = handleOf(db);
+    if (sqlite && !handle)
+        failure = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite && handle) {
+        const QByteArray text = sqlite->toUtf8();
+        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()),
+                               &statement, nullptr) != SQLITE_OK) {
+            failure = errorOfHandle(handle);
+            sqlite3_finalize(statement);
+            statement = nullptr;
+        }
+    }
+    if (!statement)
+        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
+    setError(error, statement ? AuditError{} : failure);
+    return statement;
+}
+
+AuditError AuditDatabase::errorOf(sqlite3_stmt* statement)
+{
+    return errorOfHandle(sqlite3_db_handle(statement));
 }
 
 bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* error)
