@@ -65,7 +65,8 @@ bool LaidOutPageStore::spill()
             return fail(ReportErrorNumber::FileAccess, reason);
         m_file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/pages-XXXXXX"));
         if (!m_file->open()) {
-            const AuditError error = ReportOutputError::ofOpen(m_file.get(), m_file->fileTemplate());
+            const AuditError error =
+                ReportOutputError::ofOpen(m_file.get(), m_file->fileTemplate());
             return fail(error.number, error.description);
         }
     }

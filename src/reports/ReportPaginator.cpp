@@ -34,8 +34,8 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink)
     bool countsPages = false;
     for (int kind = 0; kind < ReportBand::KindCount; ++kind) {
         const ReportBand& band = m_layout.band(ReportBand::Kind(kind));
-        m_countsPages[kind] = std::any_of(
-            band.elements.cbegin(), band.elements.cend(), [](const ReportElement& e) {
+        m_countsPages[kind] =
+            std::any_of(band.elements.cbegin(), band.elements.cend(), [](const ReportElement& e) {
                 return e.kind == ReportElementKind::Label && e.text.contains(QLatin1String("%P"));
             });
         countsPages = countsPages || m_countsPages[kind];
@@ -135,8 +135,7 @@ bool ReportPaginator::playBack(LaidOutPageStore& store, ReportPageSink& sink)
             ok = m_sink->beginPage(record.page);
             break;
         case LaidOutPageStore::Record::Band:
-            ok = m_sink->drawBand(record.band, record.originY, record.sliceTop,
-                                  record.sliceBottom);
+            ok = m_sink->drawBand(record.band, record.originY, record.sliceTop, record.sliceBottom);
             break;
         case LaidOutPageStore::Record::Deferred: {
             m_page = record.page;
@@ -278,11 +277,10 @@ bool ReportPaginator::draw(const LaidOutBand& band, int originY, int sliceTop, i
 {
     if (m_store) {
         const ReportBand::Kind kind = band.band->kind;
-        const bool kept =
-            m_countsPages[kind] && m_texts
-                ? m_store->addDeferred(kind, *m_texts, m_page, originY, sliceTop,
-                                       sliceBottom >= band.height ? -1 : sliceBottom)
-                : m_store->addBand(band, originY, sliceTop, sliceBottom);
+        const bool kept = m_countsPages[kind] && m_texts
+                              ? m_store->addDeferred(kind, *m_texts, m_page, originY, sliceTop,
+                                                     sliceBottom >= band.height ? -1 : sliceBottom)
+                              : m_store->addBand(band, originY, sliceTop, sliceBottom);
         return kept || storeFailed(*m_store);
     }
     if (!m_sink->drawBand(band, originY, sliceTop, sliceBottom))

@@ -5,8 +5,8 @@
 #include "ReportValueFormatter.h"
 
 #include <QList>
-#include <array>
 #include <QString>
+#include <array>
 
 class LaidOutPageStore;
 class ReportLayout;

@@ -209,14 +209,15 @@ void tst_Layout::pageCount()
     QCOMPARE(counted, pages);
     QCOMPARE(sink.announced, pages);
 
-    QCOMPARE(source.startCount(), 1); // the rows are read once
+    QCOMPARE(source.startCount(), 1);        // the rows are read once
     QCOMPARE(sink.details.size(), rowCount); // no row split or lost
     for (const auto& slice : sink.details)
         QVERIFY(slice.originY + 269 <= 15840 - 720);
     // The page count reached every page header as it was laid out.
     QCOMPARE(sink.pageTexts.size(), pages);
     for (int page = 1; page <= pages; ++page)
-        QVERIFY(sink.pageTexts.at(page - 1).contains(QStringLiteral("Page %1 of %2").arg(page).arg(pages)));
+        QVERIFY(sink.pageTexts.at(page - 1).contains(
+            QStringLiteral("Page %1 of %2").arg(page).arg(pages)));
 }
 
 void tst_Layout::keepTogether_data()

@@ -363,8 +363,8 @@ void tst_RenderPdf::sqlRowsReadOnce()
     for (int i = 1; i <= 300; ++i)
         QVERIFY(db.add(AuditTestDb::entry(2, start.addSecs(i * 60), QString("Entry%1").arg(i))));
     QVERIFY(db.openShared());
-    const QString select =
-        QStringLiteral("SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) ORDER BY [When], [AutoIndex];");
+    const QString select = QStringLiteral(
+        "SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) ORDER BY [When], [AutoIndex];");
     SqlRowSource rows(select);
     ReportLayout report = bound("dataReportSummary", &rows);
     env.recordSqlLog();
