@@ -31,9 +31,9 @@ public:
     ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics);
 
     // Lays the rows out onto pages and draws them on the sink, reading the
-    // rows once. Every ReportProgress::RowsPerStep
-    // rows it tells the layout's progress, and stops with the error number
-    // ReportErrorNumber::Cancelled once the progress is cancelled.
+    // rows once. Every ReportProgress::RowsPerStep rows it tells the layout's
+    // progress, and stops with the error number ReportErrorNumber::Cancelled
+    // once the progress is cancelled (also while the kept pages are drawn).
     bool run(ReportRowSource& source, ReportPageSink& sink);
 
     int pages() const { return m_page; }
