@@ -12,6 +12,7 @@
 //   auditlog_bench purge-nothing DB DeleteOldEntries that finds nothing to delete
 //   auditlog_bench text DB OUT      ReportAudit to a text file
 //   auditlog_bench html DB OUT      the same layout and SELECT as HTML
+//   auditlog_bench pdf DB OUT       ReportAudit printed to a PDF file
 //   auditlog_bench mail DB OUTDIR   ReportAuditDetail mailed zipped (ZLK_SMTP_URL)
 //
 // DB is <root>/SYSTEM/Audit.mdb, as the program finds it under its /SYSTEM root.
@@ -41,6 +42,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -331,6 +333,19 @@ int caseText(const QString& database, const QString& out)
     return status;
 }
 
+int casePdf(const QString& database, const QString& out)
+{
+    QString error;
+    if (!startUp(database, false, &error))
+        return failWith(error);
+    // Printing goes to this PDF file instead of a printer.
+    qputenv("AUDITLOG_PRINT_TO_PDF", QFile::encodeName(out));
+    const int status = runReport(ReportAudit, ReportEngine::Print, QString());
+    const auto sqlite = JetDialect::toSqlite(reportSelect());
+    std::printf("sqlite=%s\n", qPrintable(sqlite.value_or(QString())));
+    return status;
+}
+
 int caseHtml(const QString& database, const QString& out)
 {
     QString error;
@@ -373,7 +388,11 @@ int caseMail(const QString& database, const QString& outFolder)
     // The report's temporary files go to the current folder.
     if (!QDir::setCurrent(outFolder))
         return failWith(QStringLiteral("cannot enter %1").arg(outFolder));
-    return runReport(ReportAuditDetail, ReportEngine::Mail, QStringLiteral("bench@localhost"));
+    const int status =
+        runReport(ReportAuditDetail, ReportEngine::Mail, QStringLiteral("bench@localhost"));
+    const auto sqlite = JetDialect::toSqlite(reportSelect());
+    std::printf("sqlite=%s\n", qPrintable(sqlite.value_or(QString())));
+    return status;
 }
 
 } // namespace
@@ -392,8 +411,8 @@ int main(int argc, char* argv[])
     const QString database = args.value(1);
     if (database.isEmpty() || !QFileInfo::exists(database))
         return failWith(QStringLiteral(
-            "usage: auditlog_bench open|sort|scroll|find|filter|purge|text|html|mail "
-            "DB [COLUMN|OUT|OUTDIR] (DB must exist)"));
+            "usage: auditlog_bench open|sort|scroll|find|filter|purge|purge-nothing|text|html|pdf|"
+            "mail DB [COLUMN|OUT|OUTDIR] (DB must exist)"));
     if (command == QLatin1String("open"))
         return caseOpen(database);
     if (command == QLatin1String("sort") && args.size() == 3)
@@ -410,6 +429,8 @@ int main(int argc, char* argv[])
         return casePurgeNothing(database);
     if (command == QLatin1String("text") && args.size() == 3)
         return caseText(database, args.at(2));
+    if (command == QLatin1String("pdf") && args.size() == 3)
+        return casePdf(database, args.at(2));
     if (command == QLatin1String("html") && args.size() == 3)
         return caseHtml(database, args.at(2));
     if (command == QLatin1String("mail") && args.size() == 3)

@@ -7,7 +7,7 @@ writing its rows to a file), and prints a table of median times, peak memory
 and ratios. Each run is a separate process, so its peak memory is its own.
 
     scripts/bench.sh [--repeat N] [--rows-large N] [--rows-small N] [--work DIR]
-                     [--markdown FILE] [--rows-huge N]
+                     [--markdown FILE] [--cases NAME,...] [--rows-huge N]
 
 With --rows-huge N it makes a database of N entries as well and prints instead
 the scale table: the cases whose cost should follow the work, not the table,
@@ -24,6 +24,10 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The SELECT of an unattended report of every level at any age, sorted by
+# default (When, User, AutoIndex), in SQLite's dialect.
+ALL_LEVELS_SELECT = ("SELECT Audit.* FROM Audit WHERE ((`Level` = 0) OR (`Level` = 1) OR "
+                  "(`Level` = 2) OR (`Level` = 3)) ORDER BY [When], [User], [AutoIndex];")
 ROOT = os.path.dirname(HERE)
 
 
@@ -117,9 +121,18 @@ def main():
     parser.add_argument("--rows-large", type=int, default=1000000)
     parser.add_argument("--work", default=None, help="folder for the databases (kept)")
     parser.add_argument("--markdown", default=None, help="also write the table to this file")
+    parser.add_argument("--cases", default=None,
+                        help="run only these cases (comma-separated: open, sort, scroll, purge, "
+                             "text, html, pdf, mail, run, text-large, find, filter)")
     parser.add_argument("--rows-huge", type=int, default=0,
                         help="scale table: the large database beside one of this many entries")
     args = parser.parse_args()
+    wanted = set(args.cases.split(",")) if args.cases else None
+
+    def runs(name):
+        return wanted is None or name in wanted
+
+    load_before = os.getloadavg()
 
     bin_dir = os.path.join(args.build, "bin")
     bench = os.path.join(bin_dir, "auditlog_bench")
@@ -156,13 +169,11 @@ def main():
                     work)
         return 0
     small_root, small = make_db(args.rows_small, "small")
-    tiny_root, tiny = make_db(10000, "tiny")
 
     out = os.path.join(work, "out")
     os.makedirs(out, exist_ok=True)
     # The report cases print the SQLite text of the SELECT they ran (sqlite=...);
     # the baselines run that same statement.
-    report_select = None
 
     def sqlite_to_file(db, sql, target):
         t, m, _ = run_child([sqlite3, db, sql], env=env, out_file=target)
@@ -180,17 +191,18 @@ def main():
 
     cases = []
 
-    c = Case("open", "start-up to first rows, %d entries" % args.rows_large, "< 0.3 s, < 150 MB",
-             limit=0.3, mem_limit=150)
-    for _ in range(args.repeat):
-        t, m, text = run_child([bench, "open", large], env=env)
-        c.times.append(inner_seconds(text)); c.mem.append(m)
-        bt, _ = sqlite_to_file(large, "SELECT * FROM Audit ORDER BY AutoIndex DESC LIMIT 100;",
-                               os.path.join(out, "open.txt"))
-        c.base.append(bt)
-    cases.append(c)
+    if runs("open"):
+        c = Case("open", "start-up to first rows, %d entries" % args.rows_large,
+                 "< 0.3 s, < 150 MB", limit=0.3, mem_limit=150)
+        for _ in range(args.repeat):
+            t, m, text = run_child([bench, "open", large], env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+            bt, _ = sqlite_to_file(large, "SELECT * FROM Audit ORDER BY AutoIndex DESC LIMIT 100;",
+                                   os.path.join(out, "open.txt"))
+            c.base.append(bt)
+        cases.append(c)
 
-    for column in ("When", "Description"):
+    for column in ("When", "Description") if runs("sort") else ():
         c = Case("sort " + column, "heading click to first rows", "< 1 s", limit=1.0)
         for _ in range(args.repeat):
             t, m, text = run_child([bench, "sort", large, column], env=env)
@@ -200,27 +212,30 @@ def main():
             c.base.append(bt)
         cases.append(c)
 
-    c = Case("scroll", "first row to last row", "< 1 s", limit=1.0, mem_limit=150)
-    for _ in range(args.repeat):
-        t, m, text = run_child([bench, "scroll", large], env=env)
-        c.times.append(inner_seconds(text)); c.mem.append(m)
-    cases.append(c)
+    if runs("scroll"):
+        c = Case("scroll", "first row to last row", "< 1 s", limit=1.0, mem_limit=150)
+        for _ in range(args.repeat):
+            t, m, text = run_child([bench, "scroll", large], env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+        cases.append(c)
 
-    c = Case("find last row", "Find Next from the first row to the last of %d" % args.rows_large,
-             "< 1 s, < 150 MB", limit=1.0, mem_limit=150)
-    for _ in range(args.repeat):
-        t, m, text = run_child([bench, "find", large], env=env)
-        c.times.append(inner_seconds(text)); c.mem.append(m)
-        # The database doing the same search itself: every text column, newest first.
-        needle = printed(text, "text").replace("'", "''")
-        columns = ("Description", "Application", "[When]", "User", "Details", "Path")
-        where = " OR ".join("%s LIKE '%%%s%%'" % (col, needle) for col in columns)
-        bt, _ = sqlite_to_file(large, "SELECT * FROM Audit WHERE %s ORDER BY AutoIndex DESC;"
-                               % where, os.path.join(out, "find.txt"))
-        c.base.append(bt)
-    cases.append(c)
+    if runs("find"):
+        c = Case("find last row", "Find Next from the first row to the last of %d" % args.rows_large,
+                 "< 1 s, < 150 MB", limit=1.0, mem_limit=150)
+        for _ in range(args.repeat):
+            t, m, text = run_child([bench, "find", large], env=env)
+            c.times.append(inner_seconds(text)); c.mem.append(m)
+            # The database doing the same search itself: every text column, newest first.
+            needle = printed(text, "text").replace("'", "''")
+            columns = ("Description", "Application", "[When]", "User", "Details", "Path")
+            where = " OR ".join("%s LIKE '%%%s%%'" % (col, needle) for col in columns)
+            bt, _ = sqlite_to_file(large, "SELECT * FROM Audit WHERE %s ORDER BY AutoIndex DESC;"
+                                   % where, os.path.join(out, "find.txt"))
+            c.base.append(bt)
+        cases.append(c)
 
-    for name, criteria in (("filter", ["2", "30", ""]), ("filter, no match", ["-1", "", "OBrien"])):
+    for name, criteria in ((("filter", ["2", "30", ""]), ("filter, no match", ["-1", "", "OBrien"]))
+                           if runs("filter") else ()):
         c = Case(name, "Apply to first rows, %d entries" % args.rows_large, "< 1 s", limit=1.0)
         for _ in range(args.repeat):
             t, m, text = run_child([bench, "filter", large] + criteria, env=env)
@@ -230,66 +245,90 @@ def main():
             c.base.append(bt)
         cases.append(c)
 
-    c = Case("purge", "DeleteOldEntries, half of %d" % args.rows_large, "ratio < 1.5",
-             ratio_limit=1.5)
-    for i in range(max(3, args.repeat // 2)):
-        copy = fresh_copy(large, "purge")
-        t, m, text = run_child([bench, "purge", copy], env=env)
-        c.times.append(inner_seconds(text)); c.mem.append(m)
-        statement = printed(text, "sqlite")
-        copy = fresh_copy(large, "purge")
-        bt, _ = sqlite_to_file(copy, statement, os.path.join(out, "purge.txt"))
-        c.base.append(bt)
-    cases.append(c)
-
-    for kind in ("text", "html"):
-        c = Case(kind + " report", "ReportAudit of %d entries" % args.rows_small, "ratio < 3",
-                 ratio_limit=3.0)
-        for _ in range(args.repeat):
-            target = os.path.join(out, "report." + kind)
-            t, m, text = run_child([bench, kind, small, target], env=env)
+    if runs("purge"):
+        c = Case("purge", "DeleteOldEntries, half of %d" % args.rows_large, "ratio < 1.5",
+                 ratio_limit=1.5)
+        for i in range(max(3, args.repeat // 2)):
+            copy = fresh_copy(large, "purge")
+            t, m, text = run_child([bench, "purge", copy], env=env)
             c.times.append(inner_seconds(text)); c.mem.append(m)
-            report_select = printed(text, "sqlite")
-            bt, _ = sqlite_to_file(small, report_select, os.path.join(out, "report.sql.txt"))
+            statement = printed(text, "sqlite")
+            copy = fresh_copy(large, "purge")
+            bt, _ = sqlite_to_file(copy, statement, os.path.join(out, "purge.txt"))
             c.base.append(bt)
         cases.append(c)
 
-    port = free_port()
-    smtp = subprocess.Popen(["/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
-                             "127.0.0.1:%d" % port, "-c", "aiosmtpd.handlers.Sink"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        for _ in range(100):
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-                break
-            except OSError:
-                time.sleep(0.05)
-        c = Case("mail", "ReportAuditDetail of %d, zipped, loopback SMTP" % args.rows_small,
-                 "< 5 s", limit=5.0)
-        mail_env = dict(env, ZLK_SMTP_URL="smtp://127.0.0.1:%d" % port)
-        for _ in range(max(3, args.repeat // 2)):
-            t, m, text = run_child([bench, "mail", small, out], env=mail_env)
+    # Report cases: each against the sqlite3 shell writing the same SELECT's
+    # rows to a file.
+    def report_case(name, what, goal, ratio_limit, argv_of, db, mem_limit=None, case_env=None,
+                    repeat=args.repeat):
+        c = Case(name, what, goal, ratio_limit=ratio_limit, mem_limit=mem_limit)
+        for _ in range(repeat):
+            t, m, text = run_child(argv_of(), env=case_env or env)
             c.times.append(inner_seconds(text)); c.mem.append(m)
+            select = printed(text, "sqlite")
+            bt, _ = sqlite_to_file(db, select, os.path.join(out, "report.sql.txt"))
+            c.base.append(bt)
         cases.append(c)
-    finally:
-        smtp.terminate()
-        smtp.wait()
+        return select
 
-    c = Case("unattended run", "auditlog /FILE of 10,000 entries, process start to exit",
-             "< 1 s", limit=1.0)
-    for _ in range(args.repeat):
-        target = os.path.join(out, "unattended.txt")
-        t, m, _ = run_child([auditlog, "/STATUS", "/WARNING", "/ERROR", "/FATAL", "/FILE", target,
-                             "/SYSTEM", tiny_root, "/UNATTENDED"], env=env)
-        c.times.append(t); c.mem.append(m)
-        bt, _ = sqlite_to_file(tiny, report_select, os.path.join(out, "unattended.sql.txt"))
-        c.base.append(bt)
-    cases.append(c)
+    small_note = "%d entries" % args.rows_small
+    for kind in ("text", "html", "pdf"):
+        if not runs(kind):
+            continue
+        limit = 6.0 if kind == "pdf" else 2.0
+        target = os.path.join(out, "report." + kind)
+        report_case(kind + " report", "ReportAudit of " + small_note, "ratio <= %.1f" % limit,
+                    limit, lambda: [bench, kind, small, target], small)
+
+    if runs("text-large"):
+        target = os.path.join(out, "report-large.text")
+        report_case("text report 1M", "ReportAudit of %d entries" % args.rows_large,
+                    "ratio <= 2.0, < 150 MB", 2.0, lambda: [bench, "text", large, target], large,
+                    mem_limit=150, repeat=max(1, args.repeat // 2))
+
+    if runs("mail"):
+        port = free_port()
+        smtp = subprocess.Popen(["/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
+                                 "127.0.0.1:%d" % port, "-c", "aiosmtpd.handlers.Sink"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            for _ in range(100):
+                try:
+                    socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+                    break
+                except OSError:
+                    time.sleep(0.05)
+            mail_env = dict(env, ZLK_SMTP_URL="smtp://127.0.0.1:%d" % port)
+            report_case(
+                "mail", "ReportAuditDetail of %s, zipped, loopback SMTP" % small_note,
+                "ratio <= 2.5", 2.5, lambda: [bench, "mail", small, out], small,
+                case_env=mail_env, repeat=max(3, args.repeat // 2))
+        finally:
+            smtp.terminate()
+            smtp.wait()
+
+    if runs("run"):
+        # The whole unattended /FILE run as a scheduler sees it: process start
+        # to exit, with the start-up purge and the view query.
+        c = Case("whole /FILE run", "auditlog /FILE of %s, process start to exit" % small_note,
+                 "ratio <= 2.5", ratio_limit=2.5)
+        run_select = ALL_LEVELS_SELECT
+        for _ in range(args.repeat):
+            target = os.path.join(out, "unattended.txt")
+            t, m, _ = run_child([auditlog, "/STATUS", "/WARNING", "/ERROR", "/FATAL", "/FILE",
+                                 target, "/SYSTEM", small_root, "/UNATTENDED"], env=env)
+            c.times.append(t); c.mem.append(m)
+            bt, _ = sqlite_to_file(small, run_select, os.path.join(out, "unattended.sql.txt"))
+            c.base.append(bt)
+        cases.append(c)
 
     header = ["case", "auditlog s", "sqlite3 s", "ratio", "peak MB", "goal", "met"]
-    title = "Median of %d runs (purge and mail: %d); machine: %s" % (
-        args.repeat, max(3, args.repeat // 2), machine_text())
+    load_after = os.getloadavg()
+    title = ("Median of %d runs (purge and mail: %d, text report 1M: %d); machine: %s; "
+             "load average %.1f before, %.1f after" % (
+                 args.repeat, max(3, args.repeat // 2), max(1, args.repeat // 2), machine_text(),
+                 load_before[0], load_after[0]))
     print_table(title, header, [c.row() for c in cases], args.markdown)
     if not args.work:
         shutil.rmtree(work, ignore_errors=True)

@@ -23,6 +23,11 @@ void setError(AuditError* error, const AuditError& value)
         *error = value;
 }
 
+AuditError errorOfHandle(sqlite3* db)
+{
+    return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
+}
+
 } // namespace
 
 AuditDatabase& AuditDatabase::instance()
@@ -110,7 +115,7 @@ bool tryOpen(QSqlDatabase& db, const QString& path, const QString& mode, AuditEr
 // writing, and the file and its folder (journal files go there) are writable.
 bool connectionWrites(const QSqlDatabase& db, const QString& path)
 {
-    auto* handle = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+    sqlite3* handle = SqliteHandleOf(db);
     const QFileInfo file(path);
     return handle && sqlite3_db_readonly(handle, "main") == 0 && file.isWritable() &&
            QFileInfo(file.absolutePath()).isWritable();
@@ -225,6 +230,37 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
     }
     setError(error, {});
     return query;
+}
+
+sqlite3_stmt* AuditDatabase::prepare(QSqlDatabase db, const QString& jet, AuditError* error)
+{
+    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
+    AuditError failure;
+    const auto sqlite = JetDialect::toSqlite(jet, &failure);
+    if (sqlite)
+        qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
+    sqlite3* handle = SqliteHandleOf(db);
+    if (sqlite && !handle)
+        failure = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite && handle) {
+        const QByteArray text = sqlite->toUtf8();
+        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()),
+                               &statement, nullptr) != SQLITE_OK) {
+            failure = errorOfHandle(handle);
+            sqlite3_finalize(statement);
+            statement = nullptr;
+        }
+    }
+    if (!statement)
+        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
+    setError(error, statement ? AuditError{} : failure);
+    return statement;
+}
+
+AuditError AuditDatabase::errorOf(sqlite3_stmt* statement)
+{
+    return errorOfHandle(sqlite3_db_handle(statement));
 }
 
 bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* error)

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3_stmt;
+
 // Statements as built (Jet text) and as run (SQLite text):
 // QT_LOGGING_RULES="audit.sql=true" shows them on standard error.
 Q_DECLARE_LOGGING_CATEGORY(lcAuditSql)
@@ -56,6 +58,14 @@ public:
     // a worker thread's), through the same dialect layer and logging.
     static std::optional<QSqlQuery> run(QSqlDatabase db, const QString& jet,
                                         AuditError* error = nullptr, bool forwardOnly = true);
+
+    // Prepares a Jet text for SQLite's own statement API on a connection of
+    // the audit database (through the same dialect layer and logging), for
+    // readers that step through many rows; nullptr on failure. The caller
+    // finalizes the statement.
+    static sqlite3_stmt* prepare(QSqlDatabase db, const QString& jet, AuditError* error = nullptr);
+    // The error of the statement's connection.
+    static AuditError errorOf(sqlite3_stmt* statement);
 
     // Opens a further connection to the same file under its own name (for a
     // worker thread or a second reader), the same way; readOnly receives

@@ -5,7 +5,7 @@
 #include <QList>
 
 // Passes on the rows of another source whose AutoIndex is at most a bound, so
-// that every pass of a render (and every repaint of a preview) shows the same
+// that a render (and every repaint of a preview) shows the same
 // entries however many other programs append meanwhile, and the deletion after
 // the report can be limited to those entries.
 class BoundedRowSource : public ReportRowSource
@@ -26,7 +26,7 @@ public:
     bool failed() const { return m_failed; }
     // The highest AutoIndex passed on so far (0 before the first row).
     qint64 highestRead() const { return m_highestRead; }
-    // The AutoIndex of every row the first pass passed on, in reading order.
+    // The AutoIndex of every row the first read passed on, in reading order.
     const QList<qint64>& keysRead() const { return m_keys; }
 
 private:

@@ -20,7 +20,7 @@ public:
     // A row holds the values in the order of fields(); missing values are null.
     void addRow(const QVariantList& values);
     qsizetype rowCount() const { return m_rows.size(); }
-    // How often start() was called (the renderer reads the rows twice).
+    // How often start() was called.
     int startCount() const { return m_startCount; }
 
     bool start(QString* error) override;

@@ -1,11 +1,15 @@
 #include "ReportPaginator.h"
 
+#include "LaidOutPageStore.h"
 #include "ReportLayout.h"
 #include "ReportPageSink.h"
 #include "ReportProgress.h"
 #include "ReportRenderer.h"
 #include "ReportRowSource.h"
 #include "ReportTextMetrics.h"
+
+#include <algorithm>
+#include <optional>
 
 ReportPaginator::ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics)
     : m_layout(layout), m_metrics(metrics), m_formatter(layout.locale()),
@@ -21,20 +25,35 @@ ReportPaginator::ReportPaginator(const ReportLayout& layout, const ReportTextMet
     m_time = m_formatter.shortTime(now.time());
 }
 
-bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pageCount)
+bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool nothingWithoutRows)
 {
-    m_sink = sink;
-    m_measureOnly = sink == nullptr;
-    m_pageCount = pageCount;
+    m_pageCount = 0;
     m_page = 0;
     m_rows = 0;
     m_error = {};
+    bool countsPages = false;
+    for (int kind = 0; kind < ReportBand::KindCount; ++kind) {
+        const ReportBand& band = m_layout.band(ReportBand::Kind(kind));
+        m_countsPages[kind] =
+            std::any_of(band.elements.cbegin(), band.elements.cend(), [](const ReportElement& e) {
+                return e.kind == ReportElementKind::Label && e.text.contains(QLatin1String("%P"));
+            });
+        countsPages = countsPages || m_countsPages[kind];
+    }
+    // Pages are kept until the end when they print the page count, or when a
+    // selection without rows must draw nothing at all.
+    std::optional<LaidOutPageStore> store;
+    if (countsPages || nothingWithoutRows) {
+        m_store = &store.emplace(m_layout);
+        m_sink = nullptr;
+    } else {
+        m_store = nullptr;
+        m_sink = &sink;
+    }
 
-    // The counting pass reads only what can change a band's height.
     QStringList fields;
     for (const ReportElement& e : m_layout.band(ReportBand::Detail).elements) {
-        if (e.kind == ReportElementKind::Field && (!m_measureOnly || shapesBand(e)) &&
-            !fields.contains(e.field))
+        if (e.kind == ReportElementKind::Field && !fields.contains(e.field))
             fields.append(e.field);
     }
     source.setFieldsToRead(fields);
@@ -46,13 +65,14 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
                    failure.isEmpty() ? source.lastError() : failure};
         return false;
     }
-    if (m_sink && !m_sink->beginDocument(pageCount))
+    if (m_sink && !m_sink->beginDocument(0))
         return sinkFailed();
     if (!startPage())
         return false;
 
     LaidOutBand band;
     QList<QString> texts;
+    m_texts = &texts;
     const bool keepTogether = m_layout.band(ReportBand::Detail).keepTogether;
     ReportProgress* progress = m_layout.progress();
     while (source.next()) {
@@ -84,14 +104,92 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink* sink, int pag
     }
     if (!finishPage())
         return false;
-    if (m_sink && !m_sink->endDocument())
+    m_texts = nullptr;
+    if (m_store && nothingWithoutRows && m_rows == 0)
+        return true;
+    if (m_store)
+        return playBack(*m_store, sink);
+    if (!m_sink->endDocument())
         return sinkFailed();
     return true;
+}
+
+// The kept pages to the sink, now that the page count is known.
+bool ReportPaginator::playBack(LaidOutPageStore& store, ReportPageSink& sink)
+{
+    m_sink = &sink;
+    m_store = nullptr;
+    m_pageCount = m_page;
+    if (!store.rewind())
+        return storeFailed(store);
+    if (!m_sink->beginDocument(m_pageCount))
+        return sinkFailed();
+    ReportProgress* progress = m_layout.progress();
+    LaidOutPageStore::Record record;
+    LaidOutBand band;
+    while (store.next(&record)) {
+        bool ok = true;
+        switch (record.type) {
+        case LaidOutPageStore::Record::BeginPage:
+            if (progress && progress->cancelled()) {
+                m_error = {ReportErrorNumber::Cancelled,
+                           QStringLiteral("The report was cancelled.")};
+                return false;
+            }
+            ok = m_sink->beginPage(record.page);
+            break;
+        case LaidOutPageStore::Record::Band:
+            ok = m_sink->drawBand(record.band, record.originY, record.sliceTop, record.sliceBottom);
+            break;
+        case LaidOutPageStore::Record::Deferred: {
+            m_page = record.page;
+            const QList<ReportElement>& elements = m_layout.band(record.kind).elements;
+            for (qsizetype i = 0; i < elements.size() && i < record.texts.size(); ++i) {
+                if (elements.at(i).kind == ReportElementKind::Label)
+                    record.texts[i] = substitute(elements.at(i).text);
+            }
+            engine(record.kind).layout(record.texts, &band);
+            ok = m_sink->drawBand(band, record.originY, record.sliceTop,
+                                  record.sliceBottom < 0 ? band.height : record.sliceBottom);
+            break;
+        }
+        case LaidOutPageStore::Record::EndPage:
+            ok = m_sink->endPage();
+            break;
+        }
+        if (!ok)
+            return sinkFailed();
+    }
+    m_page = m_pageCount;
+    if (store.error().isError())
+        return storeFailed(store);
+    if (!m_sink->endDocument())
+        return sinkFailed();
+    return true;
+}
+
+const BandLayoutEngine& ReportPaginator::engine(ReportBand::Kind kind) const
+{
+    switch (kind) {
+    case ReportBand::ReportHeader:
+        return m_reportHeader;
+    case ReportBand::PageHeader:
+        return m_pageHeader;
+    case ReportBand::Detail:
+        break;
+    case ReportBand::PageFooter:
+        return m_pageFooter;
+    case ReportBand::ReportFooter:
+        return m_reportFooter;
+    }
+    return m_detail;
 }
 
 bool ReportPaginator::startPage()
 {
     ++m_page;
+    if (m_store && !m_store->addBeginPage(m_page))
+        return storeFailed(*m_store);
     if (m_sink && !m_sink->beginPage(m_page))
         return sinkFailed();
     m_y = m_layout.topMargin();
@@ -114,6 +212,8 @@ bool ReportPaginator::finishPage()
 {
     if (!placeFixedBand(m_pageFooter, m_bodyBottom))
         return false;
+    if (m_store && !m_store->addEndPage())
+        return storeFailed(*m_store);
     if (m_sink && !m_sink->endPage())
         return sinkFailed();
     return true;
@@ -131,7 +231,11 @@ bool ReportPaginator::placeFixedBand(const BandLayoutEngine& engine, int y)
     fixedTexts(band, &texts);
     engine.layout(texts, &laidOut);
     m_y = y + laidOut.height;
-    return draw(laidOut, y, 0, laidOut.height);
+    const QList<QString>* rowTexts = m_texts;
+    m_texts = &texts;
+    const bool drawn = draw(laidOut, y, 0, laidOut.height);
+    m_texts = rowTexts;
+    return drawn;
 }
 
 bool ReportPaginator::place(const LaidOutBand& band, bool keepTogether)
@@ -175,8 +279,14 @@ bool ReportPaginator::place(const LaidOutBand& band, bool keepTogether)
 
 bool ReportPaginator::draw(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
 {
-    if (!m_sink)
-        return true;
+    if (m_store) {
+        const ReportBand::Kind kind = band.band->kind;
+        const bool kept = m_countsPages[kind] && m_texts
+                              ? m_store->addDeferred(kind, *m_texts, m_page, originY, sliceTop,
+                                                     sliceBottom >= band.height ? -1 : sliceBottom)
+                              : m_store->addBand(band, originY, sliceTop, sliceBottom);
+        return kept || storeFailed(*m_store);
+    }
     if (!m_sink->drawBand(band, originY, sliceTop, sliceBottom))
         return sinkFailed();
     return true;
@@ -200,18 +310,11 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
         QString& text = (*texts)[i];
         if (e.kind == ReportElementKind::Label)
             text = substitute(e.text);
-        else if (e.kind == ReportElementKind::Field && (!m_measureOnly || shapesBand(e)))
+        else if (e.kind == ReportElementKind::Field)
             text = m_formatter.format(source.value(e.field), e.format);
         else
             text.clear();
     }
-}
-
-// Whether a field's text can change the band's height or where it may be cut:
-// it grows, or its box holds more than one line.
-bool ReportPaginator::shapesBand(const ReportElement& e) const
-{
-    return e.canGrow || e.height >= 2 * m_metrics.lineHeight(e.font);
 }
 
 QString ReportPaginator::substitute(const QString& text) const
@@ -258,5 +361,11 @@ QString ReportPaginator::substitute(const QString& text) const
 bool ReportPaginator::sinkFailed()
 {
     m_error = m_sink->error();
+    return false;
+}
+
+bool ReportPaginator::storeFailed(const LaidOutPageStore& store)
+{
+    m_error = store.error();
     return false;
 }

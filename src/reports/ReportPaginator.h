@@ -6,7 +6,9 @@
 
 #include <QList>
 #include <QString>
+#include <array>
 
+class LaidOutPageStore;
 class ReportLayout;
 class ReportPageSink;
 class ReportRowSource;
@@ -19,22 +21,24 @@ class ReportTextMetrics;
 // when it must be kept together and split at a line of text otherwise; a band
 // taller than a whole page is split either way.
 //
-// It keeps nothing of a row once the row is placed, so a report is rendered in
-// two passes over the rows: the first counts the pages, the second draws them
-// with the page count known ("Page %p of %P").
+// The rows are read once. When a band prints the page count ("Page %p of
+// %P"), the pages are kept as laid out (LaidOutPageStore, on disk beyond a few
+// megabytes) until the last row is placed, and then handed to the back end
+// with the count filled in; nothing of a row but its laid-out texts is kept.
 class ReportPaginator
 {
 public:
     ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics);
 
-    // One pass over the rows. Without a sink it only counts the pages;
-    // pageCount is the total that %P prints. Every ReportProgress::RowsPerStep
-    // rows it tells the layout's progress, and stops with the error number
-    // ReportErrorNumber::Cancelled once the progress is cancelled.
-    bool run(ReportRowSource& source, ReportPageSink* sink, int pageCount);
+    // Lays the rows out onto pages and draws them on the sink, reading the
+    // rows once. Every ReportProgress::RowsPerStep rows it tells the layout's
+    // progress, and stops with the error number ReportErrorNumber::Cancelled
+    // once the progress is cancelled (also while the kept pages are drawn).
+    // With nothingWithoutRows a selection without rows reaches the sink not at all.
+    bool run(ReportRowSource& source, ReportPageSink& sink, bool nothingWithoutRows = false);
 
     int pages() const { return m_page; }
-    // Rows placed by the last pass.
+    // Rows placed by the last run.
     qint64 rows() const { return m_rows; }
     AuditError error() const { return m_error; }
 
@@ -44,11 +48,13 @@ private:
     bool place(const LaidOutBand& band, bool keepTogether);
     bool draw(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom);
     bool placeFixedBand(const BandLayoutEngine& engine, int y);
+    bool playBack(LaidOutPageStore& store, ReportPageSink& sink);
+    const BandLayoutEngine& engine(ReportBand::Kind kind) const;
     void fixedTexts(const ReportBand& band, QList<QString>* texts) const;
     void rowTexts(ReportRowSource& source, QList<QString>* texts) const;
     QString substitute(const QString& text) const;
-    bool shapesBand(const ReportElement& e) const;
     bool sinkFailed();
+    bool storeFailed(const LaidOutPageStore& store);
 
     const ReportLayout& m_layout;
     const ReportTextMetrics& m_metrics;
@@ -61,8 +67,15 @@ private:
     QString m_date;
     QString m_time;
 
+    // Where the pages go while the rows are read: the sink itself, or the
+    // store when a band prints the page count.
     ReportPageSink* m_sink = nullptr;
-    bool m_measureOnly = false;
+    LaidOutPageStore* m_store = nullptr;
+    // Bands whose labels print the page count: kept as texts, laid out again
+    // once the count is known.
+    std::array<bool, ReportBand::KindCount> m_countsPages{};
+    // The texts of the band being placed.
+    const QList<QString>* m_texts = nullptr;
     int m_pageCount = 0;
     int m_page = 0;
     qint64 m_rows = 0;

@@ -5,8 +5,7 @@
 class QString;
 
 // Progress of a long report run, and the operator's wish to stop it. The
-// renderers report each pass over the rows (the first counts the pages, the
-// second draws them) every RowsPerStep rows and stop at the next report once
+// renderers report the rows read every RowsPerStep rows and stop at the next report once
 // cancelled() is true, leaving no output behind. The report engine asks the
 // installed hook for one per interactive run; unattended runs have none.
 class ReportProgress
@@ -18,8 +17,8 @@ public:
 
     virtual ~ReportProgress();
 
-    // A pass over total rows begins; 0 when the number is not known yet (the
-    // pass that counts the pages).
+    // A pass over total rows begins; 0 when the number is not known (a render
+    // learns it only at the last row).
     virtual void begin(qint64 total) = 0;
     // done rows of the current pass are through (all of them at its end).
     virtual void step(qint64 done) = 0;

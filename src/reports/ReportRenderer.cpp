@@ -79,9 +79,9 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
     return true;
 }
 
-// Renders with both passes: the first counts the pages (and the rows, which
-// the progress then counts down), the second draws. With nothingWithoutRows a
-// selection without rows draws nothing at all, not even a page header.
+// One read of the rows; the progress counts them up (their number is not known
+// before the last one). With nothingWithoutRows a selection without rows draws
+// nothing at all, not even a page header.
 bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& sink,
                             const ReportLayout& layout, bool nothingWithoutRows)
 {
@@ -94,21 +94,12 @@ bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& si
     ReportProgress* progress = layout.progress();
     if (progress)
         progress->begin(0);
-    ReportPaginator counter(layout, metrics);
-    bool ok = counter.run(*source, nullptr, 0);
-    AuditError error = counter.error();
-    if (ok && !(nothingWithoutRows && counter.rows() == 0)) {
-        if (progress) {
-            progress->step(counter.rows());
-            progress->begin(counter.rows());
-        }
-        ReportPaginator paginator(layout, metrics);
-        ok = paginator.run(*source, &sink, counter.pages());
-        m_pageCount = paginator.pages();
-        error = paginator.error();
-        if (ok && progress)
-            progress->step(paginator.rows());
-    }
+    ReportPaginator paginator(layout, metrics);
+    const bool ok = paginator.run(*source, sink, nothingWithoutRows);
+    m_pageCount = paginator.pages();
+    const AuditError error = paginator.error();
+    if (ok && progress)
+        progress->step(paginator.rows());
     source->finish();
     if (progress)
         progress->end();

@@ -34,12 +34,13 @@ constexpr int Cancelled = 18;      // the operator stopped the run
 } // namespace ReportErrorNumber
 
 // Renders a bound layout (its data source, margins and title set) to a paint
-// device, a PDF, a text file or an HTML file. Every renderer first reads the
-// rows once to count the pages (for "Page %p of %P") and then a second time to
-// draw them, so memory stays the same however many rows there are.
+// device, a PDF, a text file or an HTML file. Every renderer reads the rows
+// once; pages that print the page count ("Page %p of %P") are kept as laid out
+// until it is known (ReportPaginator), so memory stays the same however many
+// rows there are.
 //
 // A failure returns false, is kept in lastError() and goes to the layout's
-// error handler. The layout's progress (when set) hears of both passes, and a
+// error handler. The layout's progress (when set) hears of the rows read, and a
 // cancelled progress stops the render: false with cancelled() set, which is
 // no failure and reaches no error handler. A file export renders into a private temporary file
 // and only then writes the result into the named file (OutputFile): a failed or cancelled render

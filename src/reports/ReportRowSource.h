@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <QVariant>
 
-// The rows a report layout prints. The renderer reads the rows twice (first to
-// count the pages, then to draw them), so start() must be callable again and
-// must then deliver the same rows from the first one.
+// The rows a report layout prints. A render reads them once; a preview renders
+// again whenever it repaints, so start() must be callable again and must then
+// deliver the same rows from the first one.
 class ReportRowSource
 {
 public:
@@ -28,8 +28,7 @@ public:
     virtual int lastErrorNumber() const { return 0; }
     // The renderer has read all it needs: the source may release its rows.
     virtual void finish() {}
-    // From the next start() on, the renderer reads only these columns (a
-    // pass that only counts pages needs few): a source may fetch less. A
-    // source that wraps another should pass this on.
+    // From the next start() on, the renderer reads only these columns: a
+    // source may fetch less. A source that wraps another should pass this on.
     virtual void setFieldsToRead(const QStringList& fields) { Q_UNUSED(fields); }
 };

@@ -1,14 +1,8 @@
 #include "SqlRowSource.h"
 
-#include "AuditColumns.h"
 #include "AuditDatabase.h"
 
-#include <QRegularExpression>
-
-#include <algorithm>
-
-#include <QSqlError>
-#include <QSqlRecord>
+#include <sqlite3.h>
 
 SqlRowSource::SqlRowSource(const QString& jetSelect) : m_statement(jetSelect) {}
 
@@ -19,68 +13,43 @@ SqlRowSource::~SqlRowSource()
 
 bool SqlRowSource::start(QString* error)
 {
-    m_query.reset();
+    close();
     m_index.clear();
     m_lastError.clear();
     m_lastErrorNumber = 0;
 
-    // One read transaction over every pass: SQLite keeps its snapshot until
-    // finish(). Without one (the caller already has a transaction open) the
-    // passes read the live table.
+    // One read transaction until finish(): SQLite keeps its snapshot. Without
+    // one (the caller already has a transaction open) the live table is read.
     AuditDatabase& database = AuditDatabase::instance();
     if (!m_inTransaction && database.isOpen())
         m_inTransaction = database.connection().transaction();
 
     AuditError failure;
-    m_query = database.select(statementToRun(), &failure);
+    m_query = AuditDatabase::prepare(database.connection(), m_statement, &failure);
     if (!m_query) {
         fail(failure.number, failure.description);
         if (error)
             *error = m_lastError;
         return false;
     }
-    const QSqlRecord record = m_query->record();
-    for (int i = 0; i < record.count(); ++i)
-        m_index.insert(record.fieldName(i), i);
+    const int columns = sqlite3_column_count(m_query);
+    for (int i = 0; i < columns; ++i)
+        m_index.insert(QString::fromUtf8(sqlite3_column_name(m_query, i)), i);
     return true;
-}
-
-QString SqlRowSource::statementToRun() const
-{
-    static const QRegularExpression allColumns(
-        QStringLiteral("^(\\s*SELECT\\s+)Audit\\.\\*(\\s+FROM\\s)"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (m_fields.isEmpty())
-        return m_statement;
-    const QRegularExpressionMatch match = allColumns.match(m_statement);
-    if (!match.hasMatch())
-        return m_statement;
-    QStringList columns{QStringLiteral("AutoIndex")};
-    for (const QString& field : m_fields) {
-        const auto known = std::find_if(
-            AuditColumns::All.cbegin(), AuditColumns::All.cend(),
-            [&](const QString& c) { return c.compare(field, Qt::CaseInsensitive) == 0; });
-        if (known == AuditColumns::All.cend())
-            return m_statement;
-        if (!columns.contains(*known))
-            columns.append(*known);
-    }
-    QString list;
-    for (const QString& column : columns)
-        list += (list.isEmpty() ? QStringLiteral("[") : QStringLiteral(", [")) + column +
-                QLatin1Char(']');
-    return match.captured(1) + list + match.captured(2) + m_statement.mid(match.capturedEnd());
 }
 
 bool SqlRowSource::next()
 {
+    m_onRow = false;
     if (!m_query)
         return false;
-    if (m_query->next())
+    const int step = sqlite3_step(m_query);
+    if (step == SQLITE_ROW) {
+        m_onRow = true;
         return true;
-    const QSqlError error = m_query->lastError();
-    if (error.isValid()) {
-        const AuditError failure = AuditDatabase::errorOf(error);
+    }
+    if (step != SQLITE_DONE) {
+        const AuditError failure = AuditDatabase::errorOf(m_query);
         fail(failure.number, failure.description);
     }
     return false;
@@ -88,7 +57,7 @@ bool SqlRowSource::next()
 
 QVariant SqlRowSource::value(const QString& field) const
 {
-    if (!m_query)
+    if (!m_onRow)
         return QVariant();
     int column = m_index.value(field, -1);
     if (column < 0) {
@@ -100,12 +69,36 @@ QVariant SqlRowSource::value(const QString& field) const
             }
         }
     }
-    return column < 0 ? QVariant() : m_query->value(column);
+    if (column < 0)
+        return QVariant();
+    switch (sqlite3_column_type(m_query, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(m_query, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_query, column));
+    case SQLITE_TEXT: {
+        const auto* text = static_cast<const QChar*>(sqlite3_column_text16(m_query, column));
+        return QVariant(QString(text, sqlite3_column_bytes16(m_query, column) / 2));
+    }
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_query, column));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(m_query, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+void SqlRowSource::close()
+{
+    sqlite3_finalize(m_query);
+    m_query = nullptr;
+    m_onRow = false;
 }
 
 void SqlRowSource::finish()
 {
-    m_query.reset();
+    close();
     if (m_inTransaction) {
         AuditDatabase& database = AuditDatabase::instance();
         if (database.isOpen())

@@ -3,14 +3,16 @@
 #include "ReportRowSource.h"
 
 #include <QHash>
-#include <QSqlQuery>
-#include <optional>
 
-// The rows of a SELECT in the Jet dialect, run forward-only on the shared audit
-// database connection. Both passes of a render read from one snapshot of the
-// database (a read transaction opened by the first start() and ended by
-// finish()), so rows that other programs append meanwhile cannot make the two
-// passes disagree.
+struct sqlite3_stmt;
+
+// The rows of a SELECT in the Jet dialect, run as built (through the dialect
+// layer, shown by the audit.sql log) on the shared audit database connection
+// with SQLite's own statement API: a column's value is read only when asked
+// for, so "SELECT Audit.* ..." costs no more than the columns a layout prints.
+// The rows are read in one read transaction (opened by start(), ended by
+// finish()), so rows that other programs append meanwhile cannot change a
+// render halfway.
 class SqlRowSource : public ReportRowSource
 {
 public:
@@ -27,19 +29,14 @@ public:
     QString lastError() const override { return m_lastError; }
     int lastErrorNumber() const override { return m_lastErrorNumber; }
     void finish() override;
-    // Reads only these columns (and AutoIndex) when the statement selects
-    // every column of Audit ("SELECT Audit.* FROM ...") and all of them are
-    // columns of Audit; otherwise every column.
-    void setFieldsToRead(const QStringList& fields) override { m_fields = fields; }
-    // The statement as the next start() runs it.
-    QString statementToRun() const;
 
 private:
     void fail(int number, const QString& description);
+    void close();
 
     QString m_statement;
-    QStringList m_fields;
-    std::optional<QSqlQuery> m_query;
+    sqlite3_stmt* m_query = nullptr;
+    bool m_onRow = false;
     QHash<QString, int> m_index;
     QString m_lastError;
     int m_lastErrorNumber = 0;

@@ -6,6 +6,7 @@
 #include "ReportPrinter.h"
 #include "ReportRenderer.h"
 #include "SqlRowSource.h"
+#include "TestEnvironment.h"
 #include "WidgetHooks.h"
 
 #include <QBuffer>
@@ -40,8 +41,8 @@ private slots:
     void exportFailures();
     void diskFullLeavesNothing_data();
     void diskFullLeavesNothing();
-    void sqlColumnsRead_data();
-    void sqlColumnsRead();
+    void sqlRowsReadOnce_data();
+    void sqlRowsReadOnce();
     void sqlRows();
 
 private:
@@ -342,28 +343,49 @@ void tst_RenderPdf::diskFullLeavesNothing()
     }
 }
 
-void tst_RenderPdf::sqlColumnsRead_data()
+void tst_RenderPdf::sqlRowsReadOnce_data()
 {
-    QTest::addColumn<QString>("statement");
-    QTest::addColumn<QStringList>("fields");
-    QTest::addColumn<QString>("run");
-    const QString all = QStringLiteral(
-        "SELECT Audit.* FROM Audit WHERE ((`Level` = 0)) ORDER BY [When], [AutoIndex];");
-    // clang-format off
-    QTest::newRow("only those read, AutoIndex first") << all << QStringList{"Description", "When", "description"} << "SELECT [AutoIndex], [Description], [When] FROM Audit WHERE ((`Level` = 0)) ORDER BY [When], [AutoIndex];";
-    QTest::newRow("a name that is no column") << all << QStringList{"Description", "Nonsense"} << all;
-    QTest::newRow("any case") << "select audit.* from Audit" << QStringList{"user"} << "select [AutoIndex], [User] from Audit";
-    // clang-format on
+    QTest::addColumn<QString>("formatKey");
+    QTest::newRow("text") << FormatKeyText;
+    QTest::newRow("html") << FormatKeyHtml;
+    QTest::newRow("pdf") << QString();
 }
 
-void tst_RenderPdf::sqlColumnsRead()
+// A report of many pages runs its SELECT once, as built, and every page
+// still names the page count.
+void tst_RenderPdf::sqlRowsReadOnce()
 {
-    QFETCH(QString, statement);
-    QFETCH(QStringList, fields);
-    QFETCH(QString, run);
-    SqlRowSource rows(statement);
-    rows.setFieldsToRead(fields);
-    QCOMPARE(rows.statementToRun(), run);
+    QFETCH(QString, formatKey);
+    TestEnvironment env;
+    AuditTestDb db;
+    QVERIFY2(db.isValid(), qPrintable(db.errorString()));
+    const QDateTime start(QDate(2003, 3, 1), QTime(8, 0));
+    for (int i = 1; i <= 300; ++i)
+        QVERIFY(db.add(AuditTestDb::entry(2, start.addSecs(i * 60), QString("Entry%1").arg(i))));
+    QVERIFY(db.openShared());
+    const QString select = QStringLiteral(
+        "SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) ORDER BY [When], [AutoIndex];");
+    SqlRowSource rows(select);
+    ReportLayout report = bound("dataReportSummary", &rows);
+    env.recordSqlLog();
+    ReportRenderer renderer(report);
+    const QString file = m_dir->filePath(QStringLiteral("report"));
+    QVERIFY(formatKey.isEmpty() ? renderer.writePdf(file) : renderer.exportReport(formatKey, file));
+    rows.finish();
+    AuditDatabase::instance().close();
+    QCOMPARE(env.sqlLog(QStringLiteral("jet")), QStringList{select});
+    const int pages = renderer.pageCount();
+    QVERIFY2(pages >= 5, qPrintable(QString::number(pages)));
+    QString content;
+    if (formatKey.isEmpty()) {
+        content = run(QStringLiteral("pdftotext"), {"-layout", file, "-"});
+    } else {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        content = QString::fromUtf8(out.readAll());
+    }
+    for (int page = 1; page <= pages; ++page)
+        QVERIFY(content.contains(QStringLiteral("Page %1 of %2").arg(page).arg(pages)));
 }
 
 void tst_RenderPdf::sqlRows()
@@ -386,7 +408,7 @@ void tst_RenderPdf::sqlRows()
     QVERIFY(content.contains(QLatin1String("|Entry2 ")));
     QVERIFY(content.contains(QLatin1String("3/1/2003 8:02:00 AM|")));
 
-    // Both passes of a render see one snapshot while another program appends.
+    // A render sees one snapshot while another program appends.
     auto count = [&] {
         int n = 0;
         for (bool ok = rows.start(nullptr); ok && rows.next();)
