@@ -105,8 +105,10 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool no
     if (!finishPage())
         return false;
     m_texts = nullptr;
-    if (m_store && nothingWithoutRows && m_rows == 0)
+    if (m_store && nothingWithoutRows && m_rows == 0) {
+        m_page = 0;
         return true;
+    }
     if (m_store)
         return playBack(*m_store, sink);
     if (!m_sink->endDocument())
