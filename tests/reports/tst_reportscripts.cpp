@@ -93,12 +93,9 @@ void tst_ReportScripts::textRowsEquallyWide_data()
 {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<QString>("anchor"); // a caption that must stay in its column
-    QTest::newRow("summary table") << "dataReportSummary"
-                                   << "|";
-    QTest::newRow("summary detail") << "dataReportSummaryDetail"
-                                    << "User:";
-    QTest::newRow("audit detail") << "datareportAuditDetail"
-                                  << "Response:";
+    QTest::newRow("summary table") << "dataReportSummary" << "|";
+    QTest::newRow("summary detail") << "dataReportSummaryDetail" << "User:";
+    QTest::newRow("audit detail") << "datareportAuditDetail" << "Response:";
 }
 
 void tst_ReportScripts::textRowsEquallyWide()
