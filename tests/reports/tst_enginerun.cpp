@@ -114,14 +114,9 @@ void tst_EngineRun::init()
         {0, 1, 10, "old status"}, {1, 1, 11, "old warning"}, {2, 1, 12, "old error"},
         {3, 3, 14, "new fatal"},  {0, 3, 14, "new status"},  {2, 3, 14, "new error"},
         {4, 1, 1, "level four"}};
-    for (const auto& [level, month, day, description] : rows) {
-        AuditEntry e = AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
-                                          description);
-        e.Response = QStringLiteral("Retried");
-        e.TaskList = QStringLiteral("Inbound");
-        e.Unattended = level == 2;
-        entries << e;
-    }
+    for (const auto& [level, month, day, description] : rows)
+        entries << AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
+                                      description);
     QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
     QVERIFY(m_db->openShared());
     m_folder = m_env->filePath(QStringLiteral("work"));
