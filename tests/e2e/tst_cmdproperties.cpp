@@ -1,5 +1,6 @@
 #include "AuditTestDb.h"
 #include "CommandLine.h"
+#include "ProgramRun.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -7,8 +8,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -72,10 +71,7 @@ void tst_CmdProperties::initTestCase()
     m_work = m_folder.filePath("work");
     m_template = m_folder.filePath("template.mdb");
     QVERIFY(QDir().mkpath(m_root + "/SYSTEM") && QDir().mkpath(m_work + "/sub dir"));
-    QProcess makedemo;
-    makedemo.start(MAKEDEMO_EXE, {"--seed", "1", "--days", "120", m_template, "2000"});
-    QVERIFY(makedemo.waitForFinished(60000));
-    QCOMPARE(makedemo.exitCode(), 0);
+    QCOMPARE(ProgramRun::makeDemo({"--seed", "1", m_template, "2000"}), 0);
 }
 
 QStringList tst_CmdProperties::randomArguments()
@@ -99,11 +95,9 @@ QStringList tst_CmdProperties::randomArguments()
             value = pick({m_root, m_work});
         else if (keyword == "@FILE") {
             value = m_work + "/args.txt";
-            QFile file(value);
-            file.open(QIODevice::WriteOnly);
-            file.write(QStringLiteral("/%1 /FILE \"%2/from-args.txt\"")
-                           .arg(pick({"STATUS", "ERROR", "OVER 3", "SORTBY1"}), m_work)
-                           .toUtf8());
+            ProgramRun::writeFile(value, QStringLiteral("/%1 /FILE \"%2/from-args.txt\"")
+                                             .arg(pick({"STATUS", "ERROR", "OVER 3", "SORTBY1"}), m_work)
+                                             .toUtf8());
         } else if (KeywordTakesValue(keyword))
             value = pick(Texts);
 
@@ -130,20 +124,17 @@ QMap<QString, QByteArray> tst_CmdProperties::systemFolder() const
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(m_root + "/SYSTEM", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        file.open(QIODevice::ReadOnly);
-        files.insert(it.fileName(), QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
-    }
+    while (it.hasNext())
+        files.insert(it.next(), QCryptographicHash::hash(ProgramRun::readFile(it.filePath()),
+                                                         QCryptographicHash::Sha256));
     return files;
 }
 
 void tst_CmdProperties::randomLines()
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", m_folder.filePath("config"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ZLK_SMTP_URL", "smtp://127.0.0.1:9"); // nothing listens: mail fails at once
+    // Nothing listens on port 9: mail fails at once.
+    const QProcessEnvironment env =
+        ProgramRun::environment(m_folder.filePath("config"), {"ZLK_SMTP_URL=smtp://127.0.0.1:9"});
     const QString db = m_root + "/SYSTEM/Audit.mdb";
     QVERIFY(QFile::copy(m_template, db));
     QMap<QString, QByteArray> pristine = systemFolder();
@@ -195,19 +186,13 @@ void tst_CmdProperties::deleteWhileAppending()
 {
     QFETCH(QStringList, arguments);
     // No start-up purge: the appended entries are old.
-    QDir().mkpath(m_folder.filePath("config/Velmora"));
-    QFile settings(m_folder.filePath("config/Velmora/Audit Log Viewer.conf"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[General]\nAutoDeleteDays=30000\n");
-    settings.close();
+    QVERIFY(ProgramRun::writeSettings(m_folder.filePath("config"), "AutoDeleteDays=30000\n"));
     const QString db = m_root + "/SYSTEM/Audit.mdb";
     QFile::remove(db);
     QVERIFY(QFile::copy(m_template, db));
     const QString report = m_work + "/deleted.txt";
     QFile::remove(report);
-    QSet<qint64> all;
-    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
-        all.insert(v.toLongLong());
+    QSet<qint64> all = AuditTestDb::keySet(db);
 
     // The appender prints the AutoIndex of every entry it adds.
     QProcess appender;
@@ -220,10 +205,7 @@ void tst_CmdProperties::deleteWhileAppending()
                                db});
     QVERIFY(appender.waitForStarted());
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", m_folder.filePath("config"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(ProgramRun::environment(m_folder.filePath("config")));
     process.start(AUDITLOG_EXE, QStringList{"/UNATTENDED", "/SYSTEM", m_root, "/FILE", report, "/DELETE"} +
                                     arguments);
     QVERIFY(process.waitForFinished(EndsWithinMs));
@@ -233,17 +215,8 @@ void tst_CmdProperties::deleteWhileAppending()
         if (!line.isEmpty())
             all.insert(line.toLongLong());
 
-    QSet<qint64> left;
-    for (const QVariant& v : AuditTestDb::values(db, "SELECT AutoIndex FROM Audit"))
-        left.insert(v.toLongLong());
-    QSet<qint64> reported;
-    QFile file(report);
-    if (file.open(QIODevice::ReadOnly)) {
-        static const QRegularExpression shown("AutoIndex:\\s+([\\d,.]+)");
-        for (const auto& m : shown.globalMatch(QString::fromUtf8(file.readAll())))
-            reported.insert(m.captured(1).remove(QRegularExpression("[,.]")).toLongLong());
-    }
-    const QSet<qint64> gone = all - left;
+    const QSet<qint64> reported = ProgramRun::reportedKeys(report);
+    const QSet<qint64> gone = all - AuditTestDb::keySet(db);
     QVERIFY2(gone.isEmpty() || (process.exitCode() == 0 && gone == reported),
              qPrintable(QStringLiteral("status %1: %2 gone, %3 reported, %4 of them not")
                             .arg(process.exitCode())

@@ -1,3 +1,4 @@
+#include "ProgramRun.h"
 #include "ReportMailer.h"
 #include "SmtpTestServer.h"
 #include "TestEnvironment.h"
@@ -5,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QtTest>
 
 // The mail branch against a real SMTP server: which way a report file of a
@@ -63,12 +63,10 @@ void tst_EngineMail::thresholds()
     content.back() = 'x';
     const QString report = env.filePath(QStringLiteral("AuditRpt.txt"));
     const QString archive = env.filePath(QStringLiteral("AuditRpt.zip"));
-    QFile file(report);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == size);
-    file.close();
+    QVERIFY(ProgramRun::writeFile(report, content));
     if (abortAt < 0) { // the size of the archive the library makes of it
         QString error;
-        QVERIFY(QDir(env.path()).mkdir("probe") && file.copy(env.filePath("probe/AuditRpt.txt")));
+        QVERIFY(QDir(env.path()).mkdir("probe") && QFile::copy(report, env.filePath("probe/AuditRpt.txt")));
         QVERIFY(Zlk::zipFile(env.filePath("probe/AuditRpt.txt"), env.filePath("probe.zip"), error));
         abortAt = int(QFileInfo(env.filePath("probe.zip")).size());
     }
@@ -84,30 +82,23 @@ void tst_EngineMail::thresholds()
     QVERIFY2(m.from.startsWith(QStringLiteral("Velmora Audit Log <")), qPrintable(m.from));
     QCOMPARE(m.envelopeTo, QStringList{QStringLiteral("ops@example.org")});
     QCOMPARE(m.subject, QStringLiteral("Velmora Audit Report"));
+    QCOMPARE(m.body.trimmed(), expected == "inline"    ? QString::fromUtf8(content)
+                               : expected == "aborted" ? "Attachment aborted as it exceeded size limit"
+                                                       : QString());
     QCOMPARE(m.attachments.size(), expected == "attached" || expected == "zipped" ? 1 : 0);
-    if (expected == "inline") {
-        QCOMPARE(m.body.trimmed(), QString::fromUtf8(content));
-    } else if (expected == "aborted") {
-        QCOMPARE(m.body.trimmed(), QStringLiteral("Attachment aborted as it exceeded size limit"));
-    } else if (expected == "attached") {
-        QCOMPARE(m.body.trimmed(), QString());
+    if (expected == "attached") {
         QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditRpt.txt"));
         QCOMPARE(m.attachments.first().data, content);
-    } else {
+    } else if (expected == "zipped") {
         // The archive that arrived is sound and holds the report unchanged.
-        QCOMPARE(m.body.trimmed(), QString());
         QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditRpt.zip"));
         QVERIFY(m.attachments.first().data.size() <= abortAt);
-        QFile received(env.filePath(QStringLiteral("received.zip")));
-        QVERIFY(received.open(QIODevice::WriteOnly));
-        received.write(m.attachments.first().data);
-        received.close();
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {"-t", received.fileName()});
-        QVERIFY(unzip.waitForFinished() && unzip.exitCode() == 0);
-        unzip.start(QStringLiteral("unzip"), {"-p", received.fileName(), "AuditRpt.txt"});
-        QVERIFY(unzip.waitForFinished());
-        QCOMPARE(unzip.readAllStandardOutput(), content);
+        const QString received = env.filePath(QStringLiteral("received.zip"));
+        QVERIFY(ProgramRun::writeFile(received, m.attachments.first().data));
+        const ProgramRun unzip = ProgramRun::of({"unzip", "-p", received, "AuditRpt.txt"},
+                                                QProcessEnvironment::systemEnvironment(), env.path());
+        QCOMPARE(unzip.status, 0);
+        QCOMPARE(unzip.out, content);
     }
 }
 

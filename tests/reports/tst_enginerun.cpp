@@ -2,6 +2,7 @@
 #include "AuditDatabase.h"
 #include "AuditTestDb.h"
 #include "PrivateTempFolder.h"
+#include "ProgramRun.h"
 #include "ReportEngine.h"
 #include "ReportEngineHooks.h"
 #include "ReportLayout.h"
@@ -92,12 +93,6 @@ QStringList descriptionsIn(const QString& text)
     return found;
 }
 
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 } // namespace
 
 void tst_EngineRun::initTestCase()
@@ -119,14 +114,9 @@ void tst_EngineRun::init()
         {0, 1, 10, "old status"}, {1, 1, 11, "old warning"}, {2, 1, 12, "old error"},
         {3, 3, 14, "new fatal"},  {0, 3, 14, "new status"},  {2, 3, 14, "new error"},
         {4, 1, 1, "level four"}};
-    for (const auto& [level, month, day, description] : rows) {
-        AuditEntry e = AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
-                                          description);
-        e.Response = QStringLiteral("Retried");
-        e.TaskList = QStringLiteral("Inbound");
-        e.Unattended = level == 2;
-        entries << e;
-    }
+    for (const auto& [level, month, day, description] : rows)
+        entries << AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
+                                      description);
     QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
     QVERIFY(m_db->openShared());
     m_folder = m_env->filePath(QStringLiteral("work"));
@@ -165,18 +155,13 @@ void tst_EngineRun::printAndPreviewHooks()
                     .arg(descriptionsIn(QString::fromUtf8(buffer.data())).join(", "));
     };
     ReportEngineHooks hooks;
-    hooks.print = [&](ReportLayout& layout, QString*) {
-        look(layout);
-        return true;
-    };
+    hooks.print = [&](ReportLayout& layout, QString*) { return look(layout), true; };
     hooks.preview = look;
     ReportEngineHooks::install(hooks);
     QVERIFY(run(ReportEngine::Summary, request(0)));
     QVERIFY(run(ReportEngine::SummaryDetail, request(1)));
-    QCOMPARE(seen, QStringList({"Audit Log Summary|Audit Log Summary|720 720 720 720|old status, "
-                                "old error",
-                                "Audit Log Detail Summary|Audit Log Detail Summary|720 720 720 "
-                                "720|old status, old error"}));
+    const QString bound = QStringLiteral("%1|%1|720 720 720 720|old status, old error");
+    QCOMPARE(seen, QStringList({bound.arg("Audit Log Summary"), bound.arg("Audit Log Detail Summary")}));
     QVERIFY(m_env->messages().isEmpty());
 
     ReportEngineHooks::install(ReportEngineHooks());
@@ -246,12 +231,8 @@ void tst_EngineRun::mailAddress_data()
     QTest::addColumn<QString>("remembered"); // MailToAddress before the run
     QTest::addColumn<QString>("typed");      // what the prompt leaves; null: no prompt expected
     QTest::addColumn<QString>("recipient");  // "" : nothing mailed
-    QTest::newRow("prompt answered") << false << ""
-                                     << "ops@example.org"
-                                     << "ops@example.org";
-    QTest::newRow("prompt cancelled") << false << "old@example.org"
-                                      << ""
-                                      << "";
+    QTest::newRow("prompt answered") << false << "" << "ops@example.org" << "ops@example.org";
+    QTest::newRow("prompt cancelled") << false << "old@example.org" << "" << "";
     QTest::newRow("unattended uses remembered address")
         << true << "ops@example.org" << QString() << "ops@example.org";
     QTest::newRow("unattended without any address") << true << "" << QString() << "";
@@ -329,7 +310,7 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     QVERIFY(writer.waitForFinished() && writer.exitCode() == 0);
     QCOMPARE(keys.size(), 50);
 
-    const QString text = readFile(out);
+    const QString text = QString::fromUtf8(ProgramRun::readFile(out));
     QSet<qsizetype> reported; // the numbers n of "appended-n"
     for (const auto& match : QRegularExpression("appended-(\\d+)").globalMatch(text))
         reported.insert(match.captured(1).toLongLong());

@@ -36,7 +36,6 @@ void tst_EngineSql::texts_data()
     row("default sorts", "en_US", "SE", 1, 30, "", "When|User|AutoIndex", w,
         "[When], [User], [AutoIndex];");
     row("no sorts", "en_US", "SE", 1, 30, "", "|  |", w, "[AutoIndex];");
-    row("AutoIndex alone", "en_US", "SE", 1, 30, "", "AutoIndex||", w, "[AutoIndex];");
     row("autoindex is case-sensitive", "en_US", "SE", 1, 30, "", "autoindex||", w,
         "[autoindex], [AutoIndex];");
     row("AutoIndex first, blank between", "en_US", "SE", 1, 30, "", "AutoIndex||User", w,

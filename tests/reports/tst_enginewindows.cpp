@@ -1,21 +1,14 @@
 #include "AppState.h"
-#include "MemoryRowSource.h"
-#include "ReportEngineHooks.h"
-#include "ReportLayout.h"
-#include "ReportLayouts.h"
-#include "ReportWindowHooks.h"
 #include "TestEnvironment.h"
-#include "WidgetHooks.h"
 #include "frmEmailAddress.h"
 
 #include <QLineEdit>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QtTest>
 
-// The windows the report routines reach through their hooks: the e-mail
-// address dialog and the preview.
+// The e-mail address dialog the report routines reach through their hooks.
+// (The preview window is tested in tst_renderpdf and, through the hooks, in
+// tst_reportprogress.)
 class tst_EngineWindows : public QObject
 {
     Q_OBJECT
@@ -23,7 +16,6 @@ class tst_EngineWindows : public QObject
 private slots:
     void addressDialog_data();
     void addressDialog();
-    void previewShowsTheReport();
 };
 
 void tst_EngineWindows::addressDialog_data()
@@ -69,43 +61,6 @@ void tst_EngineWindows::addressDialog()
         QTest::keyClick(box, how == "Return" ? Qt::Key_Return : Qt::Key_Escape);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(MailToAddress, after);
-}
-
-// The preview is modal, maximised, titled after the report, and pages through
-// all of it.
-void tst_EngineWindows::previewShowsTheReport()
-{
-    TestEnvironment env;
-    const ReportEngineHooks previous = ReportEngineHooks::current();
-    InstallReportWindowHooks();
-    MemoryRowSource rows({"AutoIndex", "Level", "Error", "Description", "When"});
-    for (int i = 1; i <= 120; ++i)
-        rows.addRow({i, 2, 1202, QStringLiteral("Entry %1").arg(i), "2003-03-14 09:30:00"});
-    ReportLayout layout = ReportLayouts::dataReportSummary();
-    layout.setDataSource(&rows);
-    layout.setTitle(QStringLiteral("Audit Log Summary"));
-    layout.setCaption(QStringLiteral("Audit Log Summary"));
-
-    QString title;
-    bool maximised = false;
-    int pages = 0;
-    SetModalHandler([&](QWidget* window) {
-        title = window->windowTitle();
-        maximised = window->windowState().testFlag(Qt::WindowMaximized);
-        window->show();
-        auto* preview = window->findChild<QPrintPreviewWidget*>();
-        QTRY_VERIFY(preview && preview->pageCount() > 0);
-        pages = preview->pageCount();
-        window->close();
-    });
-    ReportEngineHooks::current().preview(layout);
-    SetModalHandler({});
-    ReportEngineHooks::install(previous);
-
-    QCOMPARE(title, QStringLiteral("Audit Log Summary"));
-    QVERIFY(maximised);
-    QVERIFY2(pages >= 2, qPrintable(QString::number(pages))); // 120 rows do not fit one page
-    QVERIFY(env.messages().isEmpty());
 }
 
 QTEST_MAIN(tst_EngineWindows)

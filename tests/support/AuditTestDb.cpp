@@ -180,6 +180,15 @@ QVariantList AuditTestDb::values(const QString& file, const QString& sqlite)
     return result;
 }
 
+QSet<qint64> AuditTestDb::keySet(const QString& file, const QString& sqliteWhere)
+{
+    QSet<qint64> keys;
+    for (const QVariant& v : values(file, QStringLiteral("SELECT AutoIndex FROM Audit") +
+                                              where(sqliteWhere)))
+        keys.insert(v.toLongLong());
+    return keys;
+}
+
 bool AuditTestDb::openShared()
 {
     return AuditDatabase::instance().open(AuditDatabase::connectionStringFor(m_path));

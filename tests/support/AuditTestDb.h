@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
@@ -46,6 +47,8 @@ public:
     // The first column of an SQLite query on any database file, read on a
     // connection of its own.
     static QVariantList values(const QString& file, const QString& sqlite);
+    // The AutoIndex values of a database file's rows matching an SQLite condition.
+    static QSet<qint64> keySet(const QString& file, const QString& sqliteWhere = QString());
 
     // Opens the program's shared "Audit" connection on this file.
     bool openShared();

@@ -1,6 +1,8 @@
 #include "ProgramRun.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QProcess>
 
 ProgramRun ProgramRun::of(QStringList command, const QProcessEnvironment& environment,
@@ -59,4 +61,21 @@ bool ProgramRun::writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool ProgramRun::writeSettings(const QString& configHome, const QByteArray& lines)
+{
+    const QString folder = configHome + QStringLiteral("/Velmora");
+    return QDir().mkpath(folder) &&
+           writeFile(folder + QStringLiteral("/Audit Log Viewer.conf"), "[General]\n" + lines);
+}
+
+QSet<qint64> ProgramRun::reportedKeys(const QString& reportFile)
+{
+    static const QRegularExpression shown(QStringLiteral("AutoIndex:\\s+([\\d,.]+)"));
+    static const QRegularExpression separators(QStringLiteral("[,.]"));
+    QSet<qint64> keys;
+    for (const auto& m : shown.globalMatch(QString::fromUtf8(readFile(reportFile))))
+        keys.insert(m.captured(1).remove(separators).toLongLong());
+    return keys;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QStringList>
 
 // One run of a built program to its end, as a shell or a scheduler starts it.
@@ -28,4 +29,8 @@ struct ProgramRun
     static QByteArray readFile(const QString& path);
     // Replaces a file's content with bytes; false when not all were written.
     static bool writeFile(const QString& path, const QByteArray& bytes);
+    // Writes the program's settings file under configHome: "[General]" and the lines.
+    static bool writeSettings(const QString& configHome, const QByteArray& lines);
+    // The AutoIndex values a detail text report file shows, group separators removed.
+    static QSet<qint64> reportedKeys(const QString& reportFile);
 };
