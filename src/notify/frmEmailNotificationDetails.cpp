@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "AuditColumns.h"
+#include "HelpTopics.h"
 #include "NotificationRules.h"
 #include "RuleListFrame.h"
 #include "RuleText.h"
@@ -157,6 +158,7 @@ frmEmailNotificationDetails::frmEmailNotificationDetails(QTableWidget* grid, QWi
     for (RuleListFrame* list : {fraApplication, fraApplicationExclude})
         connect(list, &RuleListFrame::changed, this,
                 &frmEmailNotificationDetails::UpdateApplicationListState);
+    InstallHelpKey(this, QStringLiteral("notification-rule.html"));
     Form_Load();
 }
 

@@ -1,6 +1,7 @@
 #include "frmEmailNotificationProperties.h"
 
 #include "AppState.h"
+#include "HelpTopics.h"
 #include "NotificationRules.h"
 #include "NotificationStrings.h"
 #include "RuleText.h"
@@ -111,6 +112,7 @@ frmEmailNotificationProperties::frmEmailNotificationProperties(QWidget* parent,
     connect(cmdOK, &QPushButton::clicked, this, &frmEmailNotificationProperties::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this,
             &frmEmailNotificationProperties::cmdCancel_Click);
+    InstallHelpKey(this, QStringLiteral("notification-list.html"));
     Form_Load();
 }
 

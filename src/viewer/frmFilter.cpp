@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "AuditLevels.h"
+#include "HelpTopics.h"
 #include "ModelessWindow.h"
 #include "UiHooks.h"
 #include "ViewQuery.h"
@@ -79,6 +80,7 @@ frmFilter::frmFilter(QHeaderView* headings, QWidget* parent) : QDialog(parent), 
         RequeryView();
     });
     addAction(refresh);
+    InstallHelpKey(this, QStringLiteral("filter.html"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_searchFrame);

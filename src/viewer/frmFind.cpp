@@ -1,6 +1,7 @@
 #include "frmFind.h"
 
 #include "AuditView.h"
+#include "HelpTopics.h"
 #include "ModelessWindow.h"
 #include "UiHooks.h"
 #include "ViewSearch.h"
@@ -64,6 +65,7 @@ frmFind::frmFind(QTableView* grid, AuditView& view, QWidget* parent)
     connect(m_txt_Find, &QLineEdit::textChanged, this, &frmFind::txt_Find_Change);
     connect(m_cmd_Find, &QPushButton::clicked, this, &frmFind::cmd_Find_Click);
     connect(m_cmd_Cancel, &QPushButton::clicked, this, &frmFind::cmd_Cancel_Click);
+    InstallHelpKey(this, QStringLiteral("find.html"));
 
     Form_Load();
 }

@@ -4,13 +4,20 @@
 #include "Settings.h"
 #include "WeightTableRoutines.h"
 #include "frmOptions.h"
+#include "frmEmailNotificationDetails.h"
+#include "frmEmailNotificationProperties.h"
+#include "frmFilter.h"
+#include "frmFind.h"
 #include "frmWarningLevel.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 namespace {
@@ -75,6 +82,8 @@ private slots:
     void weightList();
     void helpTopics_data();
     void helpTopics();
+    void helpKey_data();
+    void helpKey();
 };
 
 void tst_OptionsWindows::warningLevel_data()
@@ -251,6 +260,46 @@ void tst_OptionsWindows::helpTopics()
     HelpFile = env.filePath("HELP/QXAM32.HLP");
     ShowHelpTopics(page);
     QCOMPARE(env.messages().size(), 1);
+}
+
+void tst_OptionsWindows::helpKey_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("find") << "frmFind" << "find.html";
+    QTest::newRow("filter") << "frmFilter" << "filter.html";
+    QTest::newRow("rule list") << "frmEmailNotificationProperties" << "notification-list.html";
+    QTest::newRow("rule editor") << "frmEmailNotificationDetails" << "notification-rule.html";
+}
+
+// F1 in the window asks for its page, and the manual has that page.
+void tst_OptionsWindows::helpKey()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, page);
+    ViewerFixture f;
+    frmView* viewer = f.openWith({});
+    QVERIFY(viewer);
+    frmEmailNotificationProperties list;
+    frmEmailNotificationDetails editor(list.grid(), &list);
+    frmFind::showFor(viewer);
+    frmFilter::showFor(viewer);
+    QWidget* shown = window == list.objectName()     ? &list
+                     : window == editor.objectName() ? static_cast<QWidget*>(&editor)
+                                                     : viewer->findChild<QWidget*>(window);
+    QVERIFY(shown);
+    QShortcut* f1 = nullptr;
+    for (QShortcut* shortcut : shown->findChildren<QShortcut*>(Qt::FindDirectChildrenOnly))
+        if (shortcut->key() == QKeySequence(QKeySequence::HelpContents))
+            f1 = shortcut;
+    QVERIFY(f1);
+    HelpFile = f.env.filePath("HELP/QXAM32.HLP"); // neither file there: the message names the page
+    const qsizetype before = f.env.messages().size();
+    emit f1->activated();
+    QCOMPARE(f.env.messages().size(), before + 1);
+    const QString text = f.env.messages().last().text;
+    QVERIFY2(text.contains("manual/" + page), qPrintable(text));
+    QVERIFY(QFileInfo(QStringLiteral(AUDITLOG_SOURCE_DIR "/docs/manual/") + page).isFile());
 }
 
 QTEST_MAIN(tst_OptionsWindows)
