@@ -1,6 +1,6 @@
 // Settings values. A value saved under one of the program's keys reads back
-// identical (a blank one yields the default); a Boolean is true only for
-// "True"; a settings file of any content can be read; the purge dialog's
+// identical (a blank one yields the default); a Boolean is true for "True" in
+// any case or a number other than 0, and the exact test for "True" alone; a settings file of any content can be read; the purge dialog's
 // number test agrees with plain decimal reading.
 #include "FuzzCheck.h"
 #include "NumericText.h"
@@ -36,6 +36,24 @@ void checkNumber(const QString& text)
                QStringLiteral("%1 read as %2").arg(text).arg(NumericText::leadingNumber(text)));
 }
 
+// What a hand-edited Boolean means: "True" or "False" in any case, or a number
+// (0 is false); anything else is the default, here false.
+bool booleanOf(const QString& text)
+{
+    const QString value = text.trimmed();
+    if (value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    const auto number = NumericText::toNumber(value);
+    return number && *number != 0;
+}
+
+void checkBoolean(const QString& key, const QString& read)
+{
+    FUZZ_CHECK(GetSettingBool(key, QStringLiteral("False")) == booleanOf(read), read);
+    FUZZ_CHECK(GetSettingIsTrue(key, QStringLiteral("False")) == (read == QLatin1String("True")),
+               read);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -56,9 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                    QStringLiteral("cannot write the settings file"));
         f.close();
         const QString read = GetSettingValue(key, QStringLiteral("dflt"));
-        FUZZ_CHECK(GetSettingBool(key, QStringLiteral("False")) == (read == QLatin1String("True")) ||
-                       read == QLatin1String("dflt"),
-                   read);
+        if (read != QLatin1String("dflt"))
+            checkBoolean(key, read);
         return 0;
     }
 
@@ -67,8 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString read = GetSettingValue(key, QStringLiteral("dflt"));
     const QString expected = text.trimmed().isEmpty() ? QStringLiteral("dflt") : text;
     FUZZ_CHECK(read == expected, QStringLiteral("[%1] read back as [%2]").arg(text, read));
-    FUZZ_CHECK(GetSettingBool(key, QStringLiteral("False")) == (text == QLatin1String("True")),
-               text);
+    checkBoolean(key, read);
     checkNumber(text);
     return 0;
 }
