@@ -55,8 +55,8 @@ frmEmailNotificationProperties::frmEmailNotificationProperties(QWidget* parent,
     fpSpread1 = new QTableWidget(SlotCount, FieldCount, this);
     fpSpread1->setObjectName(QStringLiteral("fpSpread1"));
     QStringList headings;
-    for (const FieldSpec& spec : FieldSpecs())
-        headings.append(spec.heading);
+    for (const RuleField& field : RuleFields())
+        headings.append(field.heading);
     fpSpread1->setHorizontalHeaderLabels(headings);
     // Cells change through the rule editor only, so their texts stay in the
     // stored format; a double-click opens the editor instead of a cell editor.

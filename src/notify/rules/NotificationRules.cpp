@@ -5,9 +5,9 @@
 
 namespace NotificationRules {
 
-const std::array<FieldSpec, FieldCount>& FieldSpecs()
+const std::array<RuleField, FieldCount>& RuleFields()
 {
-    static const std::array<FieldSpec, FieldCount> specs = {{
+    static const std::array<RuleField, FieldCount> fields = {{
         {QStringLiteral("Report Type-"), QStringLiteral("Report Type "), QString()},
         {QStringLiteral("Report Level-"), QStringLiteral("Report Level"), QStringLiteral("12")},
         {QStringLiteral("Error Number-"), QStringLiteral("Error Number"), QString()},
@@ -25,12 +25,12 @@ const std::array<FieldSpec, FieldCount>& FieldSpecs()
         {QStringLiteral("AccumulateType-"), QStringLiteral("Check Type"), QStringLiteral("Hourly")},
         {QStringLiteral("HTML-"), QStringLiteral("HTML"), QStringLiteral("False")},
     }};
-    return specs;
+    return fields;
 }
 
 QString Key(int field, int slot)
 {
-    return FieldSpecs()[size_t(field - 1)].keyPrefix + QString::number(slot);
+    return RuleFields()[size_t(field - 1)].keyPrefix + QString::number(slot);
 }
 
 const std::array<SizeKey, 3>& SizeKeys()
@@ -53,7 +53,7 @@ RuleSet LoadNotificationRules(NotificationStrings& store)
     for (int slot = 1; slot <= SlotCount; ++slot)
         for (int field = 1; field <= FieldCount; ++field)
             rules.cells[size_t(slot - 1)][size_t(field - 1)] =
-                store.get(Section, Key(field, slot), FieldSpecs()[size_t(field - 1)].defaultValue);
+                store.get(Section, Key(field, slot), RuleFields()[size_t(field - 1)].defaultValue);
     for (size_t i = 0; i < SizeKeys().size(); ++i)
         rules.sizes[i] = RuleText::leadingNumberText(
             store.get(Section, SizeKeys()[i].key, SizeKeys()[i].defaultValue));

@@ -24,14 +24,14 @@ enum Field {
     AccumulateType, Html
 };
 
-struct FieldSpec
+struct RuleField
 {
     QString keyPrefix;   // the slot number follows
     QString heading;     // the list window's column heading, blanks and all
     QString defaultValue;
 };
-// Field n is FieldSpecs()[n - 1].
-const std::array<FieldSpec, FieldCount>& FieldSpecs();
+// Field n is RuleFields()[n - 1].
+const std::array<RuleField, FieldCount>& RuleFields();
 
 // "Report Type-1" ... "HTML-25".
 QString Key(int field, int slot);
