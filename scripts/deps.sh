@@ -10,6 +10,7 @@ packages=(
     fonts-liberation fonts-droid-fallback fonts-symbola
     python3-aiosmtpd poppler-utils unzip sqlite3 time openssl
     dpkg-dev file lintian desktop-file-utils man-db
+    postgresql-15 libpq-dev libqt6sql6-psql
 )
 
 missing=()
