@@ -3,7 +3,11 @@
 // last 30 calendar days, today included (--days N for another span): the
 // viewer's default start-up purge keeps exactly those. Rows go in through one prepared statement in one transaction;
 // for a new file the indexes are built after the rows, which is much faster
-// than keeping them up to date row by row.
+// than keeping them up to date row by row. With --postgres the rows are made
+// the same way in a staging file and copied into a PostgreSQL database.
+
+#include "PgDemoTarget.h"
+#include "SqlScript.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,6 +18,7 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <random>
 #include <sqlite3.h>
 #include <string>
@@ -48,34 +53,13 @@ void exec(sqlite3* db, const QString& sql)
     }
 }
 
-// The schema's statements, tables first and indexes apart, so that a new file
-// can get its indexes after the rows.
-struct Schema
-{
-    QStringList tables;
-    QStringList indexes;
-};
+using Schema = SqlScript;
 
 Schema readSchema()
 {
-    QFile file(QStringLiteral(":/sql/audit_schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
+    const Schema schema = SqlScript::read(QStringLiteral(":/sql/audit_schema.sql"));
+    if (schema.isEmpty())
         throw Failure{QStringLiteral("the schema resource is missing")};
-    QString text;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        const qsizetype comment = line.indexOf(QLatin1String("--"));
-        text += (comment < 0 ? line : line.left(comment)) + QLatin1Char('\n');
-    }
-    Schema schema;
-    for (const QString& part : text.split(QLatin1Char(';'))) {
-        const QString statement = part.trimmed();
-        if (statement.isEmpty())
-            continue;
-        if (statement.startsWith(QLatin1String("CREATE INDEX"), Qt::CaseInsensitive))
-            schema.indexes.append(statement + QLatin1Char(';'));
-        else
-            schema.tables.append(statement + QLatin1Char(';'));
-    }
     return schema;
 }
 
@@ -368,7 +352,12 @@ int main(int argc, char* argv[])
                        "(default %1, the viewer's default purge age).")
             .arg(DefaultDays),
         QStringLiteral("n"));
-    parser.addOptions({force, append, seed, now, days});
+    const QCommandLineOption postgres(
+        QStringLiteral("postgres"),
+        QStringLiteral("Fill this PostgreSQL database (a libpq URI; the password in "
+                       "~/.pgpass) instead of a file: same rows, no path."),
+        QStringLiteral("uri"));
+    parser.addOptions({force, append, seed, now, days, postgres});
 
     auto usageError = [](const QString& text) {
         std::fprintf(stderr, "makedemo: %s\n", qPrintable(text));
@@ -378,10 +367,18 @@ int main(int argc, char* argv[])
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    // A PostgreSQL target: the rows are made in its staging file, then copied.
+    std::optional<PgDemoTarget> server;
+    if (parser.isSet(postgres)) {
+        server.emplace(parser.value(postgres));
+        if (const QString problem = server->problem(); !problem.isEmpty())
+            return usageError(problem);
+        positional.prepend(server->stagingPath());
+    }
     if (positional.isEmpty() || positional.size() > 2)
-        return usageError(QStringLiteral("usage: makedemo PATH [ROWS] [--force|--append] "
-                                         "[--seed N] [--now TIME] [--days N]"));
+        return usageError(QStringLiteral("usage: makedemo {PATH|--postgres URI} [ROWS] "
+                                         "[--force|--append] [--seed N] [--now TIME] [--days N]"));
     const QString path = positional.at(0);
     qint64 rows = DefaultRows;
     if (positional.size() == 2) {
@@ -462,7 +459,8 @@ int main(int argc, char* argv[])
         exec(db, QStringLiteral("PRAGMA synchronous=OFF; BEGIN IMMEDIATE;"));
         appendRows(db, rows, generator, first, qMax(first, last));
         exec(db, QStringLiteral("COMMIT;"));
-        exec(db, schema.indexes.join(QLatin1Char('\n')));
+        if (!server)
+            exec(db, schema.indexes.join(QLatin1Char('\n')));
         if (fresh)
             exec(db, QStringLiteral("PRAGMA journal_mode=WAL;"));
         exec(db, QStringLiteral("PRAGMA synchronous=NORMAL; PRAGMA wal_checkpoint(TRUNCATE);"));
@@ -475,6 +473,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     sqlite3_close(db);
+    if (server)
+        return server->finish(parser.isSet(force), parser.isSet(append), rows, timer);
     std::printf("makedemo: %lld entries %s %s in %.2f s\n", static_cast<long long>(rows),
                 fresh ? "written to" : "appended to", qPrintable(path),
                 static_cast<double>(timer.elapsed()) / 1000.0);
