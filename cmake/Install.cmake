@@ -54,10 +54,11 @@ file(MAKE_DIRECTORY ${_al_gen})
 string(TIMESTAMP AUDITLOG_MAN_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP AUDITLOG_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${_al_src}/auditlog.1.in ${_al_gen}/auditlog.1 @ONLY)
+configure_file(${_al_src}/auditlog-copydb.1.in ${_al_gen}/auditlog-copydb.1 @ONLY)
 configure_file(${_al_src}/auditlog.desktop.in ${_al_gen}/auditlog.desktop @ONLY)
 configure_file(${_al_src}/changelog.in ${_al_gen}/changelog.Debian @ONLY)
 # Compressed the Debian way: best compression, no name or time in the header.
-foreach(_al_file auditlog.1 changelog.Debian)
+foreach(_al_file auditlog.1 auditlog-copydb.1 changelog.Debian)
   execute_process(COMMAND gzip -9nc ${_al_gen}/${_al_file}
                   OUTPUT_FILE ${_al_gen}/${_al_file}.gz RESULT_VARIABLE _al_rc)
   if(NOT _al_rc EQUAL 0)
@@ -82,13 +83,16 @@ add_custom_target(auditlog_icons ALL DEPENDS ${_al_pngs})
 install(FILES ${_al_icon} DESTINATION ${AUDITLOG_SHARE_DIR}/icons/hicolor/scalable/apps
         RENAME auditlog.svg)
 
-# Under the installation root.
-install(TARGETS auditlog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Under the installation root: the program, and the tool that copies its
+# database file into PostgreSQL.
+install(TARGETS auditlog auditlog-copydb RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (the package's) also drops the compiler's notes, as dh_strip does.
-install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-                  \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}/auditlog\")
-endif()")
+foreach(_al_exe auditlog auditlog-copydb)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}/${_al_exe}\")
+  endif()")
+endforeach()
 install(DIRECTORY DESTINATION SYSTEM)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/manual)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/manual/ DESTINATION HELP/manual)
@@ -96,11 +100,14 @@ endif()
 
 # Where the desktop and the shell look.
 if(AUDITLOG_LINK_DIR)
-  file(CREATE_LINK ${CMAKE_INSTALL_FULL_BINDIR}/auditlog ${_al_gen}/auditlog SYMBOLIC)
-  install(FILES ${_al_gen}/auditlog DESTINATION ${AUDITLOG_LINK_DIR})
+  foreach(_al_exe auditlog auditlog-copydb)
+    file(CREATE_LINK ${CMAKE_INSTALL_FULL_BINDIR}/${_al_exe} ${_al_gen}/${_al_exe} SYMBOLIC)
+    install(FILES ${_al_gen}/${_al_exe} DESTINATION ${AUDITLOG_LINK_DIR})
+  endforeach()
 endif()
 install(FILES ${_al_gen}/auditlog.desktop DESTINATION ${AUDITLOG_SHARE_DIR}/applications)
-install(FILES ${_al_gen}/auditlog.1.gz DESTINATION ${AUDITLOG_SHARE_DIR}/man/man1)
+install(FILES ${_al_gen}/auditlog.1.gz ${_al_gen}/auditlog-copydb.1.gz
+        DESTINATION ${AUDITLOG_SHARE_DIR}/man/man1)
 install(FILES ${_al_src}/auditlog.bash-completion
         DESTINATION ${AUDITLOG_SHARE_DIR}/bash-completion/completions RENAME auditlog)
 install(FILES ${_al_src}/copyright ${_al_gen}/changelog.Debian.gz DESTINATION ${AUDITLOG_DOC_DIR})

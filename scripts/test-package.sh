@@ -31,8 +31,10 @@ dpkg_root() {
 dpkg_root -i "$deb"
 inst="$work/fs/opt/velmora"
 desktop-file-validate "$work/fs/usr/share/applications/auditlog.desktop" || fail "desktop entry invalid"
-[ "$(readlink "$work/fs/usr/bin/auditlog")" = /opt/velmora/bin/auditlog ] ||
-    fail "/usr/bin/auditlog does not link to /opt/velmora/bin/auditlog"
+for exe in auditlog auditlog-copydb; do
+    [ "$(readlink "$work/fs/usr/bin/$exe")" = "/opt/velmora/bin/$exe" ] ||
+        fail "/usr/bin/$exe does not link to /opt/velmora/bin/$exe"
+done
 [ -d "$inst/SYSTEM" ] && [ -z "$(ls -A "$inst/SYSTEM")" ] || fail "SYSTEM is not shipped empty"
 dpkg-deb -f "$deb" Depends | grep -q libqt6sql6-sqlite || fail "no dependency on the SQLite driver"
 
@@ -47,8 +49,11 @@ for k in $keywords; do
     grep -qw -- "/$k" "$work/fs/usr/share/bash-completion/completions/auditlog" ||
         fail "completion lacks /$k"
 done
-warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$man" 2>&1 >/dev/null)"
-[ -z "$warnings" ] || fail "manual page: $warnings"
+zcat "$work/fs/usr/share/man/man1/auditlog-copydb.1.gz" >"$work/auditlog-copydb.1"
+for page in "$man" "$work/auditlog-copydb.1"; do
+    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
+    [ -z "$warnings" ] || fail "manual page $(basename "$page"): $warnings"
+done
 completion() {
     bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _auditlog;
              echo "${COMPREPLY[*]}"' _ "$work/fs/usr/share/bash-completion/completions/auditlog" "$@"
@@ -74,6 +79,13 @@ grep -q "Audit Detail Report" "$work/out/report.txt" || fail "report has no titl
 status=0
 run /STATUS /PRINT /FILE "$work/out/x.txt" /UNATTENDED || status=$?
 [ "$status" -eq 2 ] && [ ! -e "$work/out/x.txt" ] || fail "invalid line gave status $status"
+# The copy tool starts (libpq found) and refuses a password on its command line.
+[ "$("$inst/bin/auditlog-copydb" --version)" = "auditlog-copydb ${version%-*}" ] ||
+    fail "auditlog-copydb --version"
+status=0
+"$inst/bin/auditlog-copydb" "$inst/SYSTEM/Audit.mdb" postgresql://u:secret@db/audit 2>/dev/null ||
+    status=$?
+[ "$status" -eq 2 ] || fail "auditlog-copydb took a password (status $status)"
 
 # The database is the product's, not the package's.
 sum="$(md5sum <"$inst/SYSTEM/Audit.mdb")"

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <memory>
 #include <sqlite3.h>
 
@@ -177,9 +176,9 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
 
     // Appended entries take new keys from the identity, in their old order.
     const bool keepKeys = m_mode != Mode::Append;
-    const QString copyEntries =
-        QStringLiteral("COPY audit (%1%2) FROM STDIN")
-            .arg(keepKeys ? QStringLiteral("autoindex, ") : QString(), QLatin1String(TargetColumns));
+    const QString copyEntries = QStringLiteral("COPY audit (%1%2) FROM STDIN")
+                                    .arg(keepKeys ? QStringLiteral("autoindex, ") : QString(),
+                                         QLatin1String(TargetColumns));
     const auto entriesCopied = [&](qint64 done) {
         report(QStringLiteral("%1 of %2 entries copied (%3 %)")
                    .arg(done)
@@ -195,8 +194,8 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
     // and application) stay as they are.
     qint64 weightsAdded = 0;
     if (hasWeights) {
-        target.exec(QStringLiteral(
-            "CREATE TEMPORARY TABLE copy_weight (LIKE weight) ON COMMIT DROP"));
+        target.exec(
+            QStringLiteral("CREATE TEMPORARY TABLE copy_weight (LIKE weight) ON COMMIT DROP"));
         Source::Statement weightRows =
             source.prepare("SELECT error, application, weight FROM weight");
         copyRows(source, weightRows.get(), 0, target,
@@ -212,14 +211,12 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
         report(QStringLiteral("building the indexes"), false);
         target.exec(schema.indexes.join(u'\n'));
     }
-    target.exec(QStringLiteral(
-        "SELECT setval(pg_get_serial_sequence('audit', 'autoindex'), "
-        "COALESCE(MAX(autoindex), 0) + 1, false) FROM audit"));
+    target.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('audit', 'autoindex'), "
+                               "COALESCE(MAX(autoindex), 0) + 1, false) FROM audit"));
 
     const qint64 entriesAfter = target.count(QStringLiteral("SELECT count(*) FROM audit"));
     const qint64 weightsAfter = target.count(QStringLiteral("SELECT count(*) FROM weight"));
-    const qint64 weightsExpected =
-        m_mode == Mode::Append ? weightsBefore + weightsAdded : weights;
+    const qint64 weightsExpected = m_mode == Mode::Append ? weightsBefore + weightsAdded : weights;
     if (sent != entries || entriesAfter != base + entries || weightsAfter != weightsExpected)
         throw CopyFailure(QStringLiteral("the row counts differ, nothing was copied: the source "
                                          "holds %1 entries and %2 weights, %3 entries were sent, "

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 class PgSession;
@@ -14,7 +13,8 @@ class PgSession;
 class AuditCopy
 {
 public:
-    enum class Mode {
+    enum class Mode
+    {
         IntoEmpty, // refuse a target that holds entries or weights; keys are kept
         Append,    // entries added after the target's own, with new keys; weights the target lacks
         Replace,   // the target's entries and weights removed first; keys are kept

@@ -19,10 +19,18 @@ void CopyText::field(const unsigned char* text, std::size_t bytes)
         if (plain == end)
             break;
         switch (*plain) {
-        case '\\': m_data += "\\\\"; break;
-        case '\t': m_data += "\\t"; break;
-        case '\n': m_data += "\\n"; break;
-        default: m_data += "\\r"; break;
+        case '\\':
+            m_data += "\\\\";
+            break;
+        case '\t':
+            m_data += "\\t";
+            break;
+        case '\n':
+            m_data += "\\n";
+            break;
+        default:
+            m_data += "\\r";
+            break;
         }
         text = plain + 1;
     }

@@ -1,7 +1,6 @@
 #include "PgSession.h"
 
 #include <libpq-fe.h>
-
 #include <memory>
 
 namespace {

@@ -9,7 +9,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-
 #include <cstdio>
 #include <unistd.h>
 

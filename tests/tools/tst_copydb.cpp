@@ -1,0 +1,278 @@
+#include "AuditTestDb.h"
+#include "ProgramRun.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+// Moving an audit file into PostgreSQL (auditlog-copydb) and filling a server
+// with demo entries (makedemo --postgres), on a throw-away cluster.
+class tst_CopyDb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The server runs as another user when the tests run as root: it must reach its folder.
+        QVERIFY(QFile::setPermissions(m_folder.path(), QFile::permissions(m_folder.path()) |
+                                                           QFile::ExeOther | QFile::ReadOther));
+        QProcess cluster;
+        cluster.start(AUDITLOG_SOURCE_DIR "/scripts/pg-cluster.sh", {"start", clusterDir()});
+        QVERIFY(cluster.waitForFinished(120000));
+        QVERIFY2(cluster.exitCode() == 0, cluster.readAllStandardError().constData());
+        m_uri = QString::fromUtf8(cluster.readAllStandardOutput()).trimmed();
+        QVERIFY(m_uri.contains("/postgres?"));
+    }
+
+    void cleanupTestCase()
+    {
+        QSqlDatabase::removeDatabase("pg");
+        QProcess::execute(AUDITLOG_SOURCE_DIR "/scripts/pg-cluster.sh", {"stop", clusterDir()});
+    }
+
+    // Every value of texts that COPY must escape or encode, keys with gaps,
+    // the weights; new entries continue after the highest key.
+    void everyValueRoundTrips()
+    {
+        AuditTestDb source;
+        QVERIFY2(source.isValid(), qPrintable(source.errorString()));
+        const QStringList odd = {"O'Brien \"quoted\"",
+                                 "tab\there",
+                                 "back\\slash \\N \\.",
+                                 "line\nbreak\r\nand CR",
+                                 QString::fromUtf8("Zoë ß 日本 😀"),
+                                 ""};
+        QList<AuditEntry> entries;
+        for (const QString& text : odd) {
+            AuditEntry e = AuditTestDb::entry(2, QDateTime(QDate(2026, 2, 28), QTime(23, 59, 58)));
+            e.Description = e.Application = e.User = e.Details = e.Path = e.Response = e.TaskList =
+                text;
+            e.Error = -7;
+            e.Unattended = true;
+            entries << e;
+        }
+        QVERIFY(source.add(entries));
+        QVERIFY(source.exec("DELETE FROM Audit WHERE AutoIndex = 2"));
+        QVERIFY(source.exec(
+            "INSERT INTO Audit (AutoIndex, [When]) VALUES (90, '2026-03-01 00:00:00')"));
+        QVERIFY(source.exec("INSERT INTO weight VALUES (2001, 'Tab\tO''Brien', 3), (0, '', -1)"));
+
+        const QString target = newDatabase("roundtrip");
+        QCOMPARE(copy({source.path(), target}), 0);
+        QCOMPARE(targetRows(target, AuditRows), sourceRows(source.path(), AuditRows));
+        QCOMPARE(targetRows(target, WeightRows), sourceRows(source.path(), WeightRows));
+        QCOMPARE(
+            targetRows(target, "INSERT INTO audit (\"when\") VALUES (now()) RETURNING autoindex"),
+            QList<QStringList>{{"91"}});
+    }
+
+    void failureChangesNothing_data()
+    {
+        QTest::addColumn<QString>("prepare"); // statements run on the target first
+        QTest::addColumn<QString>(
+            "sourceChange"); // SQLite run on the source; "garbage": not a database
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<int>("status");
+        QTest::newRow("conflicting table")
+            << "CREATE TABLE audit (x int); INSERT INTO audit VALUES (1)"
+            << "" << QStringList{} << 1;
+        QTest::newRow("source not a database") << ""
+                                               << "garbage" << QStringList{} << 1;
+        QTest::newRow("time not a time")
+            << ""
+            << "UPDATE Audit SET [When] = 'soon' WHERE AutoIndex = 3" << QStringList{} << 1;
+        QTest::newRow("text not UTF-8")
+            << ""
+            << "UPDATE Audit SET User = CAST(x'ff41' AS TEXT)" << QStringList{"--batch", "2"} << 1;
+        QTest::newRow("target holds entries") << "COPY"
+                                              << "" << QStringList{} << 1;
+        QTest::newRow("replace fails late")
+            << "COPY"
+            << "UPDATE Audit SET [When] = 'soon' WHERE AutoIndex = 5" << QStringList{"--replace"}
+            << 1;
+        QTest::newRow("password on the line") << ""
+                                              << "" << QStringList{"PASSWORD"} << 2;
+    }
+
+    void failureChangesNothing()
+    {
+        QFETCH(QString, prepare);
+        QFETCH(QString, sourceChange);
+        QFETCH(QStringList, flags);
+        AuditTestDb source;
+        QVERIFY(
+            source.add(QList<AuditEntry>(5, AuditTestDb::entry(1, QDateTime::currentDateTime()))));
+        QVERIFY(source.exec("INSERT INTO weight VALUES (1001, '*', 2)"));
+        const QString target = newDatabase(QString("fail%1").arg(++m_databases));
+        if (prepare == "COPY")
+            QCOMPARE(copy({source.path(), target}), 0);
+        else if (!prepare.isEmpty())
+            QVERIFY(run(target, prepare));
+        QString from = source.path();
+        if (sourceChange == "garbage") {
+            from = m_folder.filePath("garbage.mdb");
+            QVERIFY(ProgramRun::writeFile(from, QByteArray(8192, 'x')));
+        } else if (!sourceChange.isEmpty()) {
+            QVERIFY(source.exec(sourceChange));
+        }
+        QString uri = target;
+        if (flags.removeAll("PASSWORD"))
+            uri.replace("user=postgres", "user=postgres&password=secret");
+
+        const QList<QStringList> before = targetRows(target, Fingerprint);
+        QTEST(copy(flags + QStringList{from, uri}), "status");
+        QCOMPARE(targetRows(target, Fingerprint), before);
+    }
+
+    // Two files into one database: the second's entries follow the first's
+    // with new keys in their old order; a weight the target has is not doubled.
+    void appendMergesFiles()
+    {
+        AuditTestDb first, second;
+        for (AuditTestDb* db : {&first, &second}) {
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(db->add(AuditTestDb::entry(
+                    i, QDateTime::currentDateTime(),
+                    QString("%1 entry %2").arg(db == &first ? "first" : "second").arg(i))));
+            QVERIFY(db->exec(
+                db == &first
+                    ? "INSERT INTO weight VALUES (1001, '*', 2)"
+                    : "INSERT INTO weight VALUES (1001, '*', 5), (2001, 'Translator', 1)"));
+        }
+        const QString target = newDatabase("append");
+        QCOMPARE(copy({first.path(), target}), 0);
+        QCOMPARE(copy({"--append", second.path(), target}), 0);
+        QCOMPARE(targetRows(target, "SELECT autoindex, description FROM audit ORDER BY 1"),
+                 (QList<QStringList>{{"1", "first entry 0"},
+                                     {"2", "first entry 1"},
+                                     {"3", "first entry 2"},
+                                     {"4", "second entry 0"},
+                                     {"5", "second entry 1"},
+                                     {"6", "second entry 2"}}));
+        QCOMPARE(targetRows(target, WeightRows),
+                 (QList<QStringList>{{"1001", "*", "2"}, {"2001", "Translator", "1"}}));
+    }
+
+    // makedemo --postgres writes the same rows and keys as into a file.
+    void makedemoFillsServer()
+    {
+        const QStringList demo = {"1500", "--seed", "7", "--now", "2026-03-15T12:00:00"};
+        QTemporaryDir folder;
+        const QString file = folder.filePath("Audit.mdb");
+        QCOMPARE(ProgramRun::makeDemo(QStringList{file} + demo), 0);
+        const QString target = newDatabase("demo");
+        QCOMPARE(ProgramRun::makeDemo(QStringList{"--postgres", target} + demo), 0);
+        QCOMPARE(targetRows(target, "SELECT count(*) FROM audit"), QList<QStringList>{{"1500"}});
+        QCOMPARE(targetRows(target, AuditRows), sourceRows(file, AuditRows));
+        QCOMPARE(ProgramRun::makeDemo(QStringList{"--postgres", target} + demo), 1);
+        QCOMPARE(ProgramRun::makeDemo(QStringList{"--postgres", target, "--force", "20"}), 0);
+        QCOMPARE(targetRows(target, "SELECT count(*), max(autoindex) FROM audit"),
+                 (QList<QStringList>{{"20", "20"}}));
+    }
+
+private:
+    // The same rows on both sides, as text; "when" in the file's form.
+    static constexpr const char* AuditRows =
+        "SELECT AutoIndex, Level, Error, Description, Application, %WHEN, User, Details, Path, "
+        "Unattended, Response, TaskList FROM Audit ORDER BY AutoIndex";
+    static constexpr const char* WeightRows =
+        "SELECT error, application, weight FROM weight ORDER BY error, application";
+    // The target's tables and their row counts.
+    static constexpr const char* Fingerprint =
+        "SELECT c.relname, (xpath('/row/n/text()', query_to_xml('SELECT count(*) AS n FROM ' || "
+        "c.oid::regclass, false, true, '')))[1]::text FROM pg_class c JOIN pg_namespace n ON "
+        "n.oid = c.relnamespace WHERE n.nspname = 'public' AND c.relkind = 'r' ORDER BY 1";
+
+    QString clusterDir() const { return m_folder.filePath("cluster"); }
+
+    // A new empty database on the cluster; its URI.
+    QString newDatabase(const QString& name)
+    {
+        if (!run(m_uri, QString("CREATE DATABASE %1").arg(name)))
+            return QString();
+        return QString(m_uri).replace("/postgres?", QString("/%1?").arg(name));
+    }
+
+    static int copy(const QStringList& arguments)
+    {
+        const ProgramRun r = ProgramRun::of(QStringList{COPYDB_EXE, "--quiet"} + arguments,
+                                            QProcessEnvironment::systemEnvironment(), ".");
+        if (r.status != 0)
+            qInfo() << "auditlog-copydb:" << r.errLines;
+        return r.status;
+    }
+
+    static QSqlDatabase connect(const QString& uri)
+    {
+        QSqlDatabase db = QSqlDatabase::contains("pg") ? QSqlDatabase::database("pg", false)
+                                                       : QSqlDatabase::addDatabase("QPSQL", "pg");
+        db.close();
+        const QUrl url(uri);
+        const QUrlQuery query(url);
+        db.setHostName(query.queryItemValue("host"));
+        db.setPort(query.queryItemValue("port").toInt());
+        db.setUserName(query.queryItemValue("user"));
+        db.setDatabaseName(url.path().mid(1));
+        if (!db.open())
+            qWarning() << db.lastError().text();
+        return db;
+    }
+
+    static bool run(const QString& uri, const QString& statements)
+    {
+        QSqlDatabase db = connect(uri);
+        for (const QString& statement : statements.split(';')) {
+            QSqlQuery q(db);
+            if (!q.exec(statement)) {
+                qWarning() << statement << q.lastError().text();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    static QList<QStringList> rows(QSqlDatabase db, const QString& sql)
+    {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qWarning() << sql << q.lastError().text();
+        QList<QStringList> result;
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i).toString();
+            result << row;
+        }
+        return result;
+    }
+
+    static QList<QStringList> targetRows(const QString& uri, QString sql)
+    {
+        sql.replace("%WHEN", "to_char(\"when\", 'YYYY-MM-DD HH24:MI:SS')")
+            .replace("User,", "\"user\",");
+        return rows(connect(uri), sql);
+    }
+
+    static QList<QStringList> sourceRows(const QString& file, QString sql)
+    {
+        QList<QStringList> result;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "source");
+            db.setDatabaseName(file);
+            if (db.open())
+                result = rows(db, sql.replace("%WHEN", "[When]"));
+        }
+        QSqlDatabase::removeDatabase("source");
+        return result;
+    }
+
+    QTemporaryDir m_folder;
+    QString m_uri;
+    int m_databases = 0;
+};
+
+QTEST_GUILESS_MAIN(tst_CopyDb)
+#include "tst_copydb.moc"
