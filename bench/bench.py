@@ -7,11 +7,14 @@ writing its rows to a file), and prints a table of median times, peak memory
 and ratios. Each run is a separate process, so its peak memory is its own.
 
     scripts/bench.sh [--repeat N] [--rows-large N] [--rows-small N] [--work DIR]
-                     [--markdown FILE] [--cases NAME,...] [--rows-huge N]
+                     [--markdown FILE] [--cases NAME,...] [--rows-huge N] [--postgres]
 
 With --rows-huge N it makes a database of N entries as well and prints instead
 the scale table: the cases whose cost should follow the work, not the table,
 on the large and the huge database side by side, with the growth between them.
+
+With --postgres it prints instead the PostgreSQL table (bench_postgres.py):
+the same databases copied into a throw-away PostgreSQL cluster, beside SQLite.
 """
 import argparse
 import os
@@ -126,6 +129,8 @@ def main():
                              "text, html, pdf, mail, run, text-large, find, filter)")
     parser.add_argument("--rows-huge", type=int, default=0,
                         help="scale table: the large database beside one of this many entries")
+    parser.add_argument("--postgres", action="store_true",
+                        help="PostgreSQL table: the databases on a throw-away cluster beside SQLite")
     args = parser.parse_args()
     wanted = set(args.cases.split(",")) if args.cases else None
 
@@ -169,6 +174,13 @@ def main():
                     work)
         return 0
     small_root, small = make_db(args.rows_small, "small")
+    if args.postgres:
+        import bench_postgres
+        bench_postgres.postgres_table(args, env, bin_dir, large_root, large, small_root, small,
+                                      work)
+        if not args.work:
+            shutil.rmtree(work, ignore_errors=True)
+        return 0
 
     out = os.path.join(work, "out")
     os.makedirs(out, exist_ok=True)

@@ -111,6 +111,9 @@ install(FILES ${_al_gen}/auditlog.1.gz ${_al_gen}/auditlog-copydb.1.gz
 install(FILES ${_al_src}/auditlog.bash-completion
         DESTINATION ${AUDITLOG_SHARE_DIR}/bash-completion/completions RENAME auditlog)
 install(FILES ${_al_src}/copyright ${_al_gen}/changelog.Debian.gz DESTINATION ${AUDITLOG_DOC_DIR})
+# For a central database that starts empty: psql -f (auditlog-copydb makes it too).
+install(FILES ${PROJECT_SOURCE_DIR}/sql/audit_schema_postgresql.sql
+        DESTINATION ${AUDITLOG_SHARE_DIR}/auditlog)
 install(FILES ${_al_src}/examples/auditlog-report.service
               ${_al_src}/examples/auditlog-report.timer
               ${_al_src}/examples/auditlog.cron
