@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <memory>
 #include <sqlite3.h>
 
@@ -124,6 +125,17 @@ qint64 copyRows(Source& source, sqlite3_stmt* rows, int skip, PgSession& target,
     return sent;
 }
 
+// The names of the schema's indexes ("CREATE INDEX IF NOT EXISTS name ON ...").
+QStringList indexNames(const SqlScript& schema)
+{
+    static const QRegularExpression name(QStringLiteral("^CREATE INDEX IF NOT EXISTS (\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QStringList names;
+    for (const QString& statement : schema.indexes)
+        names << name.match(statement).captured(1);
+    return names;
+}
+
 } // namespace
 
 AuditCopy::AuditCopy(QString sourceFile, Mode mode, qint64 batchRows, Progress progress)
@@ -155,8 +167,9 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
         throw CopyFailure(QStringLiteral("the PostgreSQL schema resource is missing"));
 
     target.exec(QStringLiteral("BEGIN"));
-    // A new schema gets its indexes after the rows; an existing one gets
-    // whatever it lacks, and keeps its indexes up to date as rows arrive.
+    // The schema's indexes are built after the rows where the table starts
+    // empty (one sort each, instead of keeping them up to date row by row);
+    // an existing schema first gets whatever it lacks.
     const bool newSchema = target.value(QStringLiteral("SELECT to_regclass('audit')")).isEmpty();
     target.exec((newSchema ? schema.tables : schema.tables + schema.indexes).join(u'\n'));
     // Writers wait until the commit, so the counts compared below are exact;
@@ -172,6 +185,9 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
                               .arg(weightsBefore));
     if (m_mode == Mode::Replace)
         target.exec(QStringLiteral("TRUNCATE audit, weight RESTART IDENTITY"));
+    const bool indexesAfter = m_mode != Mode::Append;
+    if (indexesAfter && !newSchema)
+        target.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(indexNames(schema).join(u',')));
     const qint64 base = m_mode == Mode::Append ? entriesBefore : 0;
 
     // Appended entries take new keys from the identity, in their old order.
@@ -207,7 +223,7 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
             "(SELECT 1 FROM weight w WHERE w.error = c.error AND w.application = c.application)"));
     }
 
-    if (newSchema) {
+    if (indexesAfter) {
         report(QStringLiteral("building the indexes"), false);
         target.exec(schema.indexes.join(u'\n'));
     }

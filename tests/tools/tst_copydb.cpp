@@ -171,6 +171,9 @@ private slots:
         QCOMPARE(ProgramRun::makeDemo(QStringList{"--postgres", target, "--force", "20"}), 0);
         QCOMPARE(targetRows(target, "SELECT count(*), max(autoindex) FROM audit"),
                  (QList<QStringList>{{"20", "20"}}));
+        // Replacing drops the schema's indexes and builds them again after the rows.
+        QCOMPARE(targetRows(target, "SELECT count(*) FROM pg_indexes WHERE tablename = 'audit'"),
+                 QList<QStringList>{{"7"}});
     }
 
 private:
