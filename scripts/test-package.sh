@@ -4,8 +4,9 @@
 # desktop-file-validate, installs it with dpkg --root into a throw-away root,
 # and runs the installed program through a link, as /usr/bin/auditlog runs
 # it: --version, one unattended report against a demo database made by the
-# build's makedemo, and an invalid command line. Reinstalling and purging the
-# package must leave that database alone.
+# build's makedemo, and an invalid command line; the copy tool auditlog-copydb
+# starts and refuses a password. Reinstalling and purging the package must
+# leave that database alone.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-pkg}"
