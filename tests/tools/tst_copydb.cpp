@@ -71,9 +71,10 @@ private slots:
 
     void failureChangesNothing_data()
     {
-        QTest::addColumn<QString>("prepare"); // statements run on the target first
-        QTest::addColumn<QString>(
-            "sourceChange"); // SQLite run on the source; "garbage": not a database
+        // Statements run on the target first ("COPY": a first copy), and SQLite
+        // run on the source ("garbage": a file that is not a database).
+        QTest::addColumn<QString>("prepare");
+        QTest::addColumn<QString>("sourceChange");
         QTest::addColumn<QStringList>("flags");
         QTest::addColumn<int>("status");
         QTest::newRow("conflicting table")
