@@ -3,7 +3,6 @@
 #include "SmtpTestServer.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -128,10 +127,9 @@ private slots:
         QCOMPARE(r.errLines, QStringList());
         QCOMPARE(r.status, 0);
 
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
-        QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const ProgramRun pdftotext = tool({"pdftotext", "-layout", pdf, "-"});
+        QCOMPARE(pdftotext.status, 0);
+        const QString text = QString::fromUtf8(pdftotext.out);
         QVERIFY(text.contains(QStringLiteral("Audit Report")));
         QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
         QCOMPARE(descriptionsIn(text), Reported);
@@ -228,12 +226,8 @@ private slots:
             QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
             const QString zip = m_folder->filePath("received.zip");
             QVERIFY(ProgramRun::writeFile(zip, m.attachments.first().data));
-            QProcess unzip;
-            unzip.start(QStringLiteral("unzip"), {"-t", zip});
-            QVERIFY(unzip.waitForFinished() && unzip.exitCode() == 0);
-            unzip.start(QStringLiteral("unzip"), {"-p", zip, "AuditDetailRpt.txt"});
-            QVERIFY(unzip.waitForFinished());
-            report = unzip.readAllStandardOutput();
+            QCOMPARE(tool({"unzip", "-t", zip}).status, 0);
+            report = tool({"unzip", "-p", zip, "AuditDetailRpt.txt"}).out;
             QCOMPARE(report.size(), size);
         }
         if (expected != "aborted") {
@@ -322,6 +316,11 @@ private:
                                                       {"ZLK_SMTP_URL=" + m_server->url(),
                                                        "AUDITLOG_PRINT_TO_PDF=" + pdf}),
                               m_folder->filePath("work"));
+    }
+
+    ProgramRun tool(const QStringList& command) const
+    {
+        return ProgramRun::of(command, QProcessEnvironment::systemEnvironment(), m_folder->path());
     }
 
     QStringList folderContents() const
