@@ -1,9 +1,10 @@
 // makedemo: creates an audit database from the shipped schema and appends
 // realistic entries, as the product's programs would have written them over the
 // last 30 calendar days, today included (--days N for another span): the
-// viewer's default start-up purge keeps exactly those. Rows go in through one prepared statement in one transaction;
-// for a new file the indexes are built after the rows, which is much faster
-// than keeping them up to date row by row.
+// viewer's default start-up purge keeps exactly those. One thread makes the
+// rows (generateRows, to any sink) while another stores them, 64 to a
+// prepared INSERT, in one transaction; for a new file the indexes are built
+// after the rows, which is much faster than keeping them up to date row by row.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,6 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -294,41 +300,170 @@ void addWeights(sqlite3* db)
                             "(1030, 'Scheduler', 0);"));
 }
 
-void appendRows(sqlite3* db, qint64 rows, Generator& g, QDateTime first, const QDateTime& last)
+// Each entry, in time order, to a sink. Times rise with the row number, so
+// insertion order is time order. The rows depend only on the generator's
+// seed, whatever the sink does with them (an SQLite file or another store).
+using RowSink = std::function<void(const Row&)>;
+
+void generateRows(qint64 rows, Generator& g, const QDateTime& first, const QDateTime& last,
+                  const RowSink& sink)
 {
-    sqlite3_stmt* statement = nullptr;
-    check(sqlite3_prepare_v2(db,
-                             "INSERT INTO Audit (Level, Error, Description, Application, [When], "
-                             "User, Details, Path, Unattended, Response, TaskList) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                             -1, &statement, nullptr),
-          db, "preparing the insert");
     const qint64 span = qMax<qint64>(0, first.secsTo(last));
     const qint64 start = first.toSecsSinceEpoch();
     for (qint64 i = 0; i < rows; ++i) {
-        // Times rise with the row number: insertion order is time order.
         const double position = (static_cast<double>(i) + g.unit()) / static_cast<double>(rows);
-        const Row r = makeRow(g, start + static_cast<qint64>(position * span));
-        sqlite3_bind_int(statement, 1, r.level);
-        sqlite3_bind_int(statement, 2, r.error);
-        bindText(statement, 3, r.description);
-        bindText(statement, 4, r.application);
-        bindText(statement, 5, r.when);
-        bindText(statement, 6, r.user);
-        bindText(statement, 7, r.details);
-        bindText(statement, 8, r.path);
-        sqlite3_bind_int(statement, 9, r.unattended);
-        bindText(statement, 10, r.response);
-        bindText(statement, 11, r.taskList);
-        const int rc = sqlite3_step(statement);
-        if (rc != SQLITE_DONE) {
-            sqlite3_finalize(statement);
-            check(rc, db, "inserting an entry");
-        }
-        sqlite3_reset(statement);
+        sink(makeRow(g, start + static_cast<qint64>(position * span)));
     }
-    sqlite3_finalize(statement);
 }
+
+// generateRows on a thread of its own, handing the rows over in batches to
+// the sink on the calling thread: making the texts and storing them take
+// about as long as each other, so two cores do both at once.
+void pipeRows(qint64 rows, Generator& g, const QDateTime& first, const QDateTime& last,
+              const RowSink& sink)
+{
+    constexpr size_t BatchRows = 4096;
+    constexpr size_t MaxBatches = 8;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::vector<Row>> full;
+    bool done = false;
+    bool stop = false;
+    std::thread producer([&] {
+        std::vector<Row> batch;
+        batch.reserve(BatchRows);
+        auto hand = [&] {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return full.size() < MaxBatches || stop; });
+            full.push_back(std::move(batch));
+            changed.notify_all();
+            batch.clear();
+            batch.reserve(BatchRows);
+            return !stop;
+        };
+        try {
+            generateRows(rows, g, first, last, [&](const Row& row) {
+                batch.push_back(row);
+                if (batch.size() == BatchRows && !hand())
+                    throw Failure{};
+            });
+            if (!batch.empty())
+                hand();
+        } catch (const Failure&) {
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        changed.notify_all();
+    });
+    auto finish = [&] {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+            changed.notify_all();
+        }
+        producer.join();
+    };
+    try {
+        for (;;) {
+            std::vector<Row> batch;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return !full.empty() || done; });
+                if (full.empty())
+                    break;
+                batch = std::move(full.front());
+                full.pop_front();
+                changed.notify_all();
+            }
+            for (const Row& row : batch)
+                sink(row);
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+// A sink that inserts the rows into Audit, BatchRows at a time through one
+// prepared statement of as many VALUES lists (the rest one by one): each
+// statement has a cost of its own besides its rows, AUTOINCREMENT's update of
+// the key counter among it. Call finish() after the last row.
+class SqliteRowSink
+{
+public:
+    static constexpr int BatchRows = 64;
+
+    explicit SqliteRowSink(sqlite3* db)
+        : m_db(db), m_batch(prepare(db, BatchRows)), m_single(prepare(db, 1))
+    {
+        m_rows.reserve(BatchRows);
+    }
+    ~SqliteRowSink()
+    {
+        sqlite3_finalize(m_batch);
+        sqlite3_finalize(m_single);
+    }
+    SqliteRowSink(const SqliteRowSink&) = delete;
+    SqliteRowSink& operator=(const SqliteRowSink&) = delete;
+
+    void operator()(const Row& row)
+    {
+        m_rows.push_back(row);
+        if (m_rows.size() == BatchRows)
+            insert(m_batch, 0, BatchRows);
+    }
+
+    void finish()
+    {
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            insert(m_single, i, 1);
+        m_rows.clear();
+    }
+
+private:
+    static sqlite3_stmt* prepare(sqlite3* db, int rows)
+    {
+        std::string sql = "INSERT INTO Audit (Level, Error, Description, Application, [When], "
+                          "User, Details, Path, Unattended, Response, TaskList) VALUES ";
+        for (int i = 0; i < rows; ++i)
+            sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        sqlite3_stmt* statement = nullptr;
+        check(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), db,
+              "preparing the insert");
+        return statement;
+    }
+
+    void insert(sqlite3_stmt* statement, size_t from, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            const Row& r = m_rows[from + i];
+            const int at = static_cast<int>(i) * 11;
+            sqlite3_bind_int(statement, at + 1, r.level);
+            sqlite3_bind_int(statement, at + 2, r.error);
+            bindText(statement, at + 3, r.description);
+            bindText(statement, at + 4, r.application);
+            bindText(statement, at + 5, r.when);
+            bindText(statement, at + 6, r.user);
+            bindText(statement, at + 7, r.details);
+            bindText(statement, at + 8, r.path);
+            sqlite3_bind_int(statement, at + 9, r.unattended);
+            bindText(statement, at + 10, r.response);
+            bindText(statement, at + 11, r.taskList);
+        }
+        const int rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE)
+            check(rc, m_db, "inserting entries");
+        if (count == BatchRows)
+            m_rows.clear();
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_batch;
+    sqlite3_stmt* m_single;
+    std::vector<Row> m_rows;
+};
 
 void removeDatabase(const QString& path)
 {
@@ -460,7 +595,9 @@ int main(int argc, char* argv[])
                 first = newest.addSecs(1) > last ? newest : newest.addSecs(1);
         }
         exec(db, QStringLiteral("PRAGMA synchronous=OFF; BEGIN IMMEDIATE;"));
-        appendRows(db, rows, generator, first, qMax(first, last));
+        SqliteRowSink insert(db);
+        pipeRows(rows, generator, first, qMax(first, last), std::ref(insert));
+        insert.finish();
         exec(db, QStringLiteral("COMMIT;"));
         exec(db, schema.indexes.join(QLatin1Char('\n')));
         if (fresh)
