@@ -9,13 +9,13 @@ namespace {
 // not a plain column with an optional ASC or DESC.
 QString reversed(const QString& term)
 {
-    static const QRegularExpression shape(
-        QStringLiteral("^([\\w\\.\\[\\]]+)(?:\\s+(ASC|DESC))?$"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression shape(QStringLiteral("^([\\w\\.\\[\\]]+)(?:\\s+(ASC|DESC))?$"),
+                                          QRegularExpression::CaseInsensitiveOption);
     const auto match = shape.match(term.trimmed());
     if (!match.hasMatch())
         return QString();
-    const bool descending = match.captured(2).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
+    const bool descending =
+        match.captured(2).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
     return match.captured(1) + (descending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
 }
 
@@ -53,10 +53,11 @@ ViewKeyQueries ViewKeyQueries::of(const QString& recordSource)
     qsizetype at = -1;
     for (auto it = orderBy.globalMatch(rest); it.hasNext();)
         at = it.next().capturedStart();
-    if (at < 0 || rest.indexOf(QLatin1Char('('), at) >= 0 || rest.indexOf(QLatin1Char(')'), at) >= 0)
+    if (at < 0 || rest.indexOf(QLatin1Char('('), at) >= 0 ||
+        rest.indexOf(QLatin1Char(')'), at) >= 0)
         return queries;
-    const QStringList terms = rest.mid(at).section(QRegularExpression(QStringLiteral("\\s+")), 2)
-                                  .split(QLatin1Char(','));
+    const QStringList terms =
+        rest.mid(at).section(QRegularExpression(QStringLiteral("\\s+")), 2).split(QLatin1Char(','));
     QStringList turned;
     for (const QString& term : terms) {
         const QString other = reversed(term);
