@@ -3,6 +3,7 @@
 #include "ReportLayout.h"
 
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -212,10 +213,29 @@ const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
 
 bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int sliceBottom)
 {
+    if (!bandMarkup(band, sliceTop, sliceBottom))
+        return true;
+    m_out.append(m_html);
+    return flush(false);
+}
+
+QList<ReportPageSink::StandIn> HtmlPageSink::takeStandIns()
+{
+    return std::exchange(m_standIns, {});
+}
+
+QByteArray HtmlPageSink::drawnAlone(const LaidOutBand& band, int, int sliceTop, int sliceBottom,
+                                    const StandIn&)
+{
+    return bandMarkup(band, sliceTop, sliceBottom) ? m_html.toUtf8() : QByteArray();
+}
+
+bool HtmlPageSink::bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBottom)
+{
     const ReportBand::Kind kind = band.band->kind;
     const QList<HtmlTablePlan::Row>& rows = m_plan.rows(kind);
     if (rows.isEmpty())
-        return true;
+        return false;
     const QList<RowTags>& tags = rowTags(kind);
     const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
 
@@ -264,8 +284,7 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
         html += QLatin1String("</tr>\n");
     }
     html += QLatin1String("</tbody>\n");
-    m_out.append(html);
-    return flush(false);
+    return true;
 }
 
 bool HtmlPageSink::endPage()

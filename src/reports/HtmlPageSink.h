@@ -30,6 +30,16 @@ public:
     bool endPage() override;
     bool endDocument() override;
 
+    bool canDrawStandIns() const override { return true; }
+    void beginStandIn() override { m_standInStart = m_out.position(); }
+    void endStandIn() override
+    {
+        m_standIns.append({m_standInStart, m_out.position() - m_standInStart, 0});
+    }
+    QList<StandIn> takeStandIns() override;
+    QByteArray drawnAlone(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom,
+                          const StandIn& standIn) override;
+
     static QString escaped(QStringView text);
     // Appends text to out, escaped.
     static void appendEscaped(QString& out, QStringView text);
@@ -45,6 +55,9 @@ private:
 
     void writeStyleSheet();
     const QList<RowTags>& rowTags(ReportBand::Kind kind);
+    // The markup of a band (its part [sliceTop, sliceBottom)) into m_html;
+    // false when the band has no table rows.
+    bool bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBottom);
     bool flush(bool force);
 
     const ReportLayout& m_layout;
@@ -56,4 +69,6 @@ private:
     // Reused for every band, so that their capacity stays.
     QString m_html;
     QString m_cells;
+    qint64 m_standInStart = 0;
+    QList<StandIn> m_standIns;
 };

@@ -5,11 +5,13 @@
 #include <QString>
 #include <optional>
 
+class OutputPatches;
+class QFileDevice;
 class QIODevice;
 class QPagedPaintDevice;
 class ReportLayout;
 class ReportPageSink;
-class ReportTextMetrics;
+class ReportPaginator;
 
 // Export format keys, as the report routines pass them.
 inline const QString FormatKeyText = QStringLiteral("key_def_Text");
@@ -56,6 +58,9 @@ public:
 
     bool exportReport(const QString& formatKey, const QString& fileName);
     bool exportReport(ReportFormat format, const QString& fileName);
+    // Whether an export syncs the named file to disk (on by default; a file
+    // that only this run reads again, such as a report to be mailed, need not be).
+    void setSyncOutput(bool sync) { m_syncOutput = sync; }
 
     // Streaming writers (UTF-8) to an open device. Text of a selection without
     // rows is empty; HTML keeps its page (the mail branch tests it for rows).
@@ -75,8 +80,9 @@ public:
     bool cancelled() const { return m_cancelled; }
 
 private:
-    bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout,
+    bool render(ReportPaginator& paginator, ReportPageSink& sink, const ReportLayout& layout,
                 bool nothingWithoutRows = false);
+    bool deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches);
     bool fail(int number, const QString& description);
     bool commit(class QSaveFile& file, const QString& fileName);
 
@@ -84,4 +90,5 @@ private:
     int m_pageCount = 0;
     AuditError m_lastError;
     bool m_cancelled = false;
+    bool m_syncOutput = true;
 };

@@ -45,6 +45,8 @@ bool ReportStreamWriter::flush(bool force)
         m_error = ReportOutputError::ofWrite(m_device, errno);
         return false;
     }
-    m_buffer.clear();
+    m_written += written;
+    m_buffer.resize(0); // keeps its capacity
+
     return true;
 }

@@ -20,10 +20,13 @@ public:
     // Writes out the collected output once there is enough of it (always
     // when forced); false once a write failed.
     bool flush(bool force = false);
+    // Bytes appended so far, written out or not: where the next byte goes.
+    qint64 position() const { return m_written + m_buffer.size(); }
     AuditError error() const { return m_error; }
 
 private:
     QIODevice* m_device;
     QByteArray m_buffer;
+    qint64 m_written = 0;
     AuditError m_error;
 };
