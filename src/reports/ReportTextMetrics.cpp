@@ -78,21 +78,34 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
 {
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
-    const qreal fixed = allNarrow(text) ? fixedAdvance() : 0;
     bool clean = true;
     qreal used = 0;
+    bool measured = false;
+    if (fixedAdvance() > 0) {
+        // Equally wide characters: one pass without branches.
+        const char16_t* units = text.utf16();
+        char16_t control = 0;
+        char16_t wide = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = units[i];
+            control |= (c < 0x20) | (c == 0x7F);
+            wide |= c >= 0x0300;
+        }
+        if (!wide) {
+            clean = !control;
+            used = text.size() * fixedAdvance();
+            measured = true;
+        }
+    }
     int units = 1;
-    for (qsizetype i = 0; i < text.size(); i += units) {
+    for (qsizetype i = 0; !measured && i < text.size(); i += units) {
         const char32_t c = codePointAt(text, i, &units);
         if (c < 0x20 || c == 0x7F) {
             clean = false;
             break;
         }
-        if (fixed <= 0)
-            used += advance(c, font);
+        used += advance(c, font);
     }
-    if (fixed > 0)
-        used = text.size() * fixed;
     if (clean && used <= maxWidth) {
         if (text.isEmpty() || !isBlank(text.back()))
             return {original};

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -72,7 +73,9 @@ char16_t* TextPageSink::fillRow(int index, int columns)
     int& filled = m_filled[index];
     const int end = std::min(columns, m_width);
     if (filled < end) {
-        std::fill(cells + filled, cells + end, Blank);
+        if (m_blanks.size() < m_width)
+            m_blanks.fill(Blank, m_width);
+        std::memcpy(cells + filled, m_blanks.constData(), (end - filled) * sizeof(char16_t));
         filled = end;
     }
     return cells;
@@ -113,9 +116,11 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
                            const QString& text)
 {
     // Most texts are one column a code unit on a page without wide characters.
-    if (!m_hasWide && std::all_of(text.begin(), text.end(), [](QChar c) {
-            return c.unicode() < 0x0300;
-        })) {
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
+    char16_t wide = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        wide |= units[i] >= 0x0300 ? 1 : 0;
+    if (!m_hasWide && !wide) {
         const int length = int(std::min<qsizetype>(text.size(), width));
         const int spare = width - length;
         int start = column;
@@ -126,12 +131,11 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
         char16_t* cells = row(rowIndex, start + length);
         if (!cells)
             return;
-        const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
-        for (int i = 0; i < length; ++i) {
-            const int c = start + i;
-            if (c >= 0 && c < m_width)
-                cells[c] = source[i];
-        }
+        // The part of the text inside the row.
+        const int from = std::max(0, -start);
+        const int to = std::min(length, m_width - start);
+        if (to > from)
+            std::memcpy(cells + start + from, units + from, (to - from) * sizeof(char16_t));
         return;
     }
     char16_t* cells = row(rowIndex, m_width);

@@ -68,6 +68,7 @@ private:
     int m_rowCount = 0;
     // Columns of each row blank or written so far; the rest is unset.
     QList<int> m_filled;
+    QList<char16_t> m_blanks; // a row of blanks to copy from
     // Code units that follow a cell's first one (the second half of a
     // surrogate pair, combining marks), by cell index.
     QHash<qsizetype, QString> m_extra;
