@@ -65,9 +65,13 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         item.top = e.top + shiftAt(e.top);
         item.height = e.height;
         item.lineHeight = m_lineHeights.at(index);
-        item.lines.clear();
-        if (!e.isText())
+        if (!e.isText()) {
+            // Assigned, not cleared: a cleared list that shares its lines
+            // with another allocates a new one.
+            if (!item.lines.isEmpty())
+                item.lines = QStringList();
             continue;
+        }
         const QString text = texts.value(index);
         LastText& last = m_last[index];
         if (last.valid && last.text == text) {
@@ -78,10 +82,12 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
             if (!text.isEmpty())
                 item.lineHeight = m_metrics->lineHeight(e.font, text);
             wrapText(e, text, &item);
-            last.text = owned(text);
             last.lines = item.lines;
-            for (QString& line : last.lines)
-                line = owned(line);
+            if (!text.data_ptr().isMutable()) {
+                for (QString& line : last.lines)
+                    line = owned(line);
+            }
+            last.text = owned(text);
             last.lineHeight = item.lineHeight;
             last.inset = item.inset;
             last.valid = true;
