@@ -19,6 +19,11 @@ ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device)
 
 void ReportStreamWriter::append(QStringView text)
 {
+    appendUtf8(m_buffer, text);
+}
+
+void ReportStreamWriter::appendUtf8(QByteArray& out, QStringView text)
+{
     // Most report text is ASCII: narrowed in place, in loops without branches
     // that the compiler can vectorise.
     const char16_t* units = text.utf16();
@@ -27,14 +32,14 @@ void ReportStreamWriter::append(QStringView text)
     for (qsizetype i = 0; i < n; ++i)
         all |= units[i];
     if (all >= 0x80) {
-        m_buffer.append(text.toUtf8());
+        out.append(text.toUtf8());
         return;
     }
-    const qsizetype start = m_buffer.size();
-    m_buffer.resize(start + n);
-    char* __restrict out = m_buffer.data() + start;
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char* __restrict bytes = out.data() + start;
     for (qsizetype i = 0; i < n; ++i)
-        out[i] = char(units[i]);
+        bytes[i] = char(units[i]);
 }
 
 bool ReportStreamWriter::flush(bool force)

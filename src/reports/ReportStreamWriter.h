@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringView>
 
+#include <cstring>
+
 class QIODevice;
 
 // Collects UTF-8 output and hands it to the device in large blocks, checking
@@ -17,6 +19,16 @@ public:
     void append(QStringView text);
     void append(QLatin1StringView text) { m_buffer.append(text.data(), text.size()); }
     void append(char c) { m_buffer.append(c); }
+    void appendUtf8(QByteArrayView utf8) { appendBytes(m_buffer, utf8); }
+    // Appends text to out as UTF-8.
+    static void appendUtf8(QByteArray& out, QStringView text);
+    // Appends bytes to out, copied into its spare capacity.
+    static void appendBytes(QByteArray& out, QByteArrayView bytes)
+    {
+        const qsizetype at = out.size();
+        out.resize(at + bytes.size());
+        std::memcpy(out.data() + at, bytes.data(), size_t(bytes.size()));
+    }
     // Writes out the collected output once there is enough of it (always
     // when forced); false once a write failed.
     bool flush(bool force = false);
