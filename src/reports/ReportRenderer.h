@@ -37,9 +37,11 @@ constexpr int Cancelled = 18;      // the operator stopped the run
 
 // Renders a bound layout (its data source, margins and title set) to a paint
 // device, a PDF, a text file or an HTML file. Every renderer reads the rows
-// once; pages that print the page count ("Page %p of %P") are kept as laid out
-// until it is known (ReportPaginator), so memory stays the same however many
-// rows there are.
+// once, and memory stays the same however many rows there are. A file export
+// writes each page as it is laid out, with a stand-in where the page count
+// ("Page %p of %P") goes, filled in as the render is copied into the named
+// file; the other renderers keep pages that print the count as laid out until
+// it is known (ReportPaginator).
 //
 // A failure returns false, is kept in lastError() and goes to the layout's
 // error handler. The layout's progress (when set) hears of the rows read, and a
@@ -58,8 +60,8 @@ public:
 
     bool exportReport(const QString& formatKey, const QString& fileName);
     bool exportReport(ReportFormat format, const QString& fileName);
-    // Whether an export syncs the named file to disk (on by default; a file
-    // that only this run reads again, such as a report to be mailed, need not be).
+    // Whether an export syncs the named file to disk before it returns (off
+    // by default: needed where entries are deleted once they are reported).
     void setSyncOutput(bool sync) { m_syncOutput = sync; }
 
     // Streaming writers (UTF-8) to an open device. Text of a selection without
@@ -90,5 +92,5 @@ private:
     int m_pageCount = 0;
     AuditError m_lastError;
     bool m_cancelled = false;
-    bool m_syncOutput = true;
+    bool m_syncOutput = false;
 };

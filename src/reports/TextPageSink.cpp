@@ -312,10 +312,15 @@ QList<ReportPageSink::StandIn> TextPageSink::takeStandIns()
 QByteArray TextPageSink::drawnAlone(const LaidOutBand& band, int originY, int sliceTop,
                                     int sliceBottom, const StandIn& standIn)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    TextPageSink alone(&buffer, m_leftColumns, m_width);
+    // One sink on one buffer for every stand-in.
+    if (!m_alone) {
+        m_aloneBuffer = std::make_unique<QBuffer>();
+        m_aloneBuffer->open(QIODevice::WriteOnly);
+        m_alone.reset(new TextPageSink(m_aloneBuffer.get(), m_leftColumns, m_width));
+    }
+    m_aloneBuffer->buffer().resize(0);
+    m_aloneBuffer->seek(0);
+    TextPageSink& alone = *m_alone;
     alone.beginPage(1);
     const int first = std::max(0, (originY + sliceTop) / Row);
     alone.drawBand(band, originY - first * Row, sliceTop, sliceBottom);
@@ -323,7 +328,7 @@ QByteArray TextPageSink::drawnAlone(const LaidOutBand& band, int originY, int sl
         alone.addRows(standIn.rows - 1);
     alone.writeRows(standIn.rows, nullptr);
     alone.flush(true);
-    return bytes;
+    return m_aloneBuffer->data();
 }
 
 bool TextPageSink::endDocument()

@@ -3,9 +3,11 @@
 #include "ReportPageSink.h"
 #include "ReportStreamWriter.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <memory>
 
 class QIODevice;
 class ReportLayout;
@@ -84,4 +86,7 @@ private:
     QList<StandInRows> m_standInRows;
     QList<StandIn> m_standIns;
     bool m_inStandIn = false;
+    // Draws the stand-ins' replacements.
+    std::unique_ptr<QBuffer> m_aloneBuffer;
+    std::unique_ptr<TextPageSink> m_alone;
 };

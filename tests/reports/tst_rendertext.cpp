@@ -57,6 +57,14 @@ QString render(const QString& name, MemoryRowSource& rows, bool html = false,
         return QStringLiteral("<failed: %1>").arg(renderer.lastError().description);
     if (pages)
         *pages = renderer.pageCount();
+    // An export writes the pages as they are laid out and fills in the page
+    // count as it copies them into the file: the same bytes.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("export"));
+    QFile exported(file);
+    if (!renderer.exportReport(html ? FormatKeyHtml : FormatKeyText, file) ||
+        !exported.open(QIODevice::ReadOnly) || exported.readAll() != buffer.data())
+        return QStringLiteral("<export differs>");
     return QString::fromUtf8(buffer.data());
 }
 
