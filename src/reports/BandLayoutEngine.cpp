@@ -72,10 +72,13 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
                 item.lines = QStringList();
             continue;
         }
-        const QString text = texts.value(index);
+        static const QString none;
+        const QString& text = index < texts.size() ? texts.at(index) : none;
         LastText& last = m_last[index];
         if (last.valid && last.text == text) {
-            item.lines = last.lines;
+            // The band of the row before often holds these very lines already.
+            if (item.lines.constData() != last.lines.constData())
+                item.lines = last.lines;
             item.lineHeight = last.lineHeight;
             item.inset = last.inset;
         } else {

@@ -388,12 +388,15 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
     for (qsizetype i = 0; i < band.elements.size(); ++i) {
         const ReportElement& e = band.elements.at(i);
         QString& text = (*texts)[i];
-        if (e.kind == ReportElementKind::Label)
-            text = substitute(e.text);
-        else if (e.kind == ReportElementKind::Field)
+        if (e.kind == ReportElementKind::Label) {
+            // A label without placeholders is the same text on every row.
+            if (text.constData() != e.text.constData() || text.size() != e.text.size())
+                text = substitute(e.text);
+        } else if (e.kind == ReportElementKind::Field) {
             text = m_formatter.format(source.value(e.field), e.format);
-        else
+        } else {
             text.clear();
+        }
     }
 }
 

@@ -24,9 +24,11 @@ class ReportTextMetrics;
 // taller than a whole page is split either way.
 //
 // The rows are read once. When a band prints the page count ("Page %p of
-// %P"), the pages are kept as laid out (LaidOutPageStore, on disk beyond a few
-// megabytes) until the last row is placed, and then handed to the back end
-// with the count filled in; nothing of a row but its laid-out texts is kept.
+// %P"), either the back end draws it with a stand-in count and the paginator
+// later gives the bytes that replace it (setStandIns), or the pages are kept
+// as laid out (LaidOutPageStore, on disk beyond a few megabytes) until the
+// last row is placed and then handed to the back end with the count filled
+// in; nothing of a row but its laid-out texts is kept.
 class ReportPaginator : public OutputPatches
 {
 public:
