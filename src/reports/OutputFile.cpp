@@ -103,8 +103,8 @@ private:
 
 namespace OutputFile {
 
-bool copyInto(QIODevice& source, const QString& target, AuditError& error,
-              OutputPatches* patches, bool sync)
+bool copyInto(QIODevice& source, const QString& target, AuditError& error, OutputPatches* patches,
+              bool sync)
 {
     IgnoreSigpipe ignore;
     int fd = openTarget(target, error);
@@ -147,8 +147,7 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error,
             continue;
         }
         if (from >= 0) {
-            const qint64 want =
-                patching ? patchAt - position : qint64(KernelCopyChunk);
+            const qint64 want = patching ? patchAt - position : qint64(KernelCopyChunk);
             off_t offset = position;
             const ssize_t n = want > 0 ? ::sendfile(fd, from, &offset, size_t(want)) : -1;
             if (n < 0 && errno == EINTR)
@@ -170,8 +169,8 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error,
             }
             continue;
         }
-        const qint64 want = patching ? std::min<qint64>(sizeof buffer, patchAt - position)
-                                     : qint64(sizeof buffer);
+        const qint64 want =
+            patching ? std::min<qint64>(sizeof buffer, patchAt - position) : qint64(sizeof buffer);
         const qint64 n = source.read(buffer, want);
         if (n < 0 || (n == 0 && patching)) {
             ok = false;

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QStringView>
-
 #include <cstring>
 
 class QIODevice;

@@ -293,8 +293,7 @@ bool TextPageSink::endPage()
         for (const StandInRows& rows : std::as_const(m_standInRows)) {
             const int first = std::min(rows.first, last);
             const int end = std::max(first, std::min(rows.end, last));
-            m_standIns.append(
-                {rowStarts[first], rowStarts[end] - rowStarts[first], end - first});
+            m_standIns.append({rowStarts[first], rowStarts[end] - rowStarts[first], end - first});
         }
         m_standInRows.clear();
     }
