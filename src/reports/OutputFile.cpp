@@ -128,7 +128,15 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     qint64 patchAt = 0;
     qint64 patchLength = 0;
     QByteArray patch;
-    bool patching = patches && patches->nextPatch(&patchAt, &patchLength, &patch);
+    bool patching = false;
+    bool patchFailed = false;
+    // The next patch; a patch that cannot be made stops the copy at once.
+    auto takePatch = [&] {
+        patching = patches && patches->nextPatch(&patchAt, &patchLength, &patch);
+        patchFailed = !patching && patches && patches->patchError().isError();
+        ok = ok && !patchFailed;
+    };
+    takePatch();
     // A file is copied by the kernel (no copy through this process), anything
     // else, or a target the kernel cannot copy to, read and written.
     auto* sourceFile = qobject_cast<QFileDevice*>(&source);
@@ -143,7 +151,7 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
                 ok = false;
                 code = EIO;
             }
-            patching = patches->nextPatch(&patchAt, &patchLength, &patch);
+            takePatch();
             continue;
         }
         if (from >= 0) {
@@ -183,7 +191,7 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
             position += n;
         }
     }
-    if (ok && patches && patches->patchError().isError()) {
+    if (patchFailed) {
         ::close(fd);
         error = patches->patchError();
         return false;
