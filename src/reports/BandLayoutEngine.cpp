@@ -6,6 +6,19 @@
 
 #include <algorithm>
 
+namespace {
+
+// A text that owns its characters: texts read back in place from kept pages
+// do not outlive the record they came from.
+QString owned(const QString& text)
+{
+    // Raw data (no allocation of its own) is not mutable; literals are copied too.
+    return text.data_ptr().isMutable() || text.isEmpty() ? text
+                                                         : QString(text.constData(), text.size());
+}
+
+} // namespace
+
 BandLayoutEngine::BandLayoutEngine(const ReportBand& band, const ReportTextMetrics& metrics)
     : m_band(&band), m_metrics(&metrics)
 {
@@ -15,6 +28,7 @@ BandLayoutEngine::BandLayoutEngine(const ReportBand& band, const ReportTextMetri
         const ReportElement& e = band.elements.at(i);
         m_lineHeights.append(e.isText() ? metrics.lineHeight(e.font) : 0);
     }
+    m_last.resize(n);
     std::stable_sort(m_byTop.begin(), m_byTop.end(), [&](int a, int b) {
         return band.elements.at(a).top < band.elements.at(b).top;
     });
@@ -51,13 +65,36 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
         item.top = e.top + shiftAt(e.top);
         item.height = e.height;
         item.lineHeight = m_lineHeights.at(index);
-        item.lines.clear();
-        if (!e.isText())
+        if (!e.isText()) {
+            // Assigned, not cleared: a cleared list that shares its lines
+            // with another allocates a new one.
+            if (!item.lines.isEmpty())
+                item.lines = QStringList();
             continue;
-        const QString text = texts.value(index);
-        if (!text.isEmpty())
-            item.lineHeight = m_metrics->lineHeight(e.font, text);
-        wrapText(e, text, &item);
+        }
+        static const QString none;
+        const QString& text = index < texts.size() ? texts.at(index) : none;
+        LastText& last = m_last[index];
+        if (last.valid && last.text == text) {
+            // The band of the row before often holds these very lines already.
+            if (item.lines.constData() != last.lines.constData())
+                item.lines = last.lines;
+            item.lineHeight = last.lineHeight;
+            item.inset = last.inset;
+        } else {
+            if (!text.isEmpty())
+                item.lineHeight = m_metrics->lineHeight(e.font, text);
+            wrapText(e, text, &item);
+            last.lines = item.lines;
+            if (!text.data_ptr().isMutable()) {
+                for (QString& line : last.lines)
+                    line = owned(line);
+            }
+            last.text = owned(text);
+            last.lineHeight = item.lineHeight;
+            last.inset = item.inset;
+            last.valid = true;
+        }
         if (e.canGrow) {
             const int needed = int(item.lines.size()) * item.lineHeight;
             if (needed > e.height) {

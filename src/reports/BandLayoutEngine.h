@@ -31,8 +31,21 @@ public:
 private:
     void wrapText(const ReportElement& e, const QString& text, LaidOutElement* item) const;
 
+    // The last text each element was laid out for, and how: a value that
+    // repeats from row to row (an application, a user, a level) is broken
+    // into lines once.
+    struct LastText
+    {
+        QString text;
+        QStringList lines;
+        int lineHeight = 0;
+        int inset = 0;
+        bool valid = false;
+    };
+
     const ReportBand* m_band;
     const ReportTextMetrics* m_metrics;
     QList<int> m_byTop; // element indexes sorted by design top
     QList<int> m_lineHeights;
+    mutable QList<LastText> m_last;
 };

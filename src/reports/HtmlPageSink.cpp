@@ -3,6 +3,7 @@
 #include "ReportLayout.h"
 
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,11 @@ const char* alignmentName(ReportAlignment alignment)
         break;
     }
     return "left";
+}
+
+void put(QByteArray& out, QByteArrayView bytes)
+{
+    ReportStreamWriter::appendBytes(out, bytes);
 }
 
 const char* bandName(ReportBand::Kind kind)
@@ -51,13 +57,12 @@ HtmlPageSink::HtmlPageSink(QIODevice* device, const ReportLayout& layout)
 
 QString HtmlPageSink::escaped(QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
+    QByteArray out;
     appendEscaped(out, text);
-    return out;
+    return QString::fromUtf8(out);
 }
 
-void HtmlPageSink::appendEscaped(QString& out, QStringView text)
+void HtmlPageSink::appendEscaped(QByteArray& out, QStringView text)
 {
     // Runs without a special character are copied in one piece.
     qsizetype from = 0;
@@ -82,11 +87,11 @@ void HtmlPageSink::appendEscaped(QString& out, QStringView text)
         default:
             continue;
         }
-        out.append(text.mid(from, i - from));
-        out.append(entity);
+        ReportStreamWriter::appendUtf8(out, text.mid(from, i - from));
+        put(out, QByteArrayView(entity.data(), entity.size()));
         from = i + 1;
     }
-    out.append(text.mid(from));
+    ReportStreamWriter::appendUtf8(out, text.mid(from));
 }
 
 bool HtmlPageSink::beginDocument(int)
@@ -144,15 +149,19 @@ bool HtmlPageSink::beginPage(int page)
 {
     // What the page needs to read right is inline too: mail clients often
     // drop the style sheet.
-    m_out.append(
-        QStringLiteral("<div class=\"page\" id=\"page%1\">\n<table style=\"border-collapse:"
-                       "collapse;table-layout:fixed;width:%2;font-family:Arial,sans-serif\">"
-                       "\n<colgroup>")
-            .arg(page)
-            .arg(pt(m_plan.tableWidth())));
-    for (int w : m_plan.columnWidths())
-        m_out.append(QStringLiteral("<col style=\"width:%1\">").arg(pt(w)));
-    m_out.append(QLatin1String("</colgroup>\n"));
+    if (m_pageTable.isEmpty()) {
+        QString table = QStringLiteral("<table style=\"border-collapse:collapse;table-layout:fixed;"
+                                       "width:%1;font-family:Arial,sans-serif\">\n<colgroup>")
+                            .arg(pt(m_plan.tableWidth()));
+        for (int w : m_plan.columnWidths())
+            table += QStringLiteral("<col style=\"width:%1\">").arg(pt(w));
+        table += QLatin1String("</colgroup>\n");
+        m_pageTable = table.toUtf8();
+    }
+    m_out.append(QLatin1StringView("<div class=\"page\" id=\"page"));
+    m_out.appendUtf8(QByteArray::number(page));
+    m_out.append(QLatin1StringView("\">\n"));
+    m_out.appendUtf8(m_pageTable);
     return flush(false);
 }
 
@@ -164,8 +173,9 @@ const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
     QList<RowTags>& tags = m_rowTags[slot];
     for (const HtmlTablePlan::Row& row : m_plan.rows(kind)) {
         RowTags rowTags;
-        rowTags.open =
-            QStringLiteral("<tr style=\"height:%1;vertical-align:top\">").arg(pt(row.height));
+        rowTags.open = QStringLiteral("<tr style=\"height:%1;vertical-align:top\">")
+                           .arg(pt(row.height))
+                           .toUtf8();
         for (const HtmlTablePlan::Cell& cell : row.cells) {
             QString classes;
             QString style;
@@ -202,7 +212,7 @@ const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
             if (!cell.elements.isEmpty())
                 open += QLatin1String(" dir=\"auto\"");
             open += QLatin1Char('>');
-            rowTags.cells.append(open);
+            rowTags.cells.append(open.toUtf8());
         }
         tags.append(rowTags);
     }
@@ -212,32 +222,51 @@ const QList<HtmlPageSink::RowTags>& HtmlPageSink::rowTags(ReportBand::Kind kind)
 
 bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int sliceBottom)
 {
+    if (!bandMarkup(band, sliceTop, sliceBottom))
+        return true;
+    m_out.appendUtf8(m_html);
+    return flush(false);
+}
+
+QList<ReportPageSink::StandIn> HtmlPageSink::takeStandIns()
+{
+    return std::exchange(m_standIns, {});
+}
+
+QByteArray HtmlPageSink::drawnAlone(const LaidOutBand& band, int, int sliceTop, int sliceBottom,
+                                    const StandIn&)
+{
+    return bandMarkup(band, sliceTop, sliceBottom) ? m_html : QByteArray();
+}
+
+bool HtmlPageSink::bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBottom)
+{
     const ReportBand::Kind kind = band.band->kind;
     const QList<HtmlTablePlan::Row>& rows = m_plan.rows(kind);
     if (rows.isEmpty())
-        return true;
+        return false;
     const QList<RowTags>& tags = rowTags(kind);
     const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
 
-    QString& html = m_html;
+    QByteArray& html = m_html;
     html.resize(0);
     // One marker per row: the rest of a row split over two pages has none.
     if (kind == ReportBand::Detail && sliceTop <= 0)
-        html += QLatin1String("<tbody class=\"report-row\">\n");
+        put(html, "<tbody class=\"report-row\">\n");
     else if (kind == ReportBand::Detail)
-        html += QLatin1String("<tbody data-band=\"detail-continued\">\n");
+        put(html, "<tbody data-band=\"detail-continued\">\n");
     else
-        html += QStringLiteral("<tbody data-band=\"%1\">\n").arg(QLatin1String(bandName(kind)));
+        html += QByteArray("<tbody data-band=\"") + bandName(kind) + "\">\n";
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const HtmlTablePlan::Row& row = rows.at(r);
         // A band split over pages: each part shows the text lines that fall in it.
-        QString& cells = m_cells;
+        QByteArray& cells = m_cells;
         cells.resize(0);
         bool shown = whole;
         bool hasText = false;
         for (qsizetype c = 0; c < row.cells.size(); ++c) {
             const HtmlTablePlan::Cell& cell = row.cells.at(c);
-            cells += tags.at(r).cells.at(c);
+            put(cells, tags.at(r).cells.at(c));
             bool firstLine = true;
             hasText = hasText || !cell.elements.isEmpty();
             for (int index : cell.elements) {
@@ -248,24 +277,23 @@ bool HtmlPageSink::drawBand(const LaidOutBand& band, int, int sliceTop, int slic
                         continue;
                     shown = true;
                     if (!firstLine)
-                        cells += QLatin1String("<br>");
+                        put(cells, "<br>");
                     appendEscaped(cells, item.lines.at(i));
                     firstLine = false;
                 }
             }
-            cells += QLatin1String("</td>");
+            put(cells, "</td>");
         }
         if (!shown && !hasText)
             shown = row.top >= sliceTop && row.top < sliceBottom;
         if (!shown)
             continue;
-        html += tags.at(r).open;
-        html += cells;
-        html += QLatin1String("</tr>\n");
+        put(html, tags.at(r).open);
+        put(html, cells);
+        put(html, "</tr>\n");
     }
-    html += QLatin1String("</tbody>\n");
-    m_out.append(html);
-    return flush(false);
+    put(html, "</tbody>\n");
+    return true;
 }
 
 bool HtmlPageSink::endPage()

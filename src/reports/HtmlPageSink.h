@@ -30,21 +30,34 @@ public:
     bool endPage() override;
     bool endDocument() override;
 
+    bool canDrawStandIns() const override { return true; }
+    void beginStandIn() override { m_standInStart = m_out.position(); }
+    void endStandIn() override
+    {
+        m_standIns.append({m_standInStart, m_out.position() - m_standInStart, 0});
+    }
+    QList<StandIn> takeStandIns() override;
+    QByteArray drawnAlone(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom,
+                          const StandIn& standIn) override;
+
     static QString escaped(QStringView text);
-    // Appends text to out, escaped.
-    static void appendEscaped(QString& out, QStringView text);
+    // Appends text to out, escaped, as UTF-8.
+    static void appendEscaped(QByteArray& out, QStringView text);
 
 private:
     // The fixed markup of one table row of a band: its <tr> and each cell's
     // opening <td ...>, which depend only on the table plan.
     struct RowTags
     {
-        QString open;
-        QList<QString> cells;
+        QByteArray open;
+        QList<QByteArray> cells;
     };
 
     void writeStyleSheet();
     const QList<RowTags>& rowTags(ReportBand::Kind kind);
+    // The markup of a band (its part [sliceTop, sliceBottom)) into m_html;
+    // false when the band has no table rows.
+    bool bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBottom);
     bool flush(bool force);
 
     const ReportLayout& m_layout;
@@ -54,6 +67,10 @@ private:
     std::array<QList<RowTags>, ReportBand::KindCount> m_rowTags;
     std::array<bool, ReportBand::KindCount> m_haveRowTags{};
     // Reused for every band, so that their capacity stays.
-    QString m_html;
-    QString m_cells;
+    QByteArray m_html;
+    QByteArray m_cells;
+    // The start of every page's table, after its page's own <div>.
+    QByteArray m_pageTable;
+    qint64 m_standInStart = 0;
+    QList<StandIn> m_standIns;
 };

@@ -30,6 +30,11 @@ void LaidOutPageStore::putInt(int value)
     m_buffer.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+void LaidOutPageStore::putInt64(qint64 value)
+{
+    m_buffer.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 // UTF-16 as it is: two bytes a unit, so every record keeps an even length
 // and the texts can be read back in place.
 void LaidOutPageStore::putText(const QString& text)
@@ -134,7 +139,8 @@ bool LaidOutPageStore::addBand(const LaidOutBand& band, int originY, int sliceTo
 }
 
 bool LaidOutPageStore::addDeferred(ReportBand::Kind kind, const QList<QString>& texts, int page,
-                                   int originY, int sliceTop, int sliceBottom)
+                                   int originY, int sliceTop, int sliceBottom, qint64 offset,
+                                   qint64 length, int rows)
 {
     beginRecord(Record::Deferred);
     putInt(kind);
@@ -142,6 +148,9 @@ bool LaidOutPageStore::addDeferred(ReportBand::Kind kind, const QList<QString>& 
     putInt(originY);
     putInt(sliceTop);
     putInt(sliceBottom);
+    putInt64(offset);
+    putInt64(length);
+    putInt(rows);
     putInt(int(texts.size()));
     for (const QString& text : texts)
         putText(text);
@@ -180,6 +189,14 @@ bool LaidOutPageStore::fill(qsizetype needed)
     }
     m_buffer.resize(have + n);
     return m_buffer.size() >= needed;
+}
+
+qint64 LaidOutPageStore::takeInt64()
+{
+    qint64 value = 0;
+    std::memcpy(&value, m_buffer.constData() + m_readPos, sizeof value);
+    m_readPos += sizeof value;
+    return value;
 }
 
 int LaidOutPageStore::takeInt()
@@ -244,6 +261,9 @@ bool LaidOutPageStore::next(Record* record)
         record->originY = takeInt();
         record->sliceTop = takeInt();
         record->sliceBottom = takeInt();
+        record->offset = takeInt64();
+        record->length = takeInt64();
+        record->rows = takeInt();
         record->texts.resize(takeInt());
         for (QString& text : record->texts)
             text = takeText();

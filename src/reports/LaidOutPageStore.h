@@ -36,6 +36,10 @@ public:
         ReportBand::Kind kind = ReportBand::Detail;
         LaidOutBand band;
         QList<QString> texts;
+        // A deferred band drawn as a stand-in: where its bytes went.
+        qint64 offset = 0;
+        qint64 length = 0;
+        int rows = 0;
     };
 
     explicit LaidOutPageStore(const ReportLayout& layout);
@@ -46,7 +50,8 @@ public:
     bool addBeginPage(int page);
     bool addBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom);
     bool addDeferred(ReportBand::Kind kind, const QList<QString>& texts, int page, int originY,
-                     int sliceTop, int sliceBottom);
+                     int sliceTop, int sliceBottom, qint64 offset = 0, qint64 length = 0,
+                     int rows = 0);
     bool addEndPage();
 
     // Reading back from the first record. The texts of a record read by next()
@@ -59,12 +64,14 @@ public:
 
 private:
     void putInt(int value);
+    void putInt64(qint64 value);
     void putText(const QString& text);
     void beginRecord(Record::Type type);
     bool endRecord();
     bool spill();
     bool fill(qsizetype needed);
     int takeInt();
+    qint64 takeInt64();
     QString takeText();
     bool fail(int number, const QString& description);
 

@@ -1,17 +1,21 @@
 #include "OutputFile.h"
 
+#include "OutputPatches.h"
 #include "ReportRenderer.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +23,8 @@ namespace {
 
 // How long a FIFO without a reader is waited for.
 constexpr int FifoReaderWaitMs = 30000;
+// The most the kernel is asked to copy at a time.
+constexpr qint64 KernelCopyChunk = 16 * 1024 * 1024;
 
 QString reason(int code)
 {
@@ -97,7 +103,8 @@ private:
 
 namespace OutputFile {
 
-bool copyInto(QIODevice& source, const QString& target, AuditError& error)
+bool copyInto(QIODevice& source, const QString& target, AuditError& error, OutputPatches* patches,
+              bool sync)
 {
     IgnoreSigpipe ignore;
     int fd = openTarget(target, error);
@@ -115,12 +122,65 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error)
 
     source.seek(0);
     qint64 total = 0;
+    qint64 position = 0; // in the source
     int code = 0;
     bool ok = true;
+    qint64 patchAt = 0;
+    qint64 patchLength = 0;
+    QByteArray patch;
+    bool patching = false;
+    bool patchFailed = false;
+    // The next patch; a patch that cannot be made stops the copy at once.
+    auto takePatch = [&] {
+        patching = patches && patches->nextPatch(&patchAt, &patchLength, &patch);
+        patchFailed = !patching && patches && patches->patchError().isError();
+        ok = ok && !patchFailed;
+    };
+    takePatch();
+    // A file is copied by the kernel (no copy through this process), anything
+    // else, or a target the kernel cannot copy to, read and written.
+    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
+    int from = sourceFile ? sourceFile->handle() : -1;
     char buffer[65536];
     while (ok) {
-        const qint64 n = source.read(buffer, sizeof buffer);
-        if (n < 0) {
+        if (patching && position == patchAt) {
+            ok = writeAll(fd, patch.constData(), patch.size(), code);
+            total += patch.size();
+            position += patchLength;
+            if (ok && from < 0 && !source.seek(position)) {
+                ok = false;
+                code = EIO;
+            }
+            takePatch();
+            continue;
+        }
+        if (from >= 0) {
+            const qint64 want = patching ? patchAt - position : qint64(KernelCopyChunk);
+            off_t offset = position;
+            const ssize_t n = want > 0 ? ::sendfile(fd, from, &offset, size_t(want)) : -1;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS) && want > 0) {
+                from = -1;
+                ok = source.seek(position);
+                code = EIO;
+                continue;
+            }
+            if (n < 0 || (n == 0 && patching)) {
+                ok = false;
+                code = n < 0 && want > 0 ? errno : EIO;
+            } else if (n == 0) {
+                break;
+            } else {
+                total += n;
+                position += n;
+            }
+            continue;
+        }
+        const qint64 want =
+            patching ? std::min<qint64>(sizeof buffer, patchAt - position) : qint64(sizeof buffer);
+        const qint64 n = source.read(buffer, want);
+        if (n < 0 || (n == 0 && patching)) {
             ok = false;
             code = EIO;
         } else if (n == 0) {
@@ -128,9 +188,15 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error)
         } else {
             ok = writeAll(fd, buffer, n, code);
             total += n;
+            position += n;
         }
     }
-    if (ok && regular && (::ftruncate(fd, total) != 0 || ::fsync(fd) != 0)) {
+    if (patchFailed) {
+        ::close(fd);
+        error = patches->patchError();
+        return false;
+    }
+    if (ok && regular && (::ftruncate(fd, total) != 0 || (sync && ::fsync(fd) != 0))) {
         ok = false;
         code = errno;
     }

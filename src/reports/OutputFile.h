@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class OutputPatches;
 class QIODevice;
 
 // Writing a finished report into the file the operator named. The file is
@@ -16,8 +17,11 @@ namespace OutputFile {
 // waited for a while, then fails. Target named as the program's own standard
 // output (/dev/stdout, /proc/self/fd/1) is written through that descriptor,
 // so an appending redirection stays appending. A regular file is cut to the
-// new length and synced. False with error filled on failure.
-bool copyInto(QIODevice& source, const QString& target, AuditError& error);
+// new length and synced (unless sync is false: a file that only this run
+// reads again). Patches, when given, replace their byte ranges on the way.
+// False with error filled on failure.
+bool copyInto(QIODevice& source, const QString& target, AuditError& error,
+              OutputPatches* patches = nullptr, bool sync = true);
 
 // Whether target is the database file or one of its companion files
 // (-wal, -shm, -journal), by name or as the same file under another name.

@@ -154,8 +154,9 @@ bool ReportEngine::run()
         break;
     case TextFile:
         setUpLayout(layout, ExportMargin, m_kind.title);
-        // Plain text whatever HtmlOutput says.
-        done = exportTo(layout, FormatKeyText, m_request.Address);
+        // Plain text whatever HtmlOutput says; on disk before the entries
+        // it holds are deleted.
+        done = exportTo(layout, FormatKeyText, m_request.Address, m_request.Delete);
         break;
     case Mail:
         done = mail(layout, cursor);
@@ -262,9 +263,11 @@ bool ReportEngine::readHighestIndex(qint64& highest)
     return true;
 }
 
-bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, const QString& file)
+bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, const QString& file,
+                            bool sync)
 {
     ReportRenderer renderer(layout);
+    renderer.setSyncOutput(sync);
     const bool written = renderer.exportReport(formatKey, file);
     letEventsRun();
     if (renderer.cancelled()) {
@@ -338,7 +341,7 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
         return false;
     }
 
-    if (!exportTo(layout, html ? FormatKeyHtml : FormatKeyText, reportFile)) {
+    if (!exportTo(layout, html ? FormatKeyHtml : FormatKeyText, reportFile, false)) {
         QFile::remove(reportFile);
         return false;
     }

@@ -95,7 +95,8 @@ public:
 private:
     bool validate();
     bool readHighestIndex(qint64& highest);
-    bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file);
+    // sync: whether the file is synced to disk (needed only before a deletion).
+    bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file, bool sync);
     bool print(ReportLayout& layout);
     bool preview(ReportLayout& layout);
     bool cancelledBy(const ReportLayout& layout);

@@ -3,6 +3,8 @@
 #include "AuditError.h"
 #include "LaidOutBand.h"
 
+#include <QByteArray>
+
 // A back end of the page layout: it receives the pages band by band, in page
 // order and from top to bottom, and draws them on its medium. Every call
 // returns false on a failure, which error() then describes.
@@ -20,6 +22,35 @@ public:
     virtual bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) = 0;
     virtual bool endPage() = 0;
     virtual bool endDocument() = 0;
+
+    // Stand-ins. A back end that writes a byte stream can take a band whose
+    // texts wait for the page count drawn with a stand-in count, and give the
+    // bytes that replace it once the count is known (the output is copied
+    // with the replacements in one pass).
+    struct StandIn
+    {
+        qint64 offset = 0; // where its bytes went in the output
+        qint64 length = 0;
+        int rows = 0; // text lines it took, where the back end counts them
+    };
+    virtual bool canDrawStandIns() const { return false; }
+    // The bands drawn between these calls are one stand-in.
+    virtual void beginStandIn() {}
+    virtual void endStandIn() {}
+    // The stand-ins of the pages ended so far, in order; handed over once.
+    virtual QList<StandIn> takeStandIns() { return {}; }
+    // The bytes that replace a stand-in: the band drawn alone as it would have
+    // been drawn in its place.
+    virtual QByteArray drawnAlone(const LaidOutBand& band, int originY, int sliceTop,
+                                  int sliceBottom, const StandIn& standIn)
+    {
+        Q_UNUSED(band);
+        Q_UNUSED(originY);
+        Q_UNUSED(sliceTop);
+        Q_UNUSED(sliceBottom);
+        Q_UNUSED(standIn);
+        return {};
+    }
 
     AuditError error() const { return m_error; }
 

@@ -25,6 +25,8 @@ ReportPaginator::ReportPaginator(const ReportLayout& layout, const ReportTextMet
     m_time = m_formatter.shortTime(now.time());
 }
 
+ReportPaginator::~ReportPaginator() = default;
+
 bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool nothingWithoutRows)
 {
     m_pageCount = 0;
@@ -41,9 +43,15 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool no
         countsPages = countsPages || m_countsPages[kind];
     }
     // Pages are kept until the end when they print the page count, or when a
-    // selection without rows must draw nothing at all.
+    // selection without rows must draw nothing at all, unless the sink takes
+    // stand-ins.
+    m_drawStandIns = m_standInsAllowed && sink.canDrawStandIns();
+    m_standInStore.reset();
+    m_pageStandIns.clear();
+    if (m_drawStandIns && countsPages)
+        m_standInStore = std::make_unique<LaidOutPageStore>(m_layout);
     std::optional<LaidOutPageStore> store;
-    if (countsPages || nothingWithoutRows) {
+    if (!m_drawStandIns && (countsPages || nothingWithoutRows)) {
         m_store = &store.emplace(m_layout);
         m_sink = nullptr;
     } else {
@@ -113,7 +121,47 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool no
         return playBack(*m_store, sink);
     if (!m_sink->endDocument())
         return sinkFailed();
+    m_pageCount = m_page;
+    if (nothingWithoutRows && m_rows == 0) {
+        m_page = 0;
+        m_standInStore.reset();
+    }
+    if (m_standInStore && !m_standInStore->rewind())
+        return storeFailed(*m_standInStore);
     return true;
+}
+
+bool ReportPaginator::nextPatch(qint64* offset, qint64* length, QByteArray* bytes)
+{
+    if (!m_standInStore || !m_sink)
+        return false;
+    LaidOutPageStore::Record record;
+    if (!m_standInStore->next(&record)) {
+        if (m_standInStore->error().isError())
+            m_error = m_standInStore->error();
+        return false;
+    }
+    const int pages = m_page;
+    LaidOutBand band;
+    layOutDeferred(record, &band);
+    m_page = pages;
+    *offset = record.offset;
+    *length = record.length;
+    *bytes = m_sink->drawnAlone(band, record.originY, record.sliceTop,
+                                record.sliceBottom < 0 ? band.height : record.sliceBottom,
+                                {record.offset, record.length, record.rows});
+    return true;
+}
+
+void ReportPaginator::layOutDeferred(LaidOutPageStore::Record& record, LaidOutBand* band)
+{
+    m_page = record.page;
+    const QList<ReportElement>& elements = m_layout.band(record.kind).elements;
+    for (qsizetype i = 0; i < elements.size() && i < record.texts.size(); ++i) {
+        if (elements.at(i).kind == ReportElementKind::Label)
+            record.texts[i] = substitute(elements.at(i).text);
+    }
+    engine(record.kind).layout(record.texts, band);
 }
 
 // The kept pages to the sink, now that the page count is known.
@@ -144,13 +192,7 @@ bool ReportPaginator::playBack(LaidOutPageStore& store, ReportPageSink& sink)
             ok = m_sink->drawBand(record.band, record.originY, record.sliceTop, record.sliceBottom);
             break;
         case LaidOutPageStore::Record::Deferred: {
-            m_page = record.page;
-            const QList<ReportElement>& elements = m_layout.band(record.kind).elements;
-            for (qsizetype i = 0; i < elements.size() && i < record.texts.size(); ++i) {
-                if (elements.at(i).kind == ReportElementKind::Label)
-                    record.texts[i] = substitute(elements.at(i).text);
-            }
-            engine(record.kind).layout(record.texts, &band);
+            layOutDeferred(record, &band);
             ok = m_sink->drawBand(band, record.originY, record.sliceTop,
                                   record.sliceBottom < 0 ? band.height : record.sliceBottom);
             break;
@@ -218,6 +260,26 @@ bool ReportPaginator::finishPage()
         return storeFailed(*m_store);
     if (m_sink && !m_sink->endPage())
         return sinkFailed();
+    return !m_drawStandIns || keepStandIns();
+}
+
+// The stand-ins of the page just ended, with where the sink put them.
+bool ReportPaginator::keepStandIns()
+{
+    const QList<ReportPageSink::StandIn> placed = m_sink->takeStandIns();
+    if (placed.size() != m_pageStandIns.size()) {
+        m_error = {ReportErrorNumber::DeviceError,
+                   QStringLiteral("The page count could not be kept for page %1.").arg(m_page)};
+        return false;
+    }
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        const LaidOutPageStore::Record& r = m_pageStandIns.at(i);
+        const ReportPageSink::StandIn& at = placed.at(i);
+        if (!m_standInStore->addDeferred(r.kind, r.texts, r.page, r.originY, r.sliceTop,
+                                         r.sliceBottom, at.offset, at.length, at.rows))
+            return storeFailed(*m_standInStore);
+    }
+    m_pageStandIns.clear();
     return true;
 }
 
@@ -289,6 +351,22 @@ bool ReportPaginator::draw(const LaidOutBand& band, int originY, int sliceTop, i
                               : m_store->addBand(band, originY, sliceTop, sliceBottom);
         return kept || storeFailed(*m_store);
     }
+    if (m_drawStandIns && m_countsPages[band.band->kind] && m_texts) {
+        m_sink->beginStandIn();
+        const bool drawn = m_sink->drawBand(band, originY, sliceTop, sliceBottom);
+        m_sink->endStandIn();
+        if (!drawn)
+            return sinkFailed();
+        LaidOutPageStore::Record record;
+        record.kind = band.band->kind;
+        record.texts = *m_texts;
+        record.page = m_page;
+        record.originY = originY;
+        record.sliceTop = sliceTop;
+        record.sliceBottom = sliceBottom >= band.height ? -1 : sliceBottom;
+        m_pageStandIns.append(std::move(record));
+        return true;
+    }
     if (!m_sink->drawBand(band, originY, sliceTop, sliceBottom))
         return sinkFailed();
     return true;
@@ -310,12 +388,15 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
     for (qsizetype i = 0; i < band.elements.size(); ++i) {
         const ReportElement& e = band.elements.at(i);
         QString& text = (*texts)[i];
-        if (e.kind == ReportElementKind::Label)
-            text = substitute(e.text);
-        else if (e.kind == ReportElementKind::Field)
+        if (e.kind == ReportElementKind::Label) {
+            // A label without placeholders is the same text on every row.
+            if (text.constData() != e.text.constData() || text.size() != e.text.size())
+                text = substitute(e.text);
+        } else if (e.kind == ReportElementKind::Field) {
             text = m_formatter.format(source.value(e.field), e.format);
-        else
+        } else {
             text.clear();
+        }
     }
 }
 

@@ -2,13 +2,15 @@
 
 #include "AuditError.h"
 #include "BandLayoutEngine.h"
+#include "LaidOutPageStore.h"
+#include "OutputPatches.h"
 #include "ReportValueFormatter.h"
 
 #include <QList>
 #include <QString>
 #include <array>
+#include <memory>
 
-class LaidOutPageStore;
 class ReportLayout;
 class ReportPageSink;
 class ReportRowSource;
@@ -22,13 +24,27 @@ class ReportTextMetrics;
 // taller than a whole page is split either way.
 //
 // The rows are read once. When a band prints the page count ("Page %p of
-// %P"), the pages are kept as laid out (LaidOutPageStore, on disk beyond a few
-// megabytes) until the last row is placed, and then handed to the back end
-// with the count filled in; nothing of a row but its laid-out texts is kept.
-class ReportPaginator
+// %P"), either the back end draws it with a stand-in count and the paginator
+// later gives the bytes that replace it (setStandIns), or the pages are kept
+// as laid out (LaidOutPageStore, on disk beyond a few megabytes) until the
+// last row is placed and then handed to the back end with the count filled
+// in; nothing of a row but its laid-out texts is kept.
+class ReportPaginator : public OutputPatches
 {
 public:
     ReportPaginator(const ReportLayout& layout, const ReportTextMetrics& metrics);
+    ~ReportPaginator() override;
+
+    // With stand-ins, a sink that can draw them (a byte stream) gets every
+    // page as it is laid out: bands that print the page count are drawn with
+    // a stand-in count, and after run() the paginator gives the replacements
+    // (OutputPatches) for the copy of the output. A selection without rows
+    // that must reach the sink not at all still does: pages() is then 0 and
+    // the output is to be dropped.
+    void setStandIns(bool allowed) { m_standInsAllowed = allowed; }
+
+    bool nextPatch(qint64* offset, qint64* length, QByteArray* bytes) override;
+    AuditError patchError() const override { return m_error; }
 
     // Lays the rows out onto pages and draws them on the sink, reading the
     // rows once. Every ReportProgress::RowsPerStep rows it tells the layout's
@@ -49,6 +65,9 @@ private:
     bool draw(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom);
     bool placeFixedBand(const BandLayoutEngine& engine, int y);
     bool playBack(LaidOutPageStore& store, ReportPageSink& sink);
+    // A deferred band laid out again with the page count filled in.
+    void layOutDeferred(LaidOutPageStore::Record& record, LaidOutBand* band);
+    bool keepStandIns();
     const BandLayoutEngine& engine(ReportBand::Kind kind) const;
     void fixedTexts(const ReportBand& band, QList<QString>* texts) const;
     void rowTexts(ReportRowSource& source, QList<QString>* texts) const;
@@ -71,6 +90,11 @@ private:
     // store when a band prints the page count.
     ReportPageSink* m_sink = nullptr;
     LaidOutPageStore* m_store = nullptr;
+    // Stand-ins: drawn on the sink, their texts kept in m_standInStore.
+    bool m_standInsAllowed = false;
+    bool m_drawStandIns = false;
+    std::unique_ptr<LaidOutPageStore> m_standInStore;
+    QList<LaidOutPageStore::Record> m_pageStandIns; // of the page being laid out
     // Bands whose labels print the page count: kept as texts, laid out again
     // once the count is known.
     std::array<bool, ReportBand::KindCount> m_countsPages{};

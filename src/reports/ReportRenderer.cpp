@@ -65,16 +65,33 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
         const AuditError error = ReportOutputError::ofOpen(&file, file.fileTemplate());
         return fail(error.number, error.description);
     }
-    const bool written = format == ReportFormat::Html ? writeHtml(&file) : writeText(&file);
-    if (!written)
-        return false;
+    // Pages are written as they are laid out; the page count replaces its
+    // stand-ins in the copy.
+    if (format == ReportFormat::Html) {
+        const ArialMetrics metrics;
+        HtmlPageSink sink(&file, m_layout);
+        ReportPaginator paginator(m_layout, metrics);
+        paginator.setStandIns(true);
+        return render(paginator, sink, m_layout) && deliver(file, fileName, paginator);
+    }
+    const ReportLayout grid = CharacterGridMetrics::snapLayout(m_layout);
+    const CharacterGridMetrics metrics;
+    TextPageSink sink(&file, grid);
+    ReportPaginator paginator(grid, metrics);
+    paginator.setStandIns(true);
+    return render(paginator, sink, grid, true) && deliver(file, fileName, paginator);
+}
+
+bool ReportRenderer::deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches)
+{
     errno = 0;
-    if (!file.flush()) {
+    // A text of a selection without rows is empty.
+    if ((m_pageCount == 0 && !file.resize(0)) || !file.flush()) {
         const AuditError error = ReportOutputError::ofWrite(&file, errno);
         return fail(error.number, error.description);
     }
     AuditError error;
-    if (!OutputFile::copyInto(file, fileName, error))
+    if (!OutputFile::copyInto(file, fileName, error, &patches, m_syncOutput))
         return fail(error.number, error.description);
     return true;
 }
@@ -82,7 +99,7 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 // One read of the rows; the progress counts them up (their number is not known
 // before the last one). With nothingWithoutRows a selection without rows draws
 // nothing at all, not even a page header.
-bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& sink,
+bool ReportRenderer::render(ReportPaginator& paginator, ReportPageSink& sink,
                             const ReportLayout& layout, bool nothingWithoutRows)
 {
     m_pageCount = 0;
@@ -94,7 +111,6 @@ bool ReportRenderer::render(const ReportTextMetrics& metrics, ReportPageSink& si
     ReportProgress* progress = layout.progress();
     if (progress)
         progress->begin(0);
-    ReportPaginator paginator(layout, metrics);
     const bool ok = paginator.run(*source, sink, nothingWithoutRows);
     m_pageCount = paginator.pages();
     const AuditError error = paginator.error();
@@ -118,23 +134,26 @@ bool ReportRenderer::writeText(QIODevice* device)
     const ReportLayout grid = CharacterGridMetrics::snapLayout(m_layout);
     const CharacterGridMetrics metrics;
     TextPageSink sink(device, grid);
+    ReportPaginator paginator(grid, metrics);
     // An empty text export, so that the mail branch sees "nothing to report"
     // as it does for HTML.
-    return render(metrics, sink, grid, true);
+    return render(paginator, sink, grid, true);
 }
 
 bool ReportRenderer::writeHtml(QIODevice* device)
 {
     const ArialMetrics metrics;
     HtmlPageSink sink(device, m_layout);
-    return render(metrics, sink, m_layout);
+    ReportPaginator paginator(m_layout, metrics);
+    return render(paginator, sink, m_layout);
 }
 
 bool ReportRenderer::paint(QPagedPaintDevice* device)
 {
     const ArialMetrics metrics;
     PainterPageSink sink(device, m_layout);
-    return render(metrics, sink, m_layout);
+    ReportPaginator paginator(m_layout, metrics);
+    return render(paginator, sink, m_layout);
 }
 
 bool ReportRenderer::writePdf(const QString& fileName)

@@ -5,11 +5,13 @@
 #include <QString>
 #include <optional>
 
+class OutputPatches;
+class QFileDevice;
 class QIODevice;
 class QPagedPaintDevice;
 class ReportLayout;
 class ReportPageSink;
-class ReportTextMetrics;
+class ReportPaginator;
 
 // Export format keys, as the report routines pass them.
 inline const QString FormatKeyText = QStringLiteral("key_def_Text");
@@ -35,9 +37,11 @@ constexpr int Cancelled = 18;      // the operator stopped the run
 
 // Renders a bound layout (its data source, margins and title set) to a paint
 // device, a PDF, a text file or an HTML file. Every renderer reads the rows
-// once; pages that print the page count ("Page %p of %P") are kept as laid out
-// until it is known (ReportPaginator), so memory stays the same however many
-// rows there are.
+// once, and memory stays the same however many rows there are. A file export
+// writes each page as it is laid out, with a stand-in where the page count
+// ("Page %p of %P") goes, filled in as the render is copied into the named
+// file; the other renderers keep pages that print the count as laid out until
+// it is known (ReportPaginator).
 //
 // A failure returns false, is kept in lastError() and goes to the layout's
 // error handler. The layout's progress (when set) hears of the rows read, and a
@@ -56,6 +60,9 @@ public:
 
     bool exportReport(const QString& formatKey, const QString& fileName);
     bool exportReport(ReportFormat format, const QString& fileName);
+    // Whether an export syncs the named file to disk before it returns (off
+    // by default: needed where entries are deleted once they are reported).
+    void setSyncOutput(bool sync) { m_syncOutput = sync; }
 
     // Streaming writers (UTF-8) to an open device. Text of a selection without
     // rows is empty; HTML keeps its page (the mail branch tests it for rows).
@@ -75,8 +82,9 @@ public:
     bool cancelled() const { return m_cancelled; }
 
 private:
-    bool render(const ReportTextMetrics& metrics, ReportPageSink& sink, const ReportLayout& layout,
+    bool render(ReportPaginator& paginator, ReportPageSink& sink, const ReportLayout& layout,
                 bool nothingWithoutRows = false);
+    bool deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches);
     bool fail(int number, const QString& description);
     bool commit(class QSaveFile& file, const QString& fileName);
 
@@ -84,4 +92,5 @@ private:
     int m_pageCount = 0;
     AuditError m_lastError;
     bool m_cancelled = false;
+    bool m_syncOutput = false;
 };

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QStringView>
+#include <cstring>
 
 class QIODevice;
 
@@ -17,13 +18,26 @@ public:
     void append(QStringView text);
     void append(QLatin1StringView text) { m_buffer.append(text.data(), text.size()); }
     void append(char c) { m_buffer.append(c); }
+    void appendUtf8(QByteArrayView utf8) { appendBytes(m_buffer, utf8); }
+    // Appends text to out as UTF-8.
+    static void appendUtf8(QByteArray& out, QStringView text);
+    // Appends bytes to out, copied into its spare capacity.
+    static void appendBytes(QByteArray& out, QByteArrayView bytes)
+    {
+        const qsizetype at = out.size();
+        out.resize(at + bytes.size());
+        std::memcpy(out.data() + at, bytes.data(), size_t(bytes.size()));
+    }
     // Writes out the collected output once there is enough of it (always
     // when forced); false once a write failed.
     bool flush(bool force = false);
+    // Bytes appended so far, written out or not: where the next byte goes.
+    qint64 position() const { return m_written + m_buffer.size(); }
     AuditError error() const { return m_error; }
 
 private:
     QIODevice* m_device;
     QByteArray m_buffer;
+    qint64 m_written = 0;
     AuditError m_error;
 };

@@ -64,12 +64,29 @@ QString trimmedRight(QStringView text)
 
 } // namespace
 
+const qreal* ReportTextMetrics::asciiAdvances(const ReportFont& font) const
+{
+    for (const AsciiAdvances& known : m_asciiAdvances) {
+        if (known.font == font)
+            return known.advance.data();
+    }
+    AsciiAdvances added;
+    added.font = font;
+    for (char32_t c = 0; c < 128; ++c)
+        added.advance[c] = advance(c, font);
+    m_asciiAdvances.append(added);
+    return m_asciiAdvances.constLast().advance.data();
+}
+
 qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
 {
+    const qreal* ascii = asciiAdvances(font);
     qreal total = 0;
     int units = 1;
-    for (qsizetype i = 0; i < text.size(); i += units)
-        total += advance(codePointAt(text, i, &units), font);
+    for (qsizetype i = 0; i < text.size(); i += units) {
+        const char32_t c = codePointAt(text, i, &units);
+        total += c < 128 ? ascii[c] : advance(c, font);
+    }
     return total;
 }
 
@@ -78,21 +95,35 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
 {
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
-    const qreal fixed = allNarrow(text) ? fixedAdvance() : 0;
     bool clean = true;
     qreal used = 0;
+    bool measured = false;
+    if (fixedAdvance() > 0) {
+        // Equally wide characters: one pass without branches.
+        const char16_t* units = text.utf16();
+        char16_t control = 0;
+        char16_t wide = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = units[i];
+            control |= (c < 0x20) | (c == 0x7F);
+            wide |= c >= 0x0300;
+        }
+        if (!wide) {
+            clean = !control;
+            used = text.size() * fixedAdvance();
+            measured = true;
+        }
+    }
     int units = 1;
-    for (qsizetype i = 0; i < text.size(); i += units) {
+    const qreal* ascii = asciiAdvances(font);
+    for (qsizetype i = 0; !measured && i < text.size(); i += units) {
         const char32_t c = codePointAt(text, i, &units);
         if (c < 0x20 || c == 0x7F) {
             clean = false;
             break;
         }
-        if (fixed <= 0)
-            used += advance(c, font);
+        used += c < 128 ? ascii[c] : advance(c, font);
     }
-    if (fixed > 0)
-        used = text.size() * fixed;
     if (clean && used <= maxWidth) {
         if (text.isEmpty() || !isBlank(text.back()))
             return {original};
@@ -164,6 +195,7 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
         while (i < n && isBlank(paragraph[i]))
             ++i;
     }
+    const qreal* ascii = asciiAdvances(font);
     while (i < n) {
         qreal used = 0;
         qsizetype j = i;
@@ -174,7 +206,7 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
         while (j < n) {
             const char32_t c = codePointAt(paragraph, j, &units);
             const bool blank = c == u' ' || c == 0xA0;
-            const qreal a = advance(c, font);
+            const qreal a = c < 128 ? ascii[c] : advance(c, font);
             if (used + a > maxWidth && j > i && !blank)
                 break;
             if (blank)

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QStringView>
+#include <array>
 
 // How wide characters are and how far apart lines are, in twips, for one kind
 // of output. Pagination and line breaking use it, so every back end breaks a
@@ -36,6 +37,17 @@ public:
                      int maxLines = 0) const;
 
 private:
+    // The advances of the ASCII characters in a font, asked of advance() once
+    // per font: line breaking looks most characters up there.
+    struct AsciiAdvances
+    {
+        ReportFont font;
+        std::array<qreal, 128> advance{};
+    };
+    const qreal* asciiAdvances(const ReportFont& font) const;
+
     bool wrapParagraph(QStringView paragraph, qreal maxWidth, const ReportFont& font, int maxLines,
                        QStringList& lines) const;
+
+    mutable QList<AsciiAdvances> m_asciiAdvances;
 };

@@ -3,8 +3,11 @@
 #include "CharacterGridMetrics.h"
 #include "ReportLayout.h"
 
+#include <QBuffer>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -21,9 +24,14 @@ constexpr char16_t Continuation = 0xFFFF;
 } // namespace
 
 TextPageSink::TextPageSink(QIODevice* device, const ReportLayout& gridLayout)
-    : m_out(device), m_leftColumns(gridLayout.leftMargin() / Col),
-      m_width(std::max(gridLayout.paperSize().width() / Col,
-                       m_leftColumns + gridLayout.designWidth() / Col + 1))
+    : TextPageSink(device, gridLayout.leftMargin() / Col,
+                   std::max(gridLayout.paperSize().width() / Col,
+                            gridLayout.leftMargin() / Col + gridLayout.designWidth() / Col + 1))
+{
+}
+
+TextPageSink::TextPageSink(QIODevice* device, int leftColumns, int width)
+    : m_out(device), m_leftColumns(leftColumns), m_width(width)
 {
 }
 
@@ -42,26 +50,41 @@ bool TextPageSink::beginPage(int page)
     return true;
 }
 
-// The cells of a new row, blank until written; nullptr for a row above the page.
-char16_t* TextPageSink::addRows(int index)
+// New rows up to index, none of their cells set.
+void TextPageSink::addRows(int index)
+{
+    if (index < m_rowCount)
+        return;
+    const qsizetype needed = qsizetype(index + 1) * m_width;
+    if (m_cells.size() < needed)
+        m_cells.resize(needed);
+    m_filled.resize(index + 1);
+    std::fill(m_filled.begin() + m_rowCount, m_filled.end(), 0);
+    m_rowCount = index + 1;
+}
+
+// Blank cells are set only as far as a row is used; nullptr for a row above the page.
+char16_t* TextPageSink::fillRow(int index, int columns)
 {
     if (index < 0)
         return nullptr;
-    if (index >= m_rowCount) {
-        const qsizetype needed = qsizetype(index + 1) * m_width;
-        if (m_cells.size() < needed)
-            m_cells.resize(needed);
-        std::fill(m_cells.begin() + qsizetype(m_rowCount) * m_width, m_cells.begin() + needed,
-                  Blank);
-        m_rowCount = index + 1;
+    addRows(index);
+    char16_t* cells = m_cells.data() + qsizetype(index) * m_width;
+    int& filled = m_filled[index];
+    const int end = std::min(columns, m_width);
+    if (filled < end) {
+        if (m_blanks.size() < m_width)
+            m_blanks.fill(Blank, m_width);
+        std::memcpy(cells + filled, m_blanks.constData(), (end - filled) * sizeof(char16_t));
+        filled = end;
     }
-    return m_cells.data() + qsizetype(index) * m_width;
+    return cells;
 }
 
 // A line character; where a horizontal and a vertical line meet, "+".
 void TextPageSink::putLine(int rowIndex, int column, char16_t c)
 {
-    char16_t* cells = row(rowIndex);
+    char16_t* cells = row(rowIndex, m_hasWide ? m_width : column + 1);
     if (!cells || column < 0 || column >= m_width)
         return;
     const char16_t old = cells[column];
@@ -92,13 +115,12 @@ void TextPageSink::setCell(char16_t* cells, int column, char16_t c)
 void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment alignment,
                            const QString& text)
 {
-    char16_t* cells = row(rowIndex);
-    if (!cells)
-        return;
     // Most texts are one column a code unit on a page without wide characters.
-    if (!m_hasWide && std::all_of(text.begin(), text.end(), [](QChar c) {
-            return c.unicode() < 0x0300;
-        })) {
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
+    char16_t wide = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        wide |= units[i] >= 0x0300 ? 1 : 0;
+    if (!m_hasWide && !wide) {
         const int length = int(std::min<qsizetype>(text.size(), width));
         const int spare = width - length;
         int start = column;
@@ -106,14 +128,19 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
             start += spare;
         else if (alignment == ReportAlignment::Center)
             start += spare / 2;
-        const char16_t* source = reinterpret_cast<const char16_t*>(text.constData());
-        for (int i = 0; i < length; ++i) {
-            const int c = start + i;
-            if (c >= 0 && c < m_width)
-                cells[c] = source[i];
-        }
+        char16_t* cells = row(rowIndex, start + length);
+        if (!cells)
+            return;
+        // The part of the text inside the row.
+        const int from = std::max(0, -start);
+        const int to = std::min(length, m_width - start);
+        if (to > from)
+            std::memcpy(cells + start + from, units + from, (to - from) * sizeof(char16_t));
         return;
     }
+    char16_t* cells = row(rowIndex, m_width);
+    if (!cells)
+        return;
     m_hasWide = true;
     // The characters that fit, as code points with their columns.
     struct Glyph
@@ -168,6 +195,9 @@ void TextPageSink::putText(int rowIndex, int column, int width, ReportAlignment 
 
 bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
 {
+    if (m_inStandIn)
+        m_standInRows.append({std::max(0, (originY + sliceTop) / Row),
+                              std::max(0, (originY + sliceBottom - 1) / Row + 1)});
     // Lines first: text that meets a line stays readable.
     for (const LaidOutElement& item : band.elements) {
         const ReportElement& e = *item.element;
@@ -175,8 +205,8 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
         if (e.kind == ReportElementKind::HorizontalLine) {
             if (item.top < sliceTop || item.top >= sliceBottom)
                 continue;
-            char16_t* cells = row((originY + item.top) / Row);
             const int end = std::min(column + e.width / Col, m_width - 1);
+            char16_t* cells = row((originY + item.top) / Row, m_hasWide ? m_width : end + 1);
             for (int c = std::max(column, 0); cells && c <= end; ++c) {
                 const char16_t line =
                     cells[c] == Vertical || cells[c] == Crossing ? Crossing : Horizontal;
@@ -207,25 +237,25 @@ bool TextPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, 
     return true;
 }
 
-bool TextPageSink::endPage()
+int TextPageSink::rowLength(int rowIndex) const
 {
-    // Trailing blanks of each line and blank lines at the page's end are dropped.
-    int last = m_rowCount;
-    auto lengthOf = [&](int r) {
-        const char16_t* cells = m_cells.constData() + qsizetype(r) * m_width;
-        int end = m_width;
-        while (end > 0 && cells[end - 1] == Blank)
-            --end;
-        return end;
-    };
-    while (last > 0 && lengthOf(last - 1) == 0)
-        --last;
-    if (m_page > 1)
-        m_out.append('\f');
-    for (int r = 0; r < last; ++r) {
+    if (rowIndex >= m_rowCount)
+        return 0;
+    const char16_t* cells = m_cells.constData() + qsizetype(rowIndex) * m_width;
+    int end = m_filled.at(rowIndex);
+    while (end > 0 && cells[end - 1] == Blank)
+        --end;
+    return end;
+}
+
+void TextPageSink::writeRows(int count, qint64* rowStarts)
+{
+    for (int r = 0; r < count; ++r) {
+        if (rowStarts)
+            rowStarts[r] = m_out.position();
         const qsizetype rowStart = qsizetype(r) * m_width;
         const char16_t* cells = m_cells.constData() + rowStart;
-        const int length = lengthOf(r);
+        const int length = rowLength(r);
         if (!m_hasWide) {
             m_out.append(QStringView(cells, length));
         } else {
@@ -243,10 +273,61 @@ bool TextPageSink::endPage()
         }
         m_out.append('\n');
     }
+    if (rowStarts)
+        rowStarts[count] = m_out.position();
+}
+
+bool TextPageSink::endPage()
+{
+    // Trailing blanks of each line and blank lines at the page's end are dropped.
+    int last = m_rowCount;
+    while (last > 0 && rowLength(last - 1) == 0)
+        --last;
+    if (m_page > 1)
+        m_out.append('\f');
+    if (m_standInRows.isEmpty()) {
+        writeRows(last, nullptr);
+    } else {
+        QVarLengthArray<qint64, 128> rowStarts(last + 1);
+        writeRows(last, rowStarts.data());
+        for (const StandInRows& rows : std::as_const(m_standInRows)) {
+            const int first = std::min(rows.first, last);
+            const int end = std::max(first, std::min(rows.end, last));
+            m_standIns.append({rowStarts[first], rowStarts[end] - rowStarts[first], end - first});
+        }
+        m_standInRows.clear();
+    }
     m_rowCount = 0;
     m_extra.clear();
     m_hasWide = false;
     return flush(false);
+}
+
+QList<ReportPageSink::StandIn> TextPageSink::takeStandIns()
+{
+    return std::exchange(m_standIns, {});
+}
+
+QByteArray TextPageSink::drawnAlone(const LaidOutBand& band, int originY, int sliceTop,
+                                    int sliceBottom, const StandIn& standIn)
+{
+    // One sink on one buffer for every stand-in.
+    if (!m_alone) {
+        m_aloneBuffer = std::make_unique<QBuffer>();
+        m_aloneBuffer->open(QIODevice::WriteOnly);
+        m_alone.reset(new TextPageSink(m_aloneBuffer.get(), m_leftColumns, m_width));
+    }
+    m_aloneBuffer->buffer().resize(0);
+    m_aloneBuffer->seek(0);
+    TextPageSink& alone = *m_alone;
+    alone.beginPage(1);
+    const int first = std::max(0, (originY + sliceTop) / Row);
+    alone.drawBand(band, originY - first * Row, sliceTop, sliceBottom);
+    if (standIn.rows > 0)
+        alone.addRows(standIn.rows - 1);
+    alone.writeRows(standIn.rows, nullptr);
+    alone.flush(true);
+    return m_aloneBuffer->data();
 }
 
 bool TextPageSink::endDocument()

@@ -3,9 +3,11 @@
 #include "ReportPageSink.h"
 #include "ReportStreamWriter.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <memory>
 
 class QIODevice;
 class ReportLayout;
@@ -29,19 +31,35 @@ public:
     bool endPage() override;
     bool endDocument() override;
 
+    bool canDrawStandIns() const override { return true; }
+    void beginStandIn() override { m_inStandIn = true; }
+    void endStandIn() override { m_inStandIn = false; }
+    QList<StandIn> takeStandIns() override;
+    // The lines the band takes, drawn on a blank page: as many lines as the
+    // stand-in took.
+    QByteArray drawnAlone(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom,
+                          const StandIn& standIn) override;
+
 private:
-    char16_t* row(int index)
+    TextPageSink(QIODevice* device, int leftColumns, int width);
+    // The cells of a row, the first columns of them blank or written.
+    char16_t* row(int index, int columns)
     {
-        if (index >= 0 && index < m_rowCount)
+        if (index >= 0 && index < m_rowCount && m_filled[index] >= columns)
             return m_cells.data() + qsizetype(index) * m_width;
-        return addRows(index);
+        return fillRow(index, columns);
     }
-    char16_t* addRows(int index);
+    char16_t* fillRow(int index, int columns);
+    void addRows(int index);
     void putLine(int rowIndex, int column, char16_t c);
     // Writes a cell of a page that holds wide characters.
     void setCell(char16_t* cells, int column, char16_t c);
     void putText(int rowIndex, int column, int width, ReportAlignment alignment,
                  const QString& text);
+    // Writes rows [0, count) of the page, each without its trailing blanks;
+    // rowStarts (when given) receives where each row and the end went.
+    void writeRows(int count, qint64* rowStarts);
+    int rowLength(int rowIndex) const;
     bool flush(bool force);
 
     ReportStreamWriter m_out;
@@ -50,10 +68,25 @@ private:
     // The page: rows of m_width cells, as many rows as used so far.
     QList<char16_t> m_cells;
     int m_rowCount = 0;
+    // Columns of each row blank or written so far; the rest is unset.
+    QList<int> m_filled;
+    QList<char16_t> m_blanks; // a row of blanks to copy from
     // Code units that follow a cell's first one (the second half of a
     // surrogate pair, combining marks), by cell index.
     QHash<qsizetype, QString> m_extra;
     // Whether this page holds anything but one code unit a column.
     bool m_hasWide = false;
     int m_page = 0;
+    // The rows [first, end) that the stand-ins of this page take.
+    struct StandInRows
+    {
+        int first;
+        int end;
+    };
+    QList<StandInRows> m_standInRows;
+    QList<StandIn> m_standIns;
+    bool m_inStandIn = false;
+    // Draws the stand-ins' replacements.
+    std::unique_ptr<QBuffer> m_aloneBuffer;
+    std::unique_ptr<TextPageSink> m_alone;
 };

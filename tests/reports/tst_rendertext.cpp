@@ -40,7 +40,17 @@ QString render(const QString& name, MemoryRowSource& rows, bool html = false,
                int* pages = nullptr, const QString& title = QStringLiteral("Audit Report"))
 {
     ReportLayout layout = bound(name, &rows, 72, title);
-    return rendered(layout, html, pages);
+    const QString text = rendered(layout, html, pages);
+    // An export writes the pages as they are laid out and fills in the page
+    // count as it copies them into the file: the same bytes.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("export"));
+    QFile exported(file);
+    ReportRenderer renderer(layout);
+    if (!renderer.exportReport(html ? FormatKeyHtml : FormatKeyText, file) ||
+        !exported.open(QIODevice::ReadOnly) || QString::fromUtf8(exported.readAll()) != text)
+        return QStringLiteral("<export differs>");
+    return text;
 }
 
 // The line that holds text, without the margin.
