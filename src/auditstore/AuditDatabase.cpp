@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "AuditBackend.h"
+#include "PostgresBackend.h"
 #include "UiHooks.h"
 
 #include <QSqlError>
@@ -28,6 +29,8 @@ AuditDatabase& AuditDatabase::instance()
 
 QString AuditDatabase::connectionStringFor(const QString& databasePath)
 {
+    if (PostgresBackend::isUri(databasePath))
+        return databasePath;
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + databasePath +
            QStringLiteral(";Mode=ReadWrite|Share Deny None;Persist Security Info=False");
 }

@@ -27,7 +27,8 @@ class AuditDatabase
 public:
     static AuditDatabase& instance();
 
-    // The connection string the program uses for a database file.
+    // The connection string the program uses for a database file (a server's
+    // URI is one already).
     static QString connectionStringFor(const QString& databasePath);
     // The file named by the "Data Source" of a connection string.
     static QString dataSourceOf(const QString& connectionString);

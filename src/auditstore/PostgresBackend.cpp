@@ -30,8 +30,10 @@ PGconn* connectionOf(const QSqlDatabase& db)
 {
     if (!db.isOpen() || !db.driver())
         return nullptr;
+    // Qt's driver names the type by libpq's struct, "pg_conn*".
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 &&
+                              qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(handle.constData());
 }
@@ -266,6 +268,33 @@ bool PostgresBackend::isUri(const QString& connectionString)
            connectionString.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+bool PostgresBackend::configure(QSqlDatabase& db, const QString& uri, QString* error)
+{
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &message);
+    if (!options) {
+        if (error)
+            *error = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("out of memory");
+        PQfreemem(message);
+        return false;
+    }
+    // All of them as the driver's connect options, which it hands to libpq
+    // as they are (a ';' between them becomes a blank).
+    QStringList parameters;
+    for (const PQconninfoOption* option = options; option->keyword; ++option) {
+        if (!option->val)
+            continue;
+        QString value = QString::fromUtf8(option->val);
+        value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        value.replace(QLatin1Char('\''), QLatin1String("\\'"));
+        parameters.append(QString::fromLatin1(option->keyword) + QStringLiteral("='") + value +
+                          QLatin1Char('\''));
+    }
+    PQconninfoFree(options);
+    db.setConnectOptions(parameters.join(QLatin1Char(' ')));
+    return true;
+}
+
 std::optional<QString> PostgresBackend::translate(const QString& jet, AuditError* error) const
 {
     return PostgresDialect::fromJet(jet, error);
@@ -280,8 +309,11 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
                          QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed.")});
         return db;
     }
-    // libpq reads the URI given as the database name.
-    db.setDatabaseName(connectionString);
+    QString problem;
+    if (!configure(db, connectionString, &problem)) {
+        setError(error, {ErrorDatabaseNotFound, problem});
+        return db;
+    }
     if (!db.open()) {
         const QSqlError failure = db.lastError();
         setError(error, {ErrorDatabaseNotFound,

@@ -12,6 +12,9 @@ class PostgresBackend : public AuditBackend
 public:
     // Whether a connection string is a libpq URI.
     static bool isUri(const QString& connectionString);
+    // Gives a QPSQL connection the parameters of a libpq URI (the driver
+    // itself takes only separate ones); false when libpq cannot read it.
+    static bool configure(QSqlDatabase& db, const QString& uri, QString* error = nullptr);
 
     QString name() const override { return QStringLiteral("pgsql"); }
     std::optional<QString> translate(const QString& jet, AuditError* error) const override;

@@ -4,9 +4,11 @@
 #include "AuditView.h"
 #include "JetDialect.h"
 #include "Purge.h"
+#include "ReportEngine.h"
 #include "Settings.h"
 #include "SqlDate.h"
 #include "TestEnvironment.h"
+#include "UiHooks.h"
 #include "ViewQuery.h"
 
 #include <QLocale>
@@ -205,16 +207,29 @@ private slots:
 
         // The other program commits one entry at a time and prints the count.
         QProcess appender;
-        appender.start("/usr/bin/python3",
-                       {"-c",
-                        "import sqlite3, sys\n"
-                        "db = sqlite3.connect(sys.argv[1], timeout=30, isolation_level=None)\n"
-                        "for i in range(3000):\n"
-                        "    db.execute(\"INSERT INTO Audit (Level, Error, Description, "
-                        "Application, [When]) VALUES (?, 0, 'appended', 'Appender', "
-                        "datetime('now'))\", (i % 4,))\n"
-                        "    print(i + 1, flush=True)\n",
-                        db.path()});
+        if (db.isServer()) {
+            QByteArray script;
+            for (int i = 0; i < 3000; ++i)
+                script += QStringLiteral("INSERT INTO audit (level, error, description, "
+                                         "application, \"when\") VALUES (%1, 0, 'appended', "
+                                         "'Appender', LOCALTIMESTAMP(0));\n\\echo %2\n")
+                              .arg(i % 4).arg(i + 1).toUtf8();
+            appender.start("stdbuf", {"-oL", "psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-d",
+                                      db.path(), "-f", "-"});
+            appender.write(script);
+            appender.closeWriteChannel();
+        } else {
+            appender.start("/usr/bin/python3",
+                           {"-c",
+                            "import sqlite3, sys\n"
+                            "db = sqlite3.connect(sys.argv[1], timeout=30, isolation_level=None)\n"
+                            "for i in range(3000):\n"
+                            "    db.execute(\"INSERT INTO Audit (Level, Error, Description, "
+                            "Application, [When]) VALUES (?, 0, 'appended', 'Appender', "
+                            "datetime('now'))\", (i % 4,))\n"
+                            "    print(i + 1, flush=True)\n",
+                            db.path()});
+        }
         int written = 0;
         auto waitForRows = [&](int n) {
             while (written < n && appender.waitForReadyRead(60000))
@@ -237,6 +252,53 @@ private slots:
         QCOMPARE(db.count(QStringLiteral("Application = 'Appender'")), 3000);
         QCOMPARE(db.keys(recent + " AND Application <> 'Appender'"), recentKeys);
         QCOMPARE(db.count(), 2000 + 3000);
+    }
+
+    // A server connection lost in the middle of a purge or a report-then-delete
+    // fails the run and deletes nothing.
+    void lostConnection_data()
+    {
+        QTest::addColumn<bool>("report");
+        QTest::newRow("purge") << false;
+        QTest::newRow("report then delete") << true;
+    }
+    void lostConnection()
+    {
+        QFETCH(bool, report);
+        TestEnvironment env;
+        AuditTestDb db;
+        if (!db.isServer())
+            QSKIP("a database file has no connection to lose");
+        QList<AuditEntry> entries;
+        for (int i = 0; i < 200; ++i)
+            entries.append(AuditTestDb::entry(i % 4, at(-40 - i % 20)));
+        QVERIFY(db.add(entries) && db.openShared());
+        UnattendedMode = true;
+        ClearRunFailure();
+        // When the deletion comes, the server ends the program's session.
+        auto pid = AuditDatabase::instance().select("SELECT pg_backend_pid()");
+        QVERIFY(pid && pid->next());
+        const QString session = pid->value(0).toString();
+        AuditDatabase::setStatementFault([&](const QString& text) -> std::optional<AuditError> {
+            if (text.startsWith("DELETE"))
+                AuditTestDb::values(db.path(), "SELECT pg_terminate_backend(" + session + ")");
+            return std::nullopt;
+        });
+        bool ran = false;
+        if (report) {
+            ReportEngine::Request r;
+            r.Destination = 3;
+            r.Address = env.filePath("report.txt");
+            r.condition.Status = r.condition.Warning = r.condition.Error = r.condition.Fatal = true;
+            r.Delete = true;
+            ran = ReportEngine(ReportEngine::AuditDetail, r).run() && !RunFailed();
+        } else {
+            ran = DeleteOldEntries(QStringLiteral("30"), 3).ran;
+        }
+        AuditDatabase::setStatementFault({});
+        UnattendedMode = false;
+        QVERIFY(!ran);
+        QCOMPARE(db.count(), 200);
     }
 
     void autoDelete_data()
