@@ -175,7 +175,7 @@ private:
         return false;
     }
 
-    bool runPrepared(const qint64* values, int count)
+    bool runPrepared(const qint64* values, int count, bool retry = true)
     {
         if (m_prepared.isEmpty()) {
             const QByteArray name = uniqueName("audit_statement_");
@@ -196,6 +196,15 @@ private:
         }
         m_result = PQexecPrepared(m_conn, m_prepared, m_marks, parameters.data(), nullptr,
                                   nullptr, 0);
+        // A connection opened anew under the same name has lost the statement:
+        // it is prepared again.
+        if (PQresultStatus(m_result) != PGRES_TUPLES_OK && retry &&
+            qstrcmp(PQresultErrorField(m_result, PG_DIAG_SQLSTATE), "26000") == 0) {
+            PQclear(m_result);
+            m_result = nullptr;
+            m_prepared.clear();
+            return runPrepared(values, count, false);
+        }
         if (PQresultStatus(m_result) != PGRES_TUPLES_OK) {
             fail(m_result);
             PQclear(m_result);

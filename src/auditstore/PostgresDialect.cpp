@@ -38,6 +38,18 @@ QChar charAfter(const QString& text, qsizetype at)
     return at < text.size() ? text.at(at) : QChar();
 }
 
+// Whether LIKE or NOT LIKE follows position at.
+bool likeAfter(const QString& text, qsizetype at)
+{
+    const QString word = wordAfter(text, at);
+    if (word == QLatin1String("not")) {
+        while (at < text.size() && text.at(at).isSpace())
+            ++at;
+        return wordAfter(text, at + 3) == QLatin1String("like");
+    }
+    return word == QLatin1String("like");
+}
+
 bool isNumberColumn(const QString& lowerName)
 {
     static const QStringList numbers = {QStringLiteral("autoindex"), QStringLiteral("level"),
@@ -124,7 +136,7 @@ std::optional<QString> fromJet(const QString& jet, AuditError* error)
                 lastWord = lower;
                 if (!c.isDigit())
                     name = lower;
-                if (isNumberColumn(lower) && wordAfter(jet, i) == QLatin1String("like"))
+                if (isNumberColumn(lower) && likeAfter(jet, i))
                     out += QStringLiteral("::text");
                 continue;
             }
@@ -150,7 +162,7 @@ std::optional<QString> fromJet(const QString& jet, AuditError* error)
         }
         // A name in quotes or brackets was written.
         lastWord.clear();
-        if (isNumberColumn(name) && wordAfter(jet, i) == QLatin1String("like"))
+        if (isNumberColumn(name) && likeAfter(jet, i))
             out += QStringLiteral("::text");
     }
     QString text = JetDialect::withoutDeleteColumns(out).trimmed();

@@ -29,8 +29,9 @@ private slots:
                                       << "(\"level\" = 1) AND \"when\" < TIMESTAMP '2026-03-04 "
                                          "00:00:00' ORDER BY \"user\"";
         QTest::newRow("number matched as text")
-            << "select * from [Audit] where [error] like '%30%' and error LIKE '1%'"
-            << "select * from \"audit\" where \"error\"::text like '%30%' and error::text LIKE '1%'";
+            << "select * from [Audit] where [error] like '%30%' and error NOT  LIKE '1%'"
+            << "select * from \"audit\" where \"error\"::text like '%30%' and error::text NOT  "
+               "LIKE '1%'";
         QTest::newRow("strings kept, Jet's double quotes")
             << "SELECT 1 WHERE [Details] = 'it''s [When] #1#' OR Path = \"a'b\"\"c\""
             << "SELECT 1 WHERE \"details\" = 'it''s [When] #1#' OR Path = 'a''b\"c'";
