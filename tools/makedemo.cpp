@@ -1,9 +1,12 @@
 // makedemo: creates an audit database from the shipped schema and appends
 // realistic entries, as the product's programs would have written them over the
 // last 30 calendar days, today included (--days N for another span): the
-// viewer's default start-up purge keeps exactly those. Rows go in through one prepared statement in one transaction;
-// for a new file the indexes are built after the rows, which is much faster
-// than keeping them up to date row by row.
+// viewer's default start-up purge keeps exactly those. One thread makes the
+// rows (generateRows, to any sink) while another stores them, 64 to a
+// prepared INSERT, in one transaction; for a new file the indexes are built
+// after the rows, which is much faster than keeping them up to date row by row.
+
+#include "DemoRows.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,13 +14,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <array>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <sqlite3.h>
 #include <string>
 #include <vector>
+
+using namespace DemoRows;
 
 namespace {
 
@@ -79,193 +82,6 @@ Schema readSchema()
     return schema;
 }
 
-// Picks from fixed lists with a seeded generator, so a seed gives the same rows.
-class Generator
-{
-public:
-    explicit Generator(quint64 seed) : m_random(seed) {}
-
-    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
-    double unit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
-    template <typename T, size_t N> const T& pick(const std::array<T, N>& list)
-    {
-        return list[static_cast<size_t>(below(static_cast<int>(N)))];
-    }
-
-private:
-    std::mt19937_64 m_random;
-};
-
-const std::array<const char*, 9> applications = {
-    "Translator",    "Communications",  "Mailbox Manager",      "Scheduler",     "Document Manager",
-    "Partner Setup", "Archive Manager", "Notification Service", "Import Manager"};
-const std::array<const char*, 7> users = {"jsmith", "mgarcia", "akowalski", "lchen",
-                                          "rpatel", "SYSTEM",  "edibatch"};
-const std::array<const char*, 7> partners = {"ACME Retail",   "Northwind Foods", "Globex Supply",
-                                             "Initech Parts", "Umbrella Health", "Stark Logistics",
-                                             "Wayne Hardware"};
-const std::array<const char*, 7> slugs = {"acme",     "northwind", "globex", "initech",
-                                          "umbrella", "stark",     "wayne"};
-const std::array<const char*, 6> documents = {"850 Purchase Order",    "810 Invoice",
-                                              "856 Ship Notice",       "997 Acknowledgment",
-                                              "855 PO Acknowledgment", "820 Payment Order"};
-const std::array<const char*, 6> segments = {"BEG", "N1", "PO1", "IT1", "TD5", "CTT"};
-const std::array<const char*, 5> responses = {"Operator notified", "Retried automatically",
-                                              "Ignored", "Resent to partner", "Escalated"};
-const std::array<const char*, 4> taskLists = {
-    "Translate;Validate;Route", "Poll;Receive;Acknowledge", "Archive;Purge", "Import;Map;Export"};
-
-struct Row
-{
-    int level = 0;
-    int error = 0;
-    std::string description;
-    std::string application;
-    std::string when;
-    std::string user;
-    std::string details;
-    std::string path;
-    int unattended = 0;
-    std::string response;
-    std::string taskList;
-};
-
-std::string format(const char* pattern, auto... values)
-{
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, pattern, values...);
-    return buffer;
-}
-
-// A severity with the weights of a working installation: mostly status
-// messages, now and then a fatal error, and very rarely an unknown level 4
-// written by an old adapter.
-int chooseLevel(Generator& g)
-{
-    const double u = g.unit();
-    if (u < 0.001)
-        return 4;
-    if (u < 0.02)
-        return 3;
-    if (u < 0.10)
-        return 2;
-    if (u < 0.27)
-        return 1;
-    return 0;
-}
-
-// 'YYYY-MM-DD HH:MM:SS' of a UTC time in seconds since 1970, without the
-// allocations of a QDateTime text (ten million rows each need one).
-std::string isoTime(qint64 seconds)
-{
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    return format("%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec);
-}
-
-Row makeRow(Generator& g, qint64 when)
-{
-    Row r;
-    r.level = chooseLevel(g);
-    const int partner = g.below(static_cast<int>(partners.size()));
-    const char* document = g.pick(documents);
-    const int control = 100000 + g.below(900000);
-    r.application = g.pick(applications);
-    r.user = g.pick(users);
-    r.when = isoTime(when);
-    r.unattended = (r.user == "SYSTEM" || r.user == "edibatch" || g.below(4) == 0) ? 1 : 0;
-    r.path = format("/srv/edi/%s/%s/%09d.x12", g.below(2) ? "inbound" : "outbound",
-                    slugs[static_cast<size_t>(partner)], control);
-    const char* who = partners[static_cast<size_t>(partner)];
-
-    switch (r.level) {
-    case 0:
-        r.error = 0;
-        switch (g.below(5)) {
-        case 0:
-            r.description =
-                format("Translated %s from %s (%d segments)", document, who, 12 + g.below(400));
-            break;
-        case 1:
-            r.description =
-                format("Session with %s completed: %d documents sent", who, 1 + g.below(60));
-            break;
-        case 2:
-            r.description = format("Mailbox polled: %d new documents", g.below(25));
-            break;
-        case 3:
-            r.description = format("Scheduled task '%s' started", g.pick(taskLists));
-            break;
-        default:
-            r.description = format("Archived %d documents older than 90 days", g.below(5000));
-            break;
-        }
-        break;
-    case 1:
-        r.error = 1001 + g.below(40);
-        switch (g.below(4)) {
-        case 0:
-            r.description =
-                format("Duplicate interchange control number %09d from %s", control, who);
-            break;
-        case 1:
-            r.description = format("Acknowledgment overdue for %s sent to %s", document, who);
-            break;
-        case 2:
-            r.description = format("Free space on /srv/edi below %d%%", 5 + g.below(10));
-            break;
-        default:
-            r.description =
-                format("Retrying connection to %s (attempt %d of 5)", who, 1 + g.below(5));
-            break;
-        }
-        break;
-    case 2:
-        r.error = 2001 + g.below(120);
-        switch (g.below(4)) {
-        case 0:
-            r.description = format("Translation failed for %s from %s: segment %s invalid",
-                                   document, who, g.pick(segments));
-            break;
-        case 1:
-            r.description = format("Connection to %s refused by the network", who);
-            break;
-        case 2:
-            r.description = format("Cannot write %s: permission denied", r.path.c_str());
-            break;
-        default:
-            r.description = format("No map for %s from %s", document, who);
-            break;
-        }
-        break;
-    case 3:
-        r.error = 3001 + g.below(10);
-        r.description = g.below(2) ? "Document database is damaged; translation stopped"
-                                   : "Licence expired: communications disabled";
-        break;
-    default:
-        r.error = 9999;
-        r.description = "Unknown severity reported by the legacy adapter";
-        break;
-    }
-
-    r.details =
-        format("Partner: %s\nInterchange: ISA %09d\nGroup: GS %d\nDocument: %s\n"
-               "Program: %s, user %s",
-               who, control, 1 + g.below(9999), document, r.application.c_str(), r.user.c_str());
-    if (r.level >= 2) {
-        r.details += format("\nStep failed: %s at element %d", g.pick(segments), 1 + g.below(12));
-        r.response = g.pick(responses);
-    } else if (g.below(10) == 0) {
-        r.response = "None required";
-    }
-    if (g.below(3) == 0)
-        r.taskList = g.pick(taskLists);
-    return r;
-}
-
 void bindText(sqlite3_stmt* statement, int index, const std::string& text)
 {
     sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
@@ -294,41 +110,85 @@ void addWeights(sqlite3* db)
                             "(1030, 'Scheduler', 0);"));
 }
 
-void appendRows(sqlite3* db, qint64 rows, Generator& g, QDateTime first, const QDateTime& last)
+// A sink that inserts the rows into Audit, BatchRows at a time through one
+// prepared statement of as many VALUES lists (the rest one by one): each
+// statement has a cost of its own besides its rows, AUTOINCREMENT's update of
+// the key counter among it. Call finish() after the last row.
+class SqliteRowSink
 {
-    sqlite3_stmt* statement = nullptr;
-    check(sqlite3_prepare_v2(db,
-                             "INSERT INTO Audit (Level, Error, Description, Application, [When], "
-                             "User, Details, Path, Unattended, Response, TaskList) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                             -1, &statement, nullptr),
-          db, "preparing the insert");
-    const qint64 span = qMax<qint64>(0, first.secsTo(last));
-    const qint64 start = first.toSecsSinceEpoch();
-    for (qint64 i = 0; i < rows; ++i) {
-        // Times rise with the row number: insertion order is time order.
-        const double position = (static_cast<double>(i) + g.unit()) / static_cast<double>(rows);
-        const Row r = makeRow(g, start + static_cast<qint64>(position * span));
-        sqlite3_bind_int(statement, 1, r.level);
-        sqlite3_bind_int(statement, 2, r.error);
-        bindText(statement, 3, r.description);
-        bindText(statement, 4, r.application);
-        bindText(statement, 5, r.when);
-        bindText(statement, 6, r.user);
-        bindText(statement, 7, r.details);
-        bindText(statement, 8, r.path);
-        sqlite3_bind_int(statement, 9, r.unattended);
-        bindText(statement, 10, r.response);
-        bindText(statement, 11, r.taskList);
-        const int rc = sqlite3_step(statement);
-        if (rc != SQLITE_DONE) {
-            sqlite3_finalize(statement);
-            check(rc, db, "inserting an entry");
-        }
-        sqlite3_reset(statement);
+public:
+    static constexpr int BatchRows = 64;
+
+    explicit SqliteRowSink(sqlite3* db)
+        : m_db(db), m_batch(prepare(db, BatchRows)), m_single(prepare(db, 1))
+    {
+        m_rows.reserve(BatchRows);
     }
-    sqlite3_finalize(statement);
-}
+    ~SqliteRowSink()
+    {
+        sqlite3_finalize(m_batch);
+        sqlite3_finalize(m_single);
+    }
+    SqliteRowSink(const SqliteRowSink&) = delete;
+    SqliteRowSink& operator=(const SqliteRowSink&) = delete;
+
+    void operator()(const Row& row)
+    {
+        m_rows.push_back(row);
+        if (m_rows.size() == BatchRows)
+            insert(m_batch, 0, BatchRows);
+    }
+
+    void finish()
+    {
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            insert(m_single, i, 1);
+        m_rows.clear();
+    }
+
+private:
+    static sqlite3_stmt* prepare(sqlite3* db, int rows)
+    {
+        std::string sql = "INSERT INTO Audit (Level, Error, Description, Application, [When], "
+                          "User, Details, Path, Unattended, Response, TaskList) VALUES ";
+        for (int i = 0; i < rows; ++i)
+            sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        sqlite3_stmt* statement = nullptr;
+        check(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), db,
+              "preparing the insert");
+        return statement;
+    }
+
+    void insert(sqlite3_stmt* statement, size_t from, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            const Row& r = m_rows[from + i];
+            const int at = static_cast<int>(i) * 11;
+            sqlite3_bind_int(statement, at + 1, r.level);
+            sqlite3_bind_int(statement, at + 2, r.error);
+            bindText(statement, at + 3, r.description);
+            bindText(statement, at + 4, r.application);
+            bindText(statement, at + 5, r.when);
+            bindText(statement, at + 6, r.user);
+            bindText(statement, at + 7, r.details);
+            bindText(statement, at + 8, r.path);
+            sqlite3_bind_int(statement, at + 9, r.unattended);
+            bindText(statement, at + 10, r.response);
+            bindText(statement, at + 11, r.taskList);
+        }
+        const int rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE)
+            check(rc, m_db, "inserting entries");
+        if (count == BatchRows)
+            m_rows.clear();
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_batch;
+    sqlite3_stmt* m_single;
+    std::vector<Row> m_rows;
+};
 
 void removeDatabase(const QString& path)
 {
@@ -460,7 +320,9 @@ int main(int argc, char* argv[])
                 first = newest.addSecs(1) > last ? newest : newest.addSecs(1);
         }
         exec(db, QStringLiteral("PRAGMA synchronous=OFF; BEGIN IMMEDIATE;"));
-        appendRows(db, rows, generator, first, qMax(first, last));
+        SqliteRowSink insert(db);
+        pipeRows(rows, generator, first, qMax(first, last), std::ref(insert));
+        insert.finish();
         exec(db, QStringLiteral("COMMIT;"));
         exec(db, schema.indexes.join(QLatin1Char('\n')));
         if (fresh)

@@ -1,6 +1,9 @@
 #include "AuditView.h"
 
 #include "AuditDatabase.h"
+#include "ViewKeyQueries.h"
+
+#include <QElapsedTimer>
 
 #include <QRegularExpression>
 #include <QSet>
@@ -43,21 +46,6 @@ AuditView& AuditView::instance()
 
 void AuditView::setRecordSource(const QString& jet) { m_source = jet; }
 
-QString AuditView::keySource() const
-{
-    QString source = m_source.trimmed();
-    if (source.endsWith(QLatin1Char(';')))
-        source.chop(1);
-    // Select only the keys: "SELECT Audit.* FROM ..." becomes "SELECT AutoIndex FROM ...",
-    // which SQLite answers from the indexes alone.
-    static const QRegularExpression selectAll(QStringLiteral("^SELECT\\s+Audit\\.\\*\\s+FROM\\s"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    const auto match = selectAll.match(source);
-    if (match.hasMatch())
-        return QStringLiteral("SELECT Audit.AutoIndex FROM ") + source.mid(match.capturedEnd());
-    return QStringLiteral("SELECT AutoIndex FROM (") + source + QStringLiteral(")");
-}
-
 QSqlDatabase AuditView::keyConnection(AuditError* error)
 {
     const QString name = keyConnectionName(this);
@@ -91,22 +79,33 @@ bool AuditView::load(AuditError* error)
     QSqlDatabase db = keyConnection(error);
     if (!db.isValid())
         return false;
-    auto cursor = AuditKeyCursor::open(db, keySource(), error);
+    const ViewKeyQueries queries = ViewKeyQueries::of(m_source);
+    auto cursor = AuditKeyCursor::open(db, queries.forward, error);
     if (!cursor)
         return false;
     m_pending = std::move(cursor);
     m_readError = {};
+    const qsizetype total = m_total;
+    m_total = -1; // the first keys are read without a count
     QVector<qint64> keys = readKeys(FirstChunk);
     if (m_readError.isError()) {
         if (error)
             *error = m_readError;
         m_readError = {};
+        m_total = total;
         return false;
     }
     emit aboutToReset();
     m_resetting = true;
     m_keys.clear();
     m_keys.append(keys);
+    m_tail.clear();
+    m_total = -1;
+    m_reverseSource = queries.reverse;
+    m_countSource = queries.count;
+    // Counting waits for the first slice from the event loop: the first rows
+    // show without it.
+    m_countDue = m_pending && !m_countSource.isEmpty();
     m_cache.clear();
     m_cacheOrder.clear();
     m_open = true;
@@ -120,24 +119,107 @@ QVector<qint64> AuditView::readKeys(int limit)
     QVector<qint64> keys;
     if (!m_pending)
         return keys;
+    // Once the rows are counted, the front stops where the back begins.
+    if (m_total >= 0)
+        limit = static_cast<int>(qMin<qsizetype>(limit, unreadRows()));
     keys.reserve(limit);
     AuditError failure;
-    if (!m_pending->read(limit, keys, &failure)) {
+    if (limit <= 0 || !m_pending->read(limit, keys, &failure)) {
         // The end of the result, or a failure while stepping through it.
         if (failure.isError()) {
             m_readError = failure;
             qCDebug(lcAuditSql).noquote() << "reading keys failed:" << m_readError.description;
         }
         stopLoading();
+        m_finishDue = true;
     }
     return keys;
+}
+
+bool AuditView::readTail(int limit)
+{
+    if (m_total < 0 || !m_pending || m_reverseSource.isEmpty())
+        return false;
+    if (!m_tailCursor) {
+        // On the connection whose statement is still open: the same snapshot
+        // as the keys from the front and the count.
+        AuditError failure;
+        m_tailCursor = AuditKeyCursor::open(keyConnection(&failure), m_reverseSource, &failure);
+        if (!m_tailCursor) {
+            m_reverseSource.clear(); // the front reads on alone
+            return false;
+        }
+    }
+    QVector<qint64> keys;
+    const int wanted = static_cast<int>(qMin<qsizetype>(limit, unreadRows()));
+    keys.reserve(wanted);
+    AuditError failure;
+    const bool more = m_tailCursor->read(wanted, keys, &failure);
+    m_tail.append(keys);
+    if (!more || failure.isError())
+        m_reverseSource.clear();
+    joinEnds();
+    return true;
+}
+
+void AuditView::countRows()
+{
+    m_countDue = false;
+    QSqlDatabase db = keyConnection(nullptr);
+    auto counter = db.isValid() ? AuditKeyCursor::open(db, m_countSource) : nullptr;
+    QVector<qint64> count;
+    if (!counter || (counter->read(1, count), count.size() != 1) || count.first() < m_keys.size())
+        return; // the keys are read from the front alone
+    if (m_resetting) {
+        m_total = count.first();
+    } else if (count.first() > m_keys.size()) {
+        emit rowsAboutToBeAppended(loadedCount(), static_cast<int>(count.first()) - 1);
+        m_total = count.first();
+        emit rowsAppended(static_cast<int>(m_keys.size()), loadedCount() - 1);
+    } else {
+        m_total = count.first();
+    }
+    joinEnds();
+}
+
+void AuditView::joinEnds()
+{
+    if (m_total < 0)
+        return;
+    if (m_pending && unreadRows() > 0)
+        return;
+    // The two ends meet (or the front ended first): every key is known.
+    for (qsizetype i = qMin(m_total - m_keys.size(), m_tail.size()) - 1; i >= 0; --i)
+        m_keys.append(m_tail.value(i));
+    m_tail.clear();
+    if (m_pending)
+        m_finishDue = true;
+    stopLoading();
+    if (m_keys.size() != m_total) {
+        // Fewer rows than counted (only if the snapshot was not one): list those read.
+        if (!m_resetting)
+            emit aboutToReset();
+        m_total = -1;
+        if (!m_resetting)
+            emit reset();
+    }
+}
+
+void AuditView::announceEnd()
+{
+    if (!m_finishDue || m_resetting)
+        return;
+    m_finishDue = false;
+    reportReadError();
+    emit loadingFinished();
 }
 
 void AuditView::appendKeys(QVector<qint64> keys)
 {
     if (keys.isEmpty())
         return;
-    if (m_resetting) {
+    if (m_resetting || m_total >= 0) {
+        // Rows already listed (or about to be, by the reset).
         m_keys.append(keys);
         return;
     }
@@ -150,6 +232,7 @@ void AuditView::appendKeys(QVector<qint64> keys)
 
 void AuditView::stopLoading()
 {
+    m_tailCursor.reset();
     if (!m_pending)
         return;
     m_pending.reset();
@@ -168,25 +251,54 @@ void AuditView::readMore()
     m_moreScheduled = false;
     if (!m_pending)
         return;
-    appendKeys(readKeys(LaterChunk));
-    if (m_pending) {
-        scheduleMore();
-        return;
+    if (m_countDue) {
+        countRows();
+    } else {
+        // A short slice, so the window stays responsive while the keys arrive:
+        // small reads, as a sparse result can take long to yield a few keys.
+        QElapsedTimer slice;
+        slice.start();
+        QVector<qint64> keys;
+        while (m_pending && slice.elapsed() < SliceMs)
+            keys += readKeys(SliceReadKeys);
+        appendKeys(std::move(keys));
+        joinEnds();
     }
-    reportReadError();
-    emit loadingFinished();
+    if (m_pending)
+        scheduleMore();
+    announceEnd();
+}
+
+bool AuditView::isKnown(int row) const
+{
+    return row < m_keys.size() || (m_total >= 0 && row < m_total && row >= m_total - m_tail.size());
+}
+
+qint64 AuditView::knownKey(int row) const
+{
+    if (row < 0)
+        return 0;
+    if (row < m_keys.size())
+        return m_keys.value(row);
+    return m_total >= 0 ? m_tail.value(m_total - 1 - row, 0) : 0;
 }
 
 void AuditView::readUntil(int row)
 {
     if (!m_pending)
         return;
-    while (m_pending && row >= loadedCount())
-        appendKeys(readKeys(LaterChunk));
-    if (!m_pending && !m_resetting) {
-        reportReadError();
-        emit loadingFinished();
+    if (m_countDue && row >= m_keys.size())
+        countRows();
+    while (m_pending && !isKnown(row)) {
+        // From the nearer end: the last rows from the back.
+        const bool fromBack = m_total >= 0 && !m_reverseSource.isEmpty() &&
+                              row - m_keys.size() > m_total - m_tail.size() - 1 - row;
+        if (!fromBack || !readTail(LaterChunk)) {
+            appendKeys(readKeys(LaterChunk));
+            joinEnds();
+        }
     }
+    announceEnd();
 }
 
 void AuditView::reportReadError()
@@ -200,21 +312,28 @@ void AuditView::reportReadError()
 
 void AuditView::fetchAll()
 {
-    readUntil(std::numeric_limits<int>::max() - 1);
+    // From the front, so the keys end up in one sequence.
+    while (m_pending) {
+        appendKeys(readKeys(LaterChunk));
+        joinEnds();
+    }
+    announceEnd();
 }
 
 int AuditView::recordCount() const
 {
-    // Reading keys does not change the result, only how much of it is known.
-    const_cast<AuditView*>(this)->fetchAll();
+    // The rows once counted; otherwise reading keys does not change the
+    // result, only how much of it is known.
+    if (m_total < 0)
+        const_cast<AuditView*>(this)->readUntil(std::numeric_limits<int>::max() - 1);
     return loadedCount();
 }
 
 qint64 AuditView::keyAt(int row) const
 {
-    if (row >= loadedCount())
+    if (!isKnown(row))
         const_cast<AuditView*>(this)->readUntil(row);
-    return m_keys.value(row, 0);
+    return knownKey(row);
 }
 
 bool AuditView::refresh(AuditError* error)
@@ -223,6 +342,7 @@ bool AuditView::refresh(AuditError* error)
         return false;
     m_current = m_keys.isEmpty() ? -1 : 0;
     m_resetting = false;
+    m_finishDue = false;
     emit reset();
     emit currentRowChanged(m_current);
     return true;
@@ -242,6 +362,7 @@ bool AuditView::requery(AuditError* error)
     }
     m_current = m_keys.isEmpty() ? -1 : row;
     m_resetting = false;
+    m_finishDue = false;
     emit reset();
     emit currentRowChanged(m_current);
     return true;
@@ -252,6 +373,9 @@ void AuditView::clear()
     stopLoading();
     emit aboutToReset();
     m_keys.clear();
+    m_tail.clear();
+    m_total = -1;
+    m_countDue = false;
     m_cache.clear();
     m_cacheOrder.clear();
     m_open = false;
@@ -261,9 +385,9 @@ void AuditView::clear()
 
 void AuditView::setCurrentRow(int row)
 {
-    if (row >= loadedCount())
+    if (!isKnown(row))
         readUntil(row);
-    const int next = (row >= 0 && row < loadedCount()) ? row : -1;
+    const int next = (row >= 0 && isKnown(row)) ? row : -1;
     if (next == m_current)
         return;
     m_current = next;
@@ -272,13 +396,36 @@ void AuditView::setCurrentRow(int row)
 
 int AuditView::rowOfKey(qint64 key) const
 {
-    qsizetype row = m_keys.indexOf(key);
-    while (row < 0 && isLoading()) {
-        const qsizetype from = m_keys.size();
-        const_cast<AuditView*>(this)->readUntil(loadedCount());
-        row = m_keys.indexOf(key, from);
+    auto* self = const_cast<AuditView*>(this);
+    qsizetype from = 0;
+    qsizetype tailFrom = 0;
+    bool back = false;
+    for (;;) {
+        const qsizetype row = m_keys.indexOf(key, from);
+        if (row >= 0) {
+            self->announceEnd();
+            return static_cast<int>(row);
+        }
+        const qsizetype fromEnd = m_tail.indexOf(key, tailFrom);
+        if (fromEnd >= 0)
+            return static_cast<int>(m_total - 1 - fromEnd);
+        if (!m_pending) {
+            self->announceEnd();
+            return -1;
+        }
+        from = m_keys.size();
+        tailFrom = m_tail.size();
+        if (self->m_countDue)
+            self->countRows();
+        // Both ends in turn: a row near the end is found from the back.
+        back = !back;
+        if (!back || !self->readTail(LaterChunk)) {
+            self->appendKeys(self->readKeys(LaterChunk));
+            self->joinEnds();
+        }
+        if (m_tail.isEmpty())
+            tailFrom = 0;
     }
-    return static_cast<int>(row);
 }
 
 void AuditView::fetchPage(int row)
@@ -288,7 +435,9 @@ void AuditView::fetchPage(int row)
     QSet<qint64> missing;
     QStringList wanted;
     for (int r = first; r < last; ++r) {
-        const qint64 key = m_keys[r];
+        if (!isKnown(r))
+            continue;
+        const qint64 key = knownKey(r);
         if (!m_cache.contains(key) && !missing.contains(key)) {
             missing.insert(key);
             wanted.append(QString::number(key));
@@ -325,11 +474,11 @@ void AuditView::fetchPage(int row)
 
 AuditEntry AuditView::entryAt(int row)
 {
-    if (row >= loadedCount())
+    if (row >= 0 && !isKnown(row))
         readUntil(row);
-    if (row < 0 || row >= loadedCount())
+    if (row < 0 || !isKnown(row))
         return AuditEntry();
-    const qint64 key = m_keys[row];
+    const qint64 key = knownKey(row);
     auto it = m_cache.constFind(key);
     if (it == m_cache.constEnd()) {
         fetchPage(row);
@@ -345,18 +494,23 @@ bool AuditView::deleteCurrent(AuditError* error)
     if (eof())
         return false;
     const int row = m_current;
-    const qint64 key = m_keys[row];
+    const qint64 key = knownKey(row);
     const QString jet =
         QStringLiteral("DELETE Audit.* FROM Audit WHERE [AutoIndex] = %1").arg(key);
     if (!AuditDatabase::instance().execute(jet, nullptr, error))
         return false;
     emit rowAboutToBeRemoved(row);
-    m_keys.remove(row);
+    if (row < m_keys.size())
+        m_keys.remove(row);
+    else
+        m_tail.remove(m_total - 1 - row);
+    if (m_total >= 0)
+        --m_total;
     m_cache.remove(key);
     emit rowRemoved(row);
-    if (row >= loadedCount())
+    if (row < loadedCount() && !isKnown(row))
         readUntil(row);
-    m_current = m_keys.isEmpty() ? -1 : qMin(row, loadedCount() - 1);
+    m_current = loadedCount() == 0 ? -1 : qMin(row, loadedCount() - 1);
     emit currentRowChanged(m_current);
     return true;
 }

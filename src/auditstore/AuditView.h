@@ -26,10 +26,14 @@
 // other programs append appear at the next requery, as with a static cursor.
 //
 // The keys arrive in steps: refresh and requery read the first FirstChunk
-// keys at once and the rest in slices from the event loop, on a read
+// keys at once and the rest in short slices from the event loop, on a read
 // connection of the view's own (one snapshot, no lock held on the shared
-// connection). recordCount() and every access to a row not read yet finish
-// the reading first, so callers see the whole result; a window that wants to
+// connection). Where the order ends in AutoIndex (every order the viewer
+// builds) the first slice counts the rows in that snapshot, and from then on
+// every row is listed: a row not read yet is reached from the nearer end,
+// the last rows by reading the keys in the reverse order, so the end of ten
+// million rows costs no more than their start. Otherwise recordCount() and an
+// access to a row not read yet read up to it first; a window that wants to
 // stay quick asks loadedCount() and follows rowsAppended().
 class AuditView : public QObject
 {
@@ -56,9 +60,12 @@ public:
     bool isOpen() const { return m_open; }
     // Every selected row (finishes reading the keys).
     int recordCount() const;
-    // The rows whose keys have been read so far, and whether more are coming.
-    int loadedCount() const { return static_cast<int>(m_keys.size()); }
+    // The rows listed so far: every row once they are counted, else those
+    // whose keys have been read. Whether keys are still being read, and
+    // whether the list is whole (counted or read to its end).
+    int loadedCount() const { return static_cast<int>(m_total >= 0 ? m_total : m_keys.size()); }
     bool isLoading() const { return m_pending != nullptr; }
+    bool hasAllRows() const { return m_total >= 0 || !m_pending; }
     // Reads the remaining keys now.
     void fetchAll();
     // At both beginning and end: no rows, or never run.
@@ -86,9 +93,12 @@ public:
     // Rows fetched per page and the most rows kept in memory.
     static constexpr int PageSize = 256;
     static constexpr int CacheLimit = 64 * PageSize;
-    // Keys read at once by refresh and requery, and per slice afterwards.
-    static constexpr int FirstChunk = 20000;
-    static constexpr int LaterChunk = 100000;
+    // Keys read at once by refresh and requery, per read afterwards, and the
+    // time a slice from the event loop reads for.
+    static constexpr int FirstChunk = 1000;
+    static constexpr int LaterChunk = 20000;
+    static constexpr int SliceMs = 30;
+    static constexpr int SliceReadKeys = 512;
 
 signals:
     void aboutToReset();
@@ -96,7 +106,7 @@ signals:
     void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void currentRowChanged(int row);
-    // Keys of rows first to last have been read (appended at the end).
+    // Rows first to last are listed (their keys read, or their rows counted).
     void rowsAboutToBeAppended(int first, int last);
     void rowsAppended(int first, int last);
     // Every key of the current result has been read.
@@ -107,23 +117,42 @@ signals:
 
 private:
     bool load(AuditError* error);
-    // Reads up to limit more keys from the pending statement; at its end (or
-    // a failure, kept in m_readError) the statement is dropped.
+    // Reads up to limit more keys from the front; at the end (or a failure,
+    // kept in m_readError) the statement is dropped.
     QVector<qint64> readKeys(int limit);
+    // Reads up to limit more keys from the back, opening that statement first.
+    bool readTail(int limit);
+    // Rows between the keys read from the front and those read from the back.
+    qsizetype unreadRows() const { return m_total - m_keys.size() - m_tail.size(); }
+    void countRows();
+    void joinEnds();
     void reportReadError();
     void appendKeys(QVector<qint64> keys);
+    // Reads keys until the row's key is known (or every key is read).
     void readUntil(int row);
+    bool isKnown(int row) const;
+    qint64 knownKey(int row) const;
     void scheduleMore();
     void readMore();
     void stopLoading();
+    // Emits loadingFinished (after any readFailed) once the front has ended.
+    void announceEnd();
     QSqlDatabase keyConnection(AuditError* error);
     void fetchPage(int row);
-    QString keySource() const;
 
     QString m_source;
     bool m_open = false;
+    // Keys from the first row on; keys from the last row back (m_tail[0] is
+    // the last row's); every row once counted (-1 until then).
     KeySequence m_keys;
+    KeySequence m_tail;
+    qsizetype m_total = -1;
+    QString m_reverseSource;
+    QString m_countSource;
+    bool m_countDue = false;
+    bool m_finishDue = false;
     std::unique_ptr<AuditKeyCursor> m_pending;
+    std::unique_ptr<AuditKeyCursor> m_tailCursor;
     bool m_moreScheduled = false;
     bool m_shared = false; // the process-wide instance()
     AuditError m_readError;

@@ -235,7 +235,7 @@ void frmView::updateStatus()
     if (filtered)
         text += count == 1 ? QStringLiteral(" matches the filter")
                            : QStringLiteral(" match the filter");
-    if (AuditView::instance().isLoading())
+    if (!AuditView::instance().hasAllRows())
         text = QStringLiteral("Reading entries... %L1 so far").arg(count);
     m_statusLabel->setText(text);
 }

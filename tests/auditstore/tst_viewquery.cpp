@@ -4,6 +4,7 @@
 #include "AuditView.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
+#include "ViewKeyQueries.h"
 #include "ViewQuery.h"
 
 #include <QLocale>
@@ -101,6 +102,39 @@ private slots:
 
     // Delete and Find follow the result of a build; a requery sets Delete only.
     // Level 4 entries are shown only while every level is.
+    // The texts a view reads its keys with: from the back and a count only
+    // where the order ends in AutoIndex and can be turned round term by term.
+    void keyQueries_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("reverse");
+        QTest::addColumn<QString>("count");
+        const QString keys = "SELECT Audit.AutoIndex FROM Audit";
+        QTest::newRow("newest first")
+            << "SELECT Audit.* FROM Audit WHERE Level = 2  Order By [AutoIndex] DESC;"
+            << keys + " WHERE Level = 2 ORDER BY [AutoIndex] ASC"
+            << "SELECT COUNT(*) FROM Audit WHERE Level = 2";
+        QTest::newRow("two columns, mixed")
+            << "SELECT Audit.* FROM Audit Order By [When] DESC, [User], [AutoIndex];"
+            << keys + " ORDER BY [When] ASC, [User] DESC, [AutoIndex] DESC"
+            << "SELECT COUNT(*) FROM Audit";
+        QTest::newRow("ties not broken") << "SELECT Audit.* FROM Audit ORDER BY [When]" << ""
+                                         << "";
+        QTest::newRow("no order") << "select * from [Audit] where [level]=2" << "" << "";
+        QTest::newRow("order in a sub-query")
+            << "SELECT Audit.* FROM Audit WHERE AutoIndex IN (SELECT AutoIndex FROM Audit "
+               "ORDER BY AutoIndex)"
+            << "" << "";
+    }
+
+    void keyQueries()
+    {
+        QFETCH(QString, source);
+        const ViewKeyQueries queries = ViewKeyQueries::of(source);
+        QTEST(queries.reverse, "reverse");
+        QTEST(queries.count, "count");
+    }
+
     void enablesCommandsByResult()
     {
         TestEnvironment env;

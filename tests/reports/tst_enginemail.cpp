@@ -16,8 +16,16 @@ class tst_EngineMail : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_server.isRunning(), qPrintable(m_server.errorString()));
+        m_server.installAsMailServer();
+    }
     void thresholds_data();
     void thresholds();
+
+private:
+    SmtpTestServer m_server;
 };
 
 void tst_EngineMail::thresholds_data()
@@ -49,9 +57,7 @@ void tst_EngineMail::thresholds()
     QFETCH(int, zipAt);
     QFETCH(int, abortAt);
     QFETCH(QString, expected);
-    SmtpTestServer server;
-    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-    server.installAsMailServer();
+    m_server.clearMessages();
     TestEnvironment env;
     Zlk::setSystemFolder(env.path());
 
@@ -77,8 +83,8 @@ void tst_EngineMail::thresholds()
     QVERIFY(!QFile::exists(report));
     QVERIFY(!QFile::exists(archive));
 
-    QCOMPARE(server.messages().size(), 1);
-    const SmtpTestServer::Message m = server.messages().first();
+    QCOMPARE(m_server.messages().size(), 1);
+    const SmtpTestServer::Message m = m_server.messages().first();
     QVERIFY2(m.from.startsWith(QStringLiteral("Velmora Audit Log <")), qPrintable(m.from));
     QCOMPARE(m.envelopeTo, QStringList{QStringLiteral("ops@example.org")});
     QCOMPARE(m.subject, QStringLiteral("Velmora Audit Report"));

@@ -5,13 +5,11 @@
 #include "ProgramRun.h"
 #include "ReportEngine.h"
 #include "ReportEngineHooks.h"
-#include "ReportLayout.h"
-#include "ReportRenderer.h"
+#include "ReportTestData.h"
 #include "SmtpTestServer.h"
 #include "TestEnvironment.h"
 #include "ZlkApi.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -54,34 +52,14 @@ private:
     ReportEngineHooks m_previousHooks;
 };
 
+using namespace ReportTestData;
+
 namespace {
 
 // Status and Error older than 30 days on 15 March 2003: the first and third entry.
 const QStringList Selected = {"old status", "old error"};
 const QStringList NotSelected = {"old warning", "new fatal", "new status", "new error",
                                  "level four"};
-
-ReportEngine::Request request(int16_t destination, bool remove = false)
-{
-    ReportEngine::Request r;
-    r.Destination = destination;
-    r.condition.Status = r.condition.Error = true;
-    r.condition.AgeMode = 1;
-    r.condition.Days = 30;
-    r.Delete = remove;
-    r.SortBy1 = QStringLiteral("When");
-    r.SortBy2 = QStringLiteral("User");
-    r.SortBy3 = QStringLiteral("AutoIndex");
-    return r;
-}
-
-bool run(const ReportEngine::Kind& kind, const ReportEngine::Request& request)
-{
-    ReportEngine engine(kind, request);
-    engine.setToday(QDate(2003, 3, 15));
-    engine.setPrintTime(QDateTime(QDate(2003, 3, 15), QTime(10, 0)));
-    return engine.run();
-}
 
 // The descriptions of the seeded entries that a report text shows.
 QStringList descriptionsIn(const QString& text)
@@ -143,29 +121,26 @@ void tst_EngineRun::printAndPreviewHooks()
 {
     QStringList seen;
     auto look = [&seen](ReportLayout& layout) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        ReportRenderer(layout).writeText(&buffer);
         seen << QStringLiteral("%1|%2|%3 %4 %5 %6|%7")
                     .arg(layout.title(), layout.caption())
                     .arg(layout.leftMargin())
                     .arg(layout.topMargin())
                     .arg(layout.rightMargin())
                     .arg(layout.bottomMargin())
-                    .arg(descriptionsIn(QString::fromUtf8(buffer.data())).join(", "));
+                    .arg(descriptionsIn(rendered(layout)).join(", "));
     };
     ReportEngineHooks hooks;
     hooks.print = [&](ReportLayout& layout, QString*) { return look(layout), true; };
     hooks.preview = look;
     ReportEngineHooks::install(hooks);
-    QVERIFY(run(ReportEngine::Summary, request(0)));
-    QVERIFY(run(ReportEngine::SummaryDetail, request(1)));
+    QVERIFY(runOn15March(ReportEngine::Summary, oldStatusAndErrors(0)));
+    QVERIFY(runOn15March(ReportEngine::SummaryDetail, oldStatusAndErrors(1)));
     const QString bound = QStringLiteral("%1|%1|720 720 720 720|old status, old error");
     QCOMPARE(seen, QStringList({bound.arg("Audit Log Summary"), bound.arg("Audit Log Detail Summary")}));
     QVERIFY(m_env->messages().isEmpty());
 
     ReportEngineHooks::install(ReportEngineHooks());
-    QVERIFY(!run(ReportEngine::Summary, request(0, true)));
+    QVERIFY(!runOn15March(ReportEngine::Summary, oldStatusAndErrors(0, true)));
     QCOMPARE(m_env->messageTexts(),
              QStringList{"Printing is not available in this run: nothing was printed."});
     QCOMPARE(m_db->count(), 7);
@@ -196,7 +171,7 @@ void tst_EngineRun::failuresKeepEntries()
     QFETCH(QString, message);
     UnattendedMode = unattended;
     const bool mail = problem != "no level" && problem != "no output file named";
-    ReportEngine::Request r = request(mail ? 2 : 3, true);
+    ReportEngine::Request r = oldStatusAndErrors(mail ? 2 : 3, true);
     r.Address = mail ? "ops@example.org" : m_env->filePath("report.txt");
     if (problem == "no level")
         r.condition.Status = r.condition.Error = false;
@@ -213,7 +188,7 @@ void tst_EngineRun::failuresKeepEntries()
         r.condition.Query = QStringLiteral("User = 'nobody'");
     }
 
-    QVERIFY(!run(ReportEngine::Audit, r));
+    QVERIFY(!runOn15March(ReportEngine::Audit, r));
     QCOMPARE(m_db->count(), 7);
     QCOMPARE(m_server->messages().size(), 0);
     QVERIFY(!QFile::exists(m_env->filePath("report.txt")));
@@ -255,7 +230,8 @@ void tst_EngineRun::mailAddress()
     };
     ReportEngineHooks::install(hooks);
 
-    QCOMPARE(run(ReportEngine::AuditDetail, request(2, true)), !recipient.isEmpty());
+    QCOMPARE(runOn15March(ReportEngine::AuditDetail, oldStatusAndErrors(2, true)),
+             !recipient.isEmpty());
     QCOMPARE(prompts, typed.isNull() ? 0 : 1);
     QVERIFY(m_env->messages().isEmpty());
     QCOMPARE(leftInFolder(), QStringList());
@@ -274,7 +250,7 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
     if (m_db->isServer())
         QSKIP("the writer is an SQLite program; tst_purge appends to a server meanwhile");
     const QString out = m_env->filePath(QStringLiteral("report.txt"));
-    ReportEngine::Request r = request(3, true);
+    ReportEngine::Request r = oldStatusAndErrors(3, true);
     r.Address = out;
     // For each number it reads, it commits that many old status entries one
     // at a time, printing each AutoIndex.
@@ -307,7 +283,7 @@ void tst_EngineRun::concurrentWriterSurvivesDelete()
         append(30);
         QVERIFY(m_db->exec("UPDATE Audit SET Level = 0 WHERE Description = 'old warning'"));
     });
-    QVERIFY2(run(ReportEngine::Audit, r), qPrintable(m_env->messageTexts().join('\n')));
+    QVERIFY2(runOn15March(ReportEngine::Audit, r), qPrintable(m_env->messageTexts().join('\n')));
     writer.closeWriteChannel();
     QVERIFY(writer.waitForFinished() && writer.exitCode() == 0);
     QCOMPARE(keys.size(), 50);

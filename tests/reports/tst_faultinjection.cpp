@@ -3,7 +3,7 @@
 #include "AuditTestDb.h"
 #include "ProgramRun.h"
 #include "Purge.h"
-#include "ReportEngine.h"
+#include "ReportTestData.h"
 #include "TestEnvironment.h"
 #include "UiHooks.h"
 
@@ -129,17 +129,9 @@ void tst_FaultInjection::eachStep()
 
     const auto reportThenDelete = [&] {
         QFile::remove(report);
-        ReportEngine::Request r;
-        r.Destination = 3;
+        ReportEngine::Request r = ReportTestData::oldStatusAndErrors(3, true);
         r.Address = report;
-        r.condition.Status = r.condition.Error = true;
-        r.condition.AgeMode = 1;
-        r.condition.Days = 30;
-        r.Delete = true;
-        r.SortBy1 = QStringLiteral("When");
-        ReportEngine engine(ReportEngine::AuditDetail, r);
-        engine.setToday(QDate(2003, 3, 15));
-        return engine.run() && !RunFailed();
+        return ReportTestData::runOn15March(ReportEngine::AuditDetail, r) && !RunFailed();
     };
     const int reportSteps = injectAtEachStep(reportThenDelete, fault, [&](bool ok, const QString& at) {
         QVERIFY2(!ok && RunFailureReason().contains(description),

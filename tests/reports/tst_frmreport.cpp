@@ -111,8 +111,6 @@ private slots:
     void attachLimit();
     void validation_data();
     void validation();
-    void routineArguments_data();
-    void routineArguments();
     void spanDatesReadBackOnLocale();
     void savesOnEveryClose_data();
     void savesOnEveryClose();
@@ -170,12 +168,11 @@ void TestFrmReport::opensWithStoredValues()
     QFETCH(QString, key);
     QFETCH(QString, stored);
     QFETCH(QString, control);
-    QFETCH(QString, expected);
 
     if (!stored.isNull())
         env->setSetting(key, stored);
     frmReport dialog;
-    QCOMPARE(stateOf(&dialog, control), expected);
+    QTEST(stateOf(&dialog, control), "expected");
     QCOMPARE(dialog.findChild<QComboBox*>(QStringLiteral("cmbThird"))->count(), 9);
     QVERIFY(env->messages().isEmpty());
 }
@@ -196,24 +193,25 @@ void TestFrmReport::attachLimit()
 {
     QFETCH(QString, typed);
     QFETCH(bool, unattended);
-    QFETCH(QString, expected);
     QFETCH(int, messages);
 
     frmReport dialog;
     UnattendedMode = unattended;
     setControl(&dialog, QStringLiteral("txtAttach"), typed);
-    QCOMPARE(stateOf(&dialog, QStringLiteral("txtAttach")), expected);
+    QTEST(stateOf(&dialog, QStringLiteral("txtAttach")), "expected");
     QCOMPARE(env->messageTexts(),
              QStringList(messages, QStringLiteral("Attach report value must be less then 2000")));
     if (messages)
         QCOMPARE(env->messages()[0].caption, QStringLiteral("Validation Failure"));
 }
 
+// The checks in order, then the routine's arguments; a message stops the run.
 void TestFrmReport::validation_data()
 {
     QTest::addColumn<QStringList>("edits");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("message"); // "" when the report runs
+    QTest::addColumn<QString>("call");    // the routine's arguments when it runs
 
     const QStringList noLevel = {"chkStatus=0", "chkWarning=0", "chkError=0", "chkFatal=0"};
     const QString levels = QStringLiteral("At least one box must be Checked");
@@ -222,17 +220,37 @@ void TestFrmReport::validation_data()
     const QString bytes = QStringLiteral("Bytes must be numeric");
 
     auto row = [](const char* name, const QStringList& edits, const QString& button,
-                  const QString& message) { QTest::newRow(name) << edits << button << message; };
+                  const QString& message, const QString& call = {}) {
+        QTest::newRow(name) << edits << button << message << call;
+    };
     row("no level, preview", noLevel, "cmdPreview", levels);
     row("days 0", {"txtDays1=0"}, "cmdPreview", range);
     row("days abc", {"txtDays1=abc"}, "cmdEmail", numeric);
     row("days blank", {"txtDays2="}, "cmdPreview", numeric);
-    row("days 999", {"txtDays2=999"}, "cmdOK", "");
+    row("days 999", {"txtDays2=999"}, "cmdOK", "",
+        "ReportAudit to 0 levels 1111 age 2 days 999 " + Defaults);
     row("days before bytes", {"txtDays1=0", "txtZip=x"}, "cmdPreview", range);
     row("attach blank", {"txtAttach="}, "cmdOK", bytes);
     row("zip blank inside", {"txtZip=1 000"}, "cmdPreview", bytes);
-    row("zip group separator", {"txtZip=1,000"}, "cmdOK", "");
+    row("zip group separator", {"txtZip=1,000"}, "cmdOK", "",
+        "ReportAudit to 0 levels 1111 age 3 days 0 sizes 1000,1000,500000 sort When,User,AutoIndex");
     row("abort above 32 bits", {"txtAbortAttach=2147483648"}, "cmdEmail", bytes);
+    row("full, all, print", {"optReportType0=1", "optDate0=1"}, "cmdOK", "",
+        "ReportAudit to 0 levels 1111 age 0 days 0 " + Defaults);
+    row("full detail, typed more than days, preview", {"optReportType1=1", "txtDays1=30"},
+        "cmdPreview", "", "ReportAuditDetail to 1 levels 1111 age 1 days 30 " + Defaults);
+    row("summary, typed less than days, email as HTML",
+        {"optReportType2=1", "txtDays2=7.5", "optFormat1=1"}, "cmdEmail", "",
+        "ReportSummary to 2 levels 1111 age 2 days 8 " + Defaults + " html");
+    row("summary detail, picked date, email as text",
+        {"optReportType3=1", "optDate0=1", "DTPicker2=2003-03-04", "optFormat0=1"}, "cmdEmail",
+        "", "ReportSummaryDetail to 2 levels 1111 age 3 days 0 " + Defaults);
+    row("levels", {"chkStatus=0", "chkFatal=0"}, "cmdPreview", "",
+        "ReportAudit to 1 levels 0110 age 3 days 0 " + Defaults);
+    row("sizes", {"txtAttach=1500", "txtZip=2e5", "txtAbortAttach= 7 "}, "cmdPreview", "",
+        "ReportAudit to 1 levels 1111 age 3 days 0 sizes 1500,200000,7 sort When,User,AutoIndex");
+    row("sort lists", {"cmbFirst=Level", "cmbSecond=", "cmbThird=path"}, "cmdPreview", "",
+        "ReportAudit to 1 levels 1111 age 3 days 0 sizes 1000,100000,500000 sort Level,,");
 }
 
 void TestFrmReport::validation()
@@ -240,71 +258,30 @@ void TestFrmReport::validation()
     QFETCH(QStringList, edits);
     QFETCH(QString, button);
     QFETCH(QString, message);
+    QFETCH(QString, call);
     const bool staysOpen = button == "cmdPreview"; // Print and Email close it
 
+    HtmlOutput = !call.endsWith(QLatin1String(" html")); // the dialog's format wins
     frmReport dialog;
     dialog.show();
     setControls(&dialog, edits);
     click(&dialog, button);
 
-    if (message.isEmpty()) {
-        QCOMPARE(env->messageTexts(), QStringList());
-        QCOMPARE(calls.size(), 1);
-    } else {
-        QCOMPARE(env->messageTexts(), QStringList{message});
+    QCOMPARE(env->messageTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(calls, message.isEmpty() ? QStringList{call} : QStringList());
+    QCOMPARE(dialog.isVisible(), staysOpen);
+    if (!message.isEmpty()) {
         QCOMPARE(env->messages()[0].icon, MsgIcon::Information);
         QCOMPARE(env->messages()[0].caption, QStringLiteral("Print"));
-        QCOMPARE(calls.size(), 0);
+        // The dialog keeps what was entered.
+        for (const QString& edit : edits)
+            QCOMPARE(stateOf(&dialog, edit.section(QLatin1Char('='), 0, 0)),
+                     edit.section(QLatin1Char('='), 1));
     }
-    QCOMPARE(dialog.isVisible(), staysOpen);
-    // The dialog keeps what was entered; a closing button saves it even after a message.
-    for (const QString& edit : edits)
-        QCOMPARE(stateOf(&dialog, edit.section(QLatin1Char('='), 0, 0)),
-                 edit.section(QLatin1Char('='), 1));
+    // A closing button saves the dialog's values, even after a message.
     if (!staysOpen)
         QCOMPARE(GetSettingValue(SettingKey::LevelStatus) == QLatin1String("True"),
                  stateOf(&dialog, QStringLiteral("chkStatus")) == QLatin1String("1"));
-}
-
-void TestFrmReport::routineArguments_data()
-{
-    QTest::addColumn<QStringList>("edits");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("call");
-
-    auto row = [](const char* name, const QStringList& edits, const QString& button,
-                  const QString& call) { QTest::newRow(name) << edits << button << call; };
-    row("full, all, print", {"optReportType0=1", "optDate0=1"}, "cmdOK",
-        "ReportAudit to 0 levels 1111 age 0 days 0 " + Defaults);
-    row("full detail, typed more than days, preview", {"optReportType1=1", "txtDays1=30"},
-        "cmdPreview", "ReportAuditDetail to 1 levels 1111 age 1 days 30 " + Defaults);
-    row("summary, typed less than days, email as HTML",
-        {"optReportType2=1", "txtDays2=7.5", "optFormat1=1"}, "cmdEmail",
-        "ReportSummary to 2 levels 1111 age 2 days 8 " + Defaults + " html");
-    row("summary detail, picked date, email as text",
-        {"optReportType3=1", "optDate0=1", "DTPicker2=2003-03-04", "optFormat0=1"}, "cmdEmail",
-        "ReportSummaryDetail to 2 levels 1111 age 3 days 0 " + Defaults);
-    row("levels", {"chkStatus=0", "chkFatal=0"}, "cmdPreview",
-        "ReportAudit to 1 levels 0110 age 3 days 0 " + Defaults);
-    row("sizes", {"txtAttach=1500", "txtZip=2e5", "txtAbortAttach= 7 "}, "cmdPreview",
-        "ReportAudit to 1 levels 1111 age 3 days 0 sizes 1500,200000,7 sort When,User,AutoIndex");
-    row("sort lists", {"cmbFirst=Level", "cmbSecond=", "cmbThird=path"}, "cmdPreview",
-        "ReportAudit to 1 levels 1111 age 3 days 0 sizes 1000,100000,500000 sort Level,,");
-}
-
-void TestFrmReport::routineArguments()
-{
-    QFETCH(QStringList, edits);
-    QFETCH(QString, button);
-    QFETCH(QString, call);
-
-    HtmlOutput = !call.endsWith(QLatin1String(" html"));
-    frmReport dialog;
-    dialog.show();
-    setControls(&dialog, edits);
-    click(&dialog, button);
-    QCOMPARE(env->messageTexts(), QStringList());
-    QCOMPARE(calls, QStringList{call});
 }
 
 void TestFrmReport::spanDatesReadBackOnLocale()

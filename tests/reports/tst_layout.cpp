@@ -1,10 +1,9 @@
 #include "ArialMetrics.h"
 #include "BandLayoutEngine.h"
 #include "CharacterGridMetrics.h"
-#include "MemoryRowSource.h"
-#include "ReportLayouts.h"
 #include "ReportPageSink.h"
 #include "ReportPaginator.h"
+#include "ReportTestData.h"
 #include "ReportValueFormatter.h"
 
 #include <QtTest>
@@ -57,12 +56,10 @@ public:
     bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) override
     {
         Slice slice{current, band.band->kind, originY, sliceTop, sliceBottom, {}};
-        for (const LaidOutElement& item : band.elements) {
-            for (int i = 0; i < item.lines.size(); ++i) {
+        for (const LaidOutElement& item : band.elements)
+            for (int i = 0; i < item.lines.size(); ++i)
                 if (item.lineTop(i) >= sliceTop && item.lineTop(i) < sliceBottom)
                     slice.texts.append(item.lines.at(i));
-            }
-        }
         if (slice.kind == ReportBand::Detail)
             details.append(slice);
         else if (slice.kind == ReportBand::PageHeader)
@@ -80,8 +77,7 @@ public:
 
 MemoryRowSource rows(int count, const QString& description = QStringLiteral("Short"))
 {
-    MemoryRowSource source({"AutoIndex", "Level", "Error", "Description", "Application", "When",
-                            "User", "Details", "Path", "Unattended", "Response", "TaskList"});
+    MemoryRowSource source(ReportTestData::Columns);
     for (int i = 1; i <= count; ++i)
         source.addRow({i, 1, 100 + i, description, "Translator", "2003-03-15 14:05:00", "operator",
                        "", "", 0, "", ""});
@@ -127,9 +123,8 @@ void tst_Layout::values()
 {
     QFETCH(QVariant, value);
     QFETCH(QString, format);
-    QFETCH(QString, expected);
     const ReportValueFormatter formatter(QLocale(QLocale::English, QLocale::UnitedStates));
-    QCOMPARE(formatter.format(value, format), expected);
+    QTEST(formatter.format(value, format), "expected");
 }
 
 void tst_Layout::localeForms_data()
@@ -148,13 +143,10 @@ void tst_Layout::localeForms_data()
 void tst_Layout::localeForms()
 {
     QFETCH(QLocale, locale);
-    QFETCH(QString, general);
-    QFETCH(QString, date);
-    QFETCH(QString, time);
     const ReportValueFormatter formatter(locale);
-    QCOMPARE(formatter.format(QVariant("2003-03-05 14:07:09"), "General Date"), general);
-    QCOMPARE(formatter.shortDate(QDate(2003, 3, 5)), date);
-    QCOMPARE(formatter.shortTime(QTime(14, 7, 9)), time);
+    QTEST(formatter.format(QVariant("2003-03-05 14:07:09"), "General Date"), "general");
+    QTEST(formatter.shortDate(QDate(2003, 3, 5)), "date");
+    QTEST(formatter.shortTime(QTime(14, 7, 9)), "time");
 }
 
 void tst_Layout::wrap_data()
@@ -179,10 +171,9 @@ void tst_Layout::wrap()
     QFETCH(QString, text);
     QFETCH(int, columns);
     QFETCH(int, maxLines);
-    QFETCH(QStringList, lines);
     const CharacterGridMetrics grid;
-    QCOMPARE(grid.wrap(text, columns * CharacterGridMetrics::ColumnTwips, ReportFont(), maxLines),
-             lines);
+    QTEST(grid.wrap(text, columns * CharacterGridMetrics::ColumnTwips, ReportFont(), maxLines),
+          "lines");
 }
 
 void tst_Layout::pageCount_data()

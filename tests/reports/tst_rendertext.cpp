@@ -1,9 +1,6 @@
-#include "MemoryRowSource.h"
-#include "ReportLayouts.h"
-#include "ReportRenderer.h"
+#include "ReportTestData.h"
 #include "ZlkApi.h"
 
-#include <QBuffer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,11 +22,9 @@ private slots:
     void htmlEscaping();
 };
 
-namespace {
+using namespace ReportTestData;
 
-const QStringList Columns{"AutoIndex",   "Level",      "Error",    "Description",
-                          "Application", "When",       "User",     "Details",
-                          "Path",        "Unattended", "Response", "TaskList"};
+namespace {
 
 QVariantList entry(int index, const QString& description,
                    const QString& when = QStringLiteral("2003-03-02 14:05:07"),
@@ -44,29 +39,16 @@ QVariantList entry(int index, const QString& description,
 QString render(const QString& name, MemoryRowSource& rows, bool html = false,
                int* pages = nullptr, const QString& title = QStringLiteral("Audit Report"))
 {
-    ReportLayout layout = ReportLayouts::byName(name);
-    layout.setDataSource(&rows);
-    layout.setMargins(72);
-    layout.setTitle(title);
-    layout.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    layout.setPrintTime(QDateTime(QDate(2003, 3, 15), QTime(14, 5, 7)));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    ReportRenderer renderer(layout);
-    if (!(html ? renderer.writeHtml(&buffer) : renderer.writeText(&buffer)))
-        return QStringLiteral("<failed: %1>").arg(renderer.lastError().description);
-    if (pages)
-        *pages = renderer.pageCount();
-    return QString::fromUtf8(buffer.data());
+    ReportLayout layout = bound(name, &rows, 72, title);
+    return rendered(layout, html, pages);
 }
 
 // The line that holds text, without the margin.
 QString lineWith(const QStringList& lines, const QString& text)
 {
-    for (const QString& line : lines) {
+    for (const QString& line : lines)
         if (line.contains(text))
             return line.trimmed();
-    }
     return QStringLiteral("<no line with \"%1\">").arg(text);
 }
 

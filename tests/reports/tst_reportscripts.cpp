@@ -1,12 +1,7 @@
 #include "ArialMetrics.h"
 #include "BandLayoutEngine.h"
-#include "MemoryRowSource.h"
-#include "ProgramRun.h"
-#include "ReportLayouts.h"
-#include "ReportRenderer.h"
+#include "ReportTestData.h"
 
-#include <QBuffer>
-#include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,11 +25,9 @@ private slots:
     void htmlWithoutStyleSheet();
 };
 
-namespace {
+using namespace ReportTestData;
 
-const QStringList Columns{"AutoIndex",   "Level",      "Error",    "Description",
-                          "Application", "When",       "User",     "Details",
-                          "Path",        "Unattended", "Response", "TaskList"};
+namespace {
 
 // Description, application, user and path in one script each.
 const QList<QStringList> Names{
@@ -58,12 +51,7 @@ MemoryRowSource* rowsWith(const QList<QStringList>& names)
 
 ReportLayout layoutWith(const QString& name, MemoryRowSource* rows)
 {
-    ReportLayout layout = ReportLayouts::byName(name);
-    layout.setDataSource(rows);
-    layout.setMargins(720);
-    layout.setTitle(QStringLiteral("Audit Log Summary"));
-    layout.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    return layout;
+    return bound(name, rows, 720, QStringLiteral("Audit Log Summary"));
 }
 
 // Columns a terminal gives the text, by the C library's own tables.
@@ -71,13 +59,6 @@ int displayWidth(const QString& text)
 {
     const std::wstring wide = text.toStdWString();
     return wcswidth(wide.c_str(), wide.size());
-}
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    const ProgramRun r = ProgramRun::of(QStringList{program} + arguments,
-                                        QProcessEnvironment::systemEnvironment(), QDir::tempPath());
-    return r.status == 0 ? QString::fromUtf8(r.out) : QStringLiteral("<%1 failed>").arg(program);
 }
 
 } // namespace
@@ -103,10 +84,7 @@ void tst_ReportScripts::textRowsEquallyWide()
     QFETCH(QString, anchor);
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
     ReportLayout report = layoutWith(layout, rows.get());
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QVERIFY(ReportRenderer(report).writeText(&buffer));
-    const QString text = QString::fromUtf8(buffer.data());
+    const QString text = rendered(report);
     for (const QStringList& n : Names)
         QVERIFY2(text.contains(n[2]), qPrintable(n[2])); // the value as stored
     // Where the anchor stands on each line that has it, in screen columns.
@@ -166,12 +144,12 @@ void tst_ReportScripts::pdfTextLayerAndInk()
         files.append(dir.filePath(QStringLiteral("%1.pdf").arg(files.size())));
         QVERIFY(ReportRenderer(report).writePdf(files.last()));
     }
-    const QString info = run(QStringLiteral("pdfinfo"), {files[0]});
+    const QString info = tool(QStringLiteral("pdfinfo"), {files[0]});
     QVERIFY2(info.contains(QRegularExpression("Creator: +\\S")), qPrintable(info));
     QVERIFY(info.contains(QRegularExpression("Title: +Audit Log Summary")));
 
     // Each value as stored; Arabic is read back in its presentation forms.
-    QString text = run(QStringLiteral("pdftotext"), {files[0], QStringLiteral("-")});
+    QString text = tool(QStringLiteral("pdftotext"), {files[0], QStringLiteral("-")});
     text.remove(QRegularExpression(QStringLiteral("[\\x{202A}-\\x{202E}]")));
     QString read;
     for (QChar c : text)
@@ -186,7 +164,7 @@ void tst_ReportScripts::pdfTextLayerAndInk()
     }
     // Emoji print as ink: the page differs from the one where they are blank.
     for (const QString& file : files)
-        run(QStringLiteral("pdftoppm"), {"-r", "50", "-gray", "-f", "1", "-l", "1", file, file + ".img"});
+        tool(QStringLiteral("pdftoppm"), {"-r", "50", "-gray", "-f", "1", "-l", "1", file, file + ".img"});
     const QByteArray ink = ProgramRun::readFile(files[0] + ".img-1.pgm");
     QVERIFY(!ink.isEmpty() && ink != ProgramRun::readFile(files[1] + ".img-1.pgm"));
 }
@@ -195,10 +173,7 @@ void tst_ReportScripts::htmlWithoutStyleSheet()
 {
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
     ReportLayout report = layoutWith(QStringLiteral("dataReportSummary"), rows.get());
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QVERIFY(ReportRenderer(report).writeHtml(&buffer));
-    QString html = QString::fromUtf8(buffer.data());
+    QString html = rendered(report, true);
     QVERIFY(html.contains(QLatin1String("<html lang=\"en\">")));
     QVERIFY(!html.contains(QLatin1String("overflow:hidden")));
     html.remove(QRegularExpression(QStringLiteral("<style>.*</style>"),

@@ -52,8 +52,6 @@ private slots:
         const QString out = QStringLiteral("%DIR/out.txt");
         QTest::newRow("sort value missing")
             << QStringList{"/STATUS", "/FILE", out, "/SORTBY1", "/UNATTENDED"};
-        QTest::newRow("second sort value missing")
-            << QStringList{"/STATUS", "/SORTBY2", "/UNATTENDED"};
         QTest::newRow("file value missing")
             << QStringList{"/STATUS", "/DELETE", "/FILE", "/UNATTENDED"};
         QTest::newRow("odd number of quotes")
@@ -105,8 +103,6 @@ private slots:
         QTest::newRow("standard output") << "/dev/stdout" << true << "";
         QTest::newRow("the audit database")
             << "%ROOT/SYSTEM/Audit.mdb" << false << "is the audit database";
-        QTest::newRow("its -wal file")
-            << "%ROOT/SYSTEM/Audit.mdb-wal" << false << "is the audit database";
         QTest::newRow("a hard link to it") << "%DIR/db-link" << false << "is the audit database";
     }
 

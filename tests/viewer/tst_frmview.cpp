@@ -334,10 +334,24 @@ private slots:
         QVERIFY(pageFetches().last().contains(QRegularExpression("[(,]1[,)]")));
     }
 
-    // Keys beyond the first slice arrive as appended rows; a requery then finds the
-    // current entry beyond the first slice again.
-    void keysArriveInSlices()
+    // Beyond the first slice: where the order ends in AutoIndex the rows are
+    // counted in the view's snapshot and the last ones read from the back, also
+    // after another program appended an entry; otherwise they arrive from the
+    // front as appended rows. Every key ends up in order either way, and a
+    // requery finds the current entry beyond the first slice again.
+    void rowsBeyondTheFirstSlice_data()
     {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<bool>("counted");
+        QTest::newRow("newest first") << "ORDER BY [AutoIndex] DESC" << true;
+        QTest::newRow("oldest first, by time") << "ORDER BY [When], [AutoIndex]" << true;
+        QTest::newRow("no order") << "" << false;
+    }
+
+    void rowsBeyondTheFirstSlice()
+    {
+        QFETCH(QString, order);
+        QFETCH(bool, counted);
         ViewerFixture f;
         const int total = AuditView::FirstChunk + 5000;
         QVERIFY(f.db.add(manyEntries(total)));
@@ -345,28 +359,40 @@ private slots:
         QVERIFY(viewer);
         AuditView& view = AuditView::instance();
         AuditTableModel* model = viewer->model();
-        QVERIFY(view.isLoading());
+        view.setRecordSource(Select + " WHERE [AutoIndex] > 0 " + order);
+        QVERIFY(view.refresh());
         QCOMPARE(model->rowCount(), AuditView::FirstChunk);
         QSignalSpy resets(model, &QAbstractItemModel::modelReset);
         QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
         QSignalSpy finished(&view, &AuditView::loadingFinished);
-        QVERIFY(finished.wait());
+        f.db.add(AuditTestDb::entry(2, QDateTime::currentDateTime()));
+        const bool descending = order.contains("DESC");
+        auto keyOfRow = [&](int row) { return descending ? total - row : row + 1; };
+        if (counted) {
+            QTRY_VERIFY(view.hasAllRows());
+            QCOMPARE(model->rowCount(), total);
+            QCOMPARE(inserted.size(), 1);
+            for (int row : {total - 1, total - 2, AuditView::FirstChunk + 2500})
+                QCOMPARE(view.entryAt(row).AutoIndex, keyOfRow(row));
+            QCOMPARE(view.rowOfKey(keyOfRow(total - 3)), total - 3);
+        }
+        QTRY_VERIFY(!view.isLoading());
+        QCOMPARE(finished.size(), 1);
         QCOMPARE(model->rowCount(), total);
         QCOMPARE(resets.count(), 0);
         QCOMPARE(inserted.first().at(1).toInt(), AuditView::FirstChunk);
         QCOMPARE(inserted.last().at(2).toInt(), total - 1);
-        QCOMPARE(view.keyAt(total - 1), 1); // newest first, the oldest entry last
-        QCOMPARE(viewer->grid()->currentIndex().row(), 0);
+        for (int row = 0; row < total; ++row)
+            QCOMPARE(view.keyAt(row), keyOfRow(row));
 
         const int row = AuditView::FirstChunk + 1000;
         view.setCurrentRow(row);
         const qint64 key = view.keyAt(row);
-        // A newer entry from elsewhere moves the current one a row down.
-        f.db.add(AuditTestDb::entry(2, QDateTime::currentDateTime()));
         QVERIFY(RequeryView());
-        QCOMPARE(view.currentRow(), row + 1);
-        QCOMPARE(view.keyAt(row + 1), key);
-        QCOMPARE(viewer->grid()->currentIndex().row(), row + 1);
+        // The newer entry comes first newest first, and last otherwise.
+        QCOMPARE(view.currentRow(), descending ? row + 1 : row);
+        QCOMPARE(view.keyAt(view.currentRow()), key);
+        QCOMPARE(model->rowCount(), total + 1);
     }
 };
 

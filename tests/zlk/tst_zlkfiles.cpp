@@ -13,15 +13,10 @@
 
 namespace {
 
-int unzip(const QStringList& arguments, QByteArray* output = nullptr)
+ProgramRun unzip(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral("unzip"), arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return process.exitCode();
+    return ProgramRun::of(QStringList{"unzip"} + arguments,
+                          QProcessEnvironment::systemEnvironment(), QDir::tempPath());
 }
 
 QStringList entriesOf(const QString& path)
@@ -85,12 +80,11 @@ private slots:
         QString error = QStringLiteral("stale");
         QVERIFY2(Zlk::zipFile(source, archive, error), qPrintable(error));
         QCOMPARE(error, QString());
-        QCOMPARE(unzip({QStringLiteral("-t"), archive}), 0);
-        QByteArray listing, extracted;
-        QCOMPARE(unzip({QStringLiteral("-Z1"), archive}, &listing), 0);
-        QCOMPARE(QString::fromUtf8(listing).trimmed(), name);
-        QCOMPARE(unzip({QStringLiteral("-p"), archive, name}, &extracted), 0);
-        QCOMPARE(extracted, content);
+        QCOMPARE(unzip({"-t", archive}).status, 0);
+        QCOMPARE(QString::fromUtf8(unzip({"-Z1", archive}).out).trimmed(), name);
+        const ProgramRun extracted = unzip({"-p", archive, name});
+        QCOMPARE(extracted.status, 0);
+        QCOMPARE(extracted.out, content);
         QCOMPARE(entriesOf(dir.filePath(QStringLiteral("out"))), QStringList{"report.zip"});
     }
 
