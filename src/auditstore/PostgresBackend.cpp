@@ -215,12 +215,15 @@ private:
         return true;
     }
 
-    // A cursor lives in a transaction: the caller's when one is open (its
-    // snapshot is read), else one of its own until the last row.
+    // A cursor lives in a transaction: the caller's when one is open, else one
+    // of its own until the last row or reset(). Its own reads one snapshot in
+    // every statement, as a read transaction of the file does: further cursors
+    // opened on the connection meanwhile (a view's count, its keys from the
+    // back) see exactly the rows the first one sees.
     bool openCursor()
     {
         if (PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
-            PGresult* begin = PQexec(m_conn, "BEGIN");
+            PGresult* begin = PQexec(m_conn, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
             const bool ok = PQresultStatus(begin) == PGRES_COMMAND_OK;
             if (!ok)
                 fail(begin);
