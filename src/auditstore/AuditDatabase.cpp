@@ -5,6 +5,7 @@
 #include "PostgresBackend.h"
 #include "UiHooks.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 
 Q_LOGGING_CATEGORY(lcAuditSql, "audit.sql", QtWarningMsg)
@@ -63,6 +64,11 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
         error.number = 1;
     error.description = sqlError.databaseText().isEmpty() ? sqlError.text()
                                                          : sqlError.databaseText();
+    // A server's text: "ERROR:  <message>", then the statement; the message alone.
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    if (error.description.contains(severity))
+        error.description =
+            error.description.remove(severity).section(QLatin1Char('\n'), 0, 0).trimmed();
     // SQLite refuses a text of several statements with the text of its last
     // result, "not an error"; the driver's own text says what happened.
     if (sqlError.driverText().contains(QLatin1String("multiple statements")))

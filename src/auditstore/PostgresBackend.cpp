@@ -55,7 +55,9 @@ AuditError resultError(PGconn* conn, const PGresult* result)
         number = 1;
     if (PQstatus(conn) == CONNECTION_BAD)
         number = ErrorDatabaseNotFound;
-    return {number, QString::fromUtf8(PQresultErrorMessage(result)).trimmed()};
+    // The server's one-line message, without its severity and the statement.
+    const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    return {number, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed()};
 }
 
 QByteArray uniqueName(const char* prefix)
@@ -336,8 +338,12 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
                              .trimmed()});
         return db;
     }
+    // Every transaction reads one snapshot, as a transaction of the file does:
+    // a report read while other hosts append sees the rows of its start.
     QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
+    if (!check.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL "
+                                   "REPEATABLE READ")) ||
+        !check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
         !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||
         !check.next()) {
         setError(error, AuditDatabase::errorOf(check.lastError()));
