@@ -46,6 +46,10 @@ public:
                            AuditError* error) const = 0;
     virtual bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const = 0;
 
+    // Begins a transaction whose reads all see the rows of its start, while
+    // other programs change them.
+    virtual bool beginRead(QSqlDatabase db) const { return db.transaction(); }
+
     // Brings the planner's statistics up to date after a change, where the
     // backend does not do that itself.
     virtual void keepStatistics(QSqlDatabase db) const { Q_UNUSED(db); }

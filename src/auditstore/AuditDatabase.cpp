@@ -201,6 +201,11 @@ std::unique_ptr<AuditRows> AuditDatabase::rows(QSqlDatabase db, const QString& j
     return rows;
 }
 
+bool AuditDatabase::beginRead()
+{
+    return AuditBackend::of(connection()).beginRead(connection());
+}
+
 bool AuditDatabase::storeKeys(const QString& table, const QList<qint64>& keys, AuditError* error)
 {
     return AuditBackend::of(connection()).storeKeys(connection(), table, keys, error);

@@ -72,6 +72,10 @@ public:
     static std::unique_ptr<AuditRows> rows(QSqlDatabase db, const QString& jet,
                                            AuditError* error = nullptr);
 
+    // Begins a transaction on the shared connection whose reads all see the
+    // rows of its start (a report's snapshot); commit() or rollback() ends it.
+    bool beginRead();
+
     // A temporary table of keys on the shared connection, for one statement
     // to be limited to (made when missing, emptied first), and its removal;
     // both in the caller's transaction.

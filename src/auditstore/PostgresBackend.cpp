@@ -338,12 +338,8 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
                              .trimmed()});
         return db;
     }
-    // Every transaction reads one snapshot, as a transaction of the file does:
-    // a report read while other hosts append sees the rows of its start.
     QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL "
-                                   "REPEATABLE READ")) ||
-        !check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
+    if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
         !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||
         !check.next()) {
         setError(error, AuditDatabase::errorOf(check.lastError()));
@@ -388,6 +384,17 @@ bool PostgresBackend::storeKeys(QSqlDatabase db, const QString& table, const QLi
 bool PostgresBackend::dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const
 {
     return exec(db, QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + table, error);
+}
+
+bool PostgresBackend::beginRead(QSqlDatabase db) const
+{
+    // One snapshot for every statement, as a read transaction of the file
+    // has; changes keep the server's default (each statement sees what was
+    // committed when it began), so two hosts purging at once both succeed.
+    if (!db.transaction())
+        return false;
+    QSqlQuery(db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    return true;
 }
 
 bool PostgresBackend::isReadOnlyError(const AuditError& error) const

@@ -26,6 +26,7 @@ public:
     bool storeKeys(QSqlDatabase db, const QString& table, const QList<qint64>& keys,
                    AuditError* error) const override;
     bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const override;
+    bool beginRead(QSqlDatabase db) const override;
     bool isReadOnlyError(const AuditError& error) const override;
 
     // Rows fetched from a cursor at a time.

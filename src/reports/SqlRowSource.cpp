@@ -20,7 +20,7 @@ bool SqlRowSource::start(QString* error)
     // one (the caller already has a transaction open) the live table is read.
     AuditDatabase& database = AuditDatabase::instance();
     if (!m_inTransaction && database.isOpen())
-        m_inTransaction = database.connection().transaction();
+        m_inTransaction = database.beginRead();
 
     AuditError failure;
     m_query = AuditDatabase::rows(database.connection(), m_statement, &failure);
