@@ -28,7 +28,4 @@ public:
     bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const override;
     bool beginRead(QSqlDatabase db) const override;
     bool isReadOnlyError(const AuditError& error) const override;
-
-    // Rows fetched from a cursor at a time.
-    static constexpr int FetchSize = 2000;
 };

@@ -3,6 +3,7 @@
 #include "AuditDatabase.h"
 #include "JetDialect.h"
 #include "SqliteHandle.h"
+#include "SqliteRows.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -17,77 +18,6 @@ void setError(AuditError* error, const AuditError& value)
     if (error)
         *error = value;
 }
-
-AuditError errorOfHandle(sqlite3* db)
-{
-    return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
-}
-
-class SqliteRows : public AuditRows
-{
-public:
-    explicit SqliteRows(sqlite3_stmt* statement) : m_statement(statement) {}
-    ~SqliteRows() override { sqlite3_finalize(m_statement); }
-
-    bool start(const qint64* values, int count) override
-    {
-        m_error = {};
-        sqlite3_reset(m_statement);
-        const int marks = sqlite3_bind_parameter_count(m_statement);
-        for (int n = 0; n < marks; ++n) {
-            if (n < count)
-                sqlite3_bind_int64(m_statement, n + 1, values[n]);
-            else
-                sqlite3_bind_null(m_statement, n + 1);
-        }
-        return true;
-    }
-    bool next() override
-    {
-        const int step = sqlite3_step(m_statement);
-        if (step == SQLITE_ROW)
-            return true;
-        if (step != SQLITE_DONE)
-            m_error = errorOfHandle(sqlite3_db_handle(m_statement));
-        return false;
-    }
-    void reset() override { sqlite3_reset(m_statement); }
-    int columnCount() const override { return sqlite3_column_count(m_statement); }
-    QString columnName(int column) const override
-    {
-        return QString::fromUtf8(sqlite3_column_name(m_statement, column));
-    }
-    qint64 integer(int column) const override { return sqlite3_column_int64(m_statement, column); }
-    QByteArrayView text(int column) const override
-    {
-        const auto* text =
-            reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-        return QByteArrayView(text, text ? sqlite3_column_bytes(m_statement, column) : 0);
-    }
-    QVariant value(int column) const override
-    {
-        switch (sqlite3_column_type(m_statement, column)) {
-        case SQLITE_INTEGER:
-            return QVariant(qlonglong(sqlite3_column_int64(m_statement, column)));
-        case SQLITE_FLOAT:
-            return QVariant(sqlite3_column_double(m_statement, column));
-        case SQLITE_TEXT: {
-            const auto* text =
-                static_cast<const QChar*>(sqlite3_column_text16(m_statement, column));
-            return QVariant(QString(text, sqlite3_column_bytes16(m_statement, column) / 2));
-        }
-        case SQLITE_BLOB: {
-            const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
-            return QVariant(QByteArray(data, sqlite3_column_bytes(m_statement, column)));
-        }
-        default:
-            return QVariant();
-        }
-    }
-
-private:
-    sqlite3_stmt* m_statement;
-};
 
 // The connection's file names, tried in turn: read-write first; then read-only
 // for a file or folder the user may only read; then, for a write-ahead file
@@ -195,7 +125,7 @@ std::unique_ptr<AuditRows> SqliteBackend::rows(QSqlDatabase db, const QString& t
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
                            nullptr) != SQLITE_OK) {
-        setError(error, errorOfHandle(handle));
+        setError(error, SqliteRows::errorOf(handle));
         sqlite3_finalize(statement);
         return nullptr;
     }
