@@ -31,9 +31,12 @@ CREATE INDEX IF NOT EXISTS audit_application ON audit (application, autoindex);
 CREATE INDEX IF NOT EXISTS audit_user ON audit ("user", autoindex);
 
 -- Application names match without regard to letter case, as in audit.
+-- rowid numbers the rows in the order they were added, as the file's own
+-- row number does: of two rows of one pair, the older goes first.
 CREATE TABLE IF NOT EXISTS weight (
     error       integer NOT NULL DEFAULT 0,
     application citext  NOT NULL DEFAULT '*',
-    weight      integer NOT NULL DEFAULT 0
+    weight      integer NOT NULL DEFAULT 0,
+    rowid       bigint  GENERATED ALWAYS AS IDENTITY
 );
 CREATE INDEX IF NOT EXISTS weight_error_application ON weight (error, application);

@@ -1,15 +1,12 @@
 #include "AuditDatabase.h"
 
 #include "AppState.h"
-#include "JetDialect.h"
-#include "SqliteHandle.h"
+#include "AuditBackend.h"
+#include "PostgresBackend.h"
 #include "UiHooks.h"
 
-#include <QFileInfo>
-#include <QSqlDriver>
+#include <QRegularExpression>
 #include <QSqlError>
-#include <QUrl>
-#include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(lcAuditSql, "audit.sql", QtWarningMsg)
 
@@ -23,11 +20,6 @@ void setError(AuditError* error, const AuditError& value)
         *error = value;
 }
 
-AuditError errorOfHandle(sqlite3* db)
-{
-    return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
-}
-
 } // namespace
 
 AuditDatabase& AuditDatabase::instance()
@@ -38,6 +30,8 @@ AuditDatabase& AuditDatabase::instance()
 
 QString AuditDatabase::connectionStringFor(const QString& databasePath)
 {
+    if (PostgresBackend::isUri(databasePath))
+        return databasePath;
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + databasePath +
            QStringLiteral(";Mode=ReadWrite|Share Deny None;Persist Security Info=False");
 }
@@ -70,6 +64,11 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
         error.number = 1;
     error.description = sqlError.databaseText().isEmpty() ? sqlError.text()
                                                          : sqlError.databaseText();
+    // A server's text: "ERROR:  <message>", then the statement; the message alone.
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    if (error.description.contains(severity))
+        error.description =
+            error.description.remove(severity).section(QLatin1Char('\n'), 0, 0).trimmed();
     // SQLite refuses a text of several statements with the text of its last
     // result, "not an error"; the driver's own text says what happened.
     if (sqlError.driverText().contains(QLatin1String("multiple statements")))
@@ -78,88 +77,18 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
     return error;
 }
 
-namespace {
-
-// The connection's file names, tried in turn: read-write first; then read-only
-// for a file or folder the user may only read; then, for a write-ahead file
-// whose shared-memory file cannot be made in a read-only folder, as a file no
-// one changes meanwhile. None of them creates or changes anything on open.
-QStringList openModes() { return {QStringLiteral("mode=rw"), QStringLiteral("mode=ro"),
-                                  QStringLiteral("mode=ro&immutable=1")}; }
-
-bool tryOpen(QSqlDatabase& db, const QString& path, const QString& mode, AuditError* error)
-{
-    db.close();
-    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    url.setQuery(mode);
-    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                             .arg(AuditDatabase::BusyTimeoutMs));
-    if (!db.open()) {
-        setError(error, AuditDatabase::errorOf(db.lastError()));
-        return false;
-    }
-    QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("SELECT 1 FROM Audit LIMIT 0"))) {
-        setError(error, AuditDatabase::errorOf(check.lastError()));
-        check.finish();
-        db.close();
-        return false;
-    }
-    return true;
-}
-
-// Whether a connection can write: SQLite opened the file for reading and
-// writing, and the file and its folder (journal files go there) are writable.
-bool connectionWrites(const QSqlDatabase& db, const QString& path)
-{
-    sqlite3* handle = SqliteHandleOf(db);
-    const QFileInfo file(path);
-    return handle && sqlite3_db_readonly(handle, "main") == 0 && file.isWritable() &&
-           QFileInfo(file.absolutePath()).isWritable();
-}
-
-} // namespace
-
 QSqlDatabase AuditDatabase::openConnection(const QString& connectionString, const QString& name,
                                            AuditError* error, bool* readOnly)
 {
-    const QString path = dataSourceOf(connectionString);
     if (QSqlDatabase::contains(name))
         QSqlDatabase::removeDatabase(name);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    return AuditBackend::forConnectionString(connectionString)
+        .open(connectionString, name, error, readOnly);
+}
 
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        setError(error, {ErrorDatabaseNotFound,
-                         QStringLiteral("Could not find file '%1'.").arg(path)});
-        return db;
-    }
-    // SQLite would take an empty file for a new database and write one on the
-    // first change; it is not an audit database.
-    if (QFileInfo(path).size() == 0) {
-        setError(error, {ErrorNotADatabase, QStringLiteral("file is not a database")});
-        return db;
-    }
-    // The file's journal mode is left as it is: opening writes nothing.
-    AuditError first;
-    for (const QString& mode : openModes()) {
-        AuditError failure;
-        if (tryOpen(db, path, mode, &failure)) {
-            if (readOnly)
-                *readOnly = !connectionWrites(db, path);
-            return db;
-        }
-        if (!first.isError())
-            first = failure;
-        // A file that opened and is no audit database gives the first answer.
-        if (failure.number != SQLITE_CANTOPEN && failure.number != SQLITE_READONLY &&
-            (failure.number & 0xff) != SQLITE_CANTOPEN && (failure.number & 0xff) != SQLITE_READONLY)
-            break;
-    }
-    setError(error, first);
-    return db;
+QString AuditDatabase::locationOf(const QString& connectionString)
+{
+    return AuditBackend::forConnectionString(connectionString).location(connectionString);
 }
 
 bool AuditDatabase::open(const QString& connectionString, AuditError* error)
@@ -197,32 +126,56 @@ void AuditDatabase::setStatementFault(StatementFault fault)
     statementFault = std::move(fault);
 }
 
+namespace {
+
+// The backend's text of a Jet text, both logged.
+std::optional<QString> translated(const AuditBackend& backend, const QString& jet,
+                                  AuditError* error)
+{
+    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
+    const auto text = backend.translate(jet, error);
+    if (text)
+        qCDebug(lcAuditSql).noquote() << (backend.name() + QLatin1Char(':')) << *text;
+    else
+        qCDebug(lcAuditSql).noquote() << "failed:" << error->description;
+    return text;
+}
+
+std::optional<AuditError> injectedFault(const QString& text)
+{
+    if (!statementFault)
+        return std::nullopt;
+    const auto injected = statementFault(text);
+    if (injected)
+        qCDebug(lcAuditSql).noquote() << "failed:" << injected->description;
+    return injected;
+}
+
+} // namespace
+
 std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
                                             AuditError* error, bool forwardOnly)
 {
-    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
+    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    const auto sqlite = JetDialect::toSqlite(jet, &failure);
-    if (!sqlite) {
-        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
+    const auto text = translated(backend, jet, &failure);
+    if (!text) {
         setError(error, failure);
         return std::nullopt;
     }
-    qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
     if (!db.isOpen()) {
         setError(error, {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")});
         return std::nullopt;
     }
-    if (statementFault) {
-        if (const auto injected = statementFault(*sqlite)) {
-            qCDebug(lcAuditSql).noquote() << "failed:" << injected->description;
-            setError(error, *injected);
-            return std::nullopt;
-        }
+    if (const auto injected = injectedFault(*text)) {
+        setError(error, *injected);
+        return std::nullopt;
     }
     QSqlQuery query(db);
-    query.setForwardOnly(forwardOnly);
-    if (!query.exec(*sqlite)) {
+    // A forward-only query on a server connection would keep the connection
+    // busy until its last row; the backend's row readers share it.
+    query.setForwardOnly(forwardOnly && db.driverName() == QLatin1String("QSQLITE"));
+    if (!query.exec(*text)) {
         failure = errorOf(query.lastError());
         qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
         setError(error, failure);
@@ -232,35 +185,35 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
     return query;
 }
 
-sqlite3_stmt* AuditDatabase::prepare(QSqlDatabase db, const QString& jet, AuditError* error)
+std::unique_ptr<AuditRows> AuditDatabase::rows(QSqlDatabase db, const QString& jet,
+                                               AuditError* error)
 {
-    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
+    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    const auto sqlite = JetDialect::toSqlite(jet, &failure);
-    if (sqlite)
-        qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
-    sqlite3* handle = SqliteHandleOf(db);
-    if (sqlite && !handle)
-        failure = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite && handle) {
-        const QByteArray text = sqlite->toUtf8();
-        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()),
-                               &statement, nullptr) != SQLITE_OK) {
-            failure = errorOfHandle(handle);
-            sqlite3_finalize(statement);
-            statement = nullptr;
-        }
+    const auto text = translated(backend, jet, &failure);
+    std::unique_ptr<AuditRows> rows;
+    if (text) {
+        rows = backend.rows(db, *text, &failure);
+        if (!rows)
+            qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
     }
-    if (!statement)
-        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
-    setError(error, statement ? AuditError{} : failure);
-    return statement;
+    setError(error, failure);
+    return rows;
 }
 
-AuditError AuditDatabase::errorOf(sqlite3_stmt* statement)
+bool AuditDatabase::beginRead()
 {
-    return errorOfHandle(sqlite3_db_handle(statement));
+    return AuditBackend::of(connection()).beginRead(connection());
+}
+
+bool AuditDatabase::storeKeys(const QString& table, const QList<qint64>& keys, AuditError* error)
+{
+    return AuditBackend::of(connection()).storeKeys(connection(), table, keys, error);
+}
+
+bool AuditDatabase::dropKeys(const QString& table, AuditError* error)
+{
+    return AuditBackend::of(connection()).dropKeys(connection(), table, error);
 }
 
 bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* error)
@@ -275,7 +228,7 @@ bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* e
     }
     AuditError failure;
     auto query = run(connection(), jet, &failure, true);
-    if ((failure.number & 0xff) == SQLITE_READONLY)
+    if (AuditBackend::of(connection()).isReadOnlyError(failure))
         failure = readOnly;
     setError(error, failure);
     if (!query)
@@ -291,15 +244,7 @@ bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* e
 
 void AuditDatabase::keepStatistics(QSqlDatabase db)
 {
-    // Inside a transaction (the report-then-delete's) the caller commits what
-    // it changed; statistics wait for the next change.
-    sqlite3* handle = SqliteHandleOf(db);
-    if (!handle || !sqlite3_get_autocommit(handle))
-        return;
-    QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("PRAGMA analysis_limit=1000"));
-    pragma.exec(QStringLiteral("PRAGMA optimize"));
-    qCDebug(lcAuditSql).noquote() << "sqlite: PRAGMA optimize";
+    AuditBackend::of(db).keepStatistics(db);
 }
 
 std::optional<QSqlQuery> AuditDatabase::select(const QString& jet, AuditError* error,

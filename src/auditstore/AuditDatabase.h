@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuditError.h"
+#include "AuditRows.h"
 
 #include <QLoggingCategory>
 #include <QSqlDatabase>
@@ -8,27 +9,32 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-struct sqlite3_stmt;
-
-// Statements as built (Jet text) and as run (SQLite text):
+// Statements as built (Jet text) and as run (the backend's text):
 // QT_LOGGING_RULES="audit.sql=true" shows them on standard error.
 Q_DECLARE_LOGGING_CATEGORY(lcAuditSql)
 
 // The shared "Audit" connection to the audit database, and the one place where
-// statements run. Every statement is built in the Jet dialect, turned into
-// SQLite by JetDialect and logged in both forms. The database file must exist:
-// the program never creates it.
+// statements run. Every statement is built in the Jet dialect, turned into the
+// backend's dialect (AuditBackend: the SQLite file, or a PostgreSQL server when
+// the connection string is a libpq URI) and logged in both forms. The database
+// must exist: the program never creates it. Nothing above this class knows
+// which backend it talks to.
 class AuditDatabase
 {
 public:
     static AuditDatabase& instance();
 
-    // The connection string the program uses for a database file.
+    // The connection string the program uses for a database file (a server's
+    // URI is one already).
     static QString connectionStringFor(const QString& databasePath);
     // The file named by the "Data Source" of a connection string.
     static QString dataSourceOf(const QString& connectionString);
+    // The database a connection string names, as messages name it: the file,
+    // or the server's URI.
+    static QString locationOf(const QString& connectionString);
 
     // Opens the shared connection: the file must exist and hold the Audit table;
     // a busy timeout lets other programs append meanwhile. Opening writes
@@ -43,7 +49,8 @@ public:
     AuditError openError() const { return m_openError; }
 
     QString connectionString() const { return m_connectionString; }
-    QString databasePath() const { return dataSourceOf(m_connectionString); }
+    // The database file, or the server's URI.
+    QString databasePath() const { return locationOf(m_connectionString); }
     QSqlDatabase connection() const;
 
     // Runs a statement that returns no rows; rowsAffected receives the count.
@@ -59,17 +66,25 @@ public:
     static std::optional<QSqlQuery> run(QSqlDatabase db, const QString& jet,
                                         AuditError* error = nullptr, bool forwardOnly = true);
 
-    // Prepares a Jet text for SQLite's own statement API on a connection of
-    // the audit database (through the same dialect layer and logging), for
-    // readers that step through many rows; nullptr on failure. The caller
-    // finalizes the statement.
-    static sqlite3_stmt* prepare(QSqlDatabase db, const QString& jet, AuditError* error = nullptr);
-    // The error of the statement's connection.
-    static AuditError errorOf(sqlite3_stmt* statement);
+    // Prepares a Jet text on a connection of the audit database (through the
+    // same dialect layer and logging) for readers that step through many rows
+    // with the backend's own client library; nullptr on failure.
+    static std::unique_ptr<AuditRows> rows(QSqlDatabase db, const QString& jet,
+                                           AuditError* error = nullptr);
 
-    // Opens a further connection to the same file under its own name (for a
-    // worker thread or a second reader), the same way; readOnly receives
-    // whether it can change the file.
+    // Begins a transaction on the shared connection whose reads all see the
+    // rows of its start (a report's snapshot); commit() or rollback() ends it.
+    bool beginRead();
+
+    // A temporary table of keys on the shared connection, for one statement
+    // to be limited to (made when missing, emptied first), and its removal;
+    // both in the caller's transaction.
+    bool storeKeys(const QString& table, const QList<qint64>& keys, AuditError* error = nullptr);
+    bool dropKeys(const QString& table, AuditError* error = nullptr);
+
+    // Opens a further connection to the same database under its own name (for
+    // a worker thread or a second reader), the same way; readOnly receives
+    // whether it can change the database.
     static QSqlDatabase openConnection(const QString& connectionString, const QString& name,
                                        AuditError* error = nullptr, bool* readOnly = nullptr);
 
@@ -77,14 +92,14 @@ public:
     static AuditError errorOf(const class QSqlError& sqlError);
 
     // A test seam at the one place statements run: the function sees each
-    // SQLite text before it runs, and an error it returns is the statement's
+    // backend text before it runs, and an error it returns is the statement's
     // result instead. None in the program; tests inject failures with it.
-    using StatementFault = std::function<std::optional<AuditError>(const QString& sqlite)>;
+    using StatementFault = std::function<std::optional<AuditError>(const QString& text)>;
     static void setStatementFault(StatementFault fault);
 
     // Updates the planner's statistics of the tables this connection's queries
-    // used, where they are missing or out of date; each index is sampled, not
-    // read whole, so ten million entries cost milliseconds.
+    // used, where they are missing or out of date and the backend does not
+    // (SQLite: each index is sampled, so ten million entries cost milliseconds).
     static void keepStatistics(QSqlDatabase db);
 
     static constexpr int BusyTimeoutMs = 10000;

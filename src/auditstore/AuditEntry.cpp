@@ -1,5 +1,7 @@
 #include "AuditEntry.h"
 
+#include "SqlDate.h"
+
 QVariant AuditEntry::value(const QString& column) const
 {
     if (column == QLatin1String("AutoIndex"))
@@ -50,7 +52,10 @@ AuditEntry AuditEntry::fromRecord(const QSqlRecord& record)
     e.Error = record.value(QStringLiteral("Error")).toInt();
     e.Description = text("Description");
     e.Application = text("Application");
-    e.When = text("When");
+    // A server gives "When" as a timestamp, the file as its text.
+    const QVariant when = record.value(QStringLiteral("When"));
+    e.When = when.typeId() == QMetaType::QDateTime ? IsoDateTime(when.toDateTime())
+                                                   : when.toString();
     e.User = text("User");
     e.Details = text("Details");
     e.Path = text("Path");

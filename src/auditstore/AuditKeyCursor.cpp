@@ -2,31 +2,35 @@
 
 #include "AuditDatabase.h"
 
-#include <sqlite3.h>
-
 std::unique_ptr<AuditKeyCursor> AuditKeyCursor::open(QSqlDatabase db, const QString& jet,
                                                      AuditError* error)
 {
-    sqlite3_stmt* statement = AuditDatabase::prepare(db, jet, error);
-    if (!statement)
+    auto rows = AuditDatabase::rows(db, jet, error);
+    if (!rows)
         return nullptr;
-    return std::unique_ptr<AuditKeyCursor>(new AuditKeyCursor(statement));
+    if (!rows->start()) {
+        if (error)
+            *error = rows->error();
+        return nullptr;
+    }
+    return std::unique_ptr<AuditKeyCursor>(new AuditKeyCursor(std::move(rows)));
 }
 
-AuditKeyCursor::~AuditKeyCursor() { sqlite3_finalize(m_statement); }
+AuditKeyCursor::AuditKeyCursor(std::unique_ptr<AuditRows> rows) : m_rows(std::move(rows)) {}
+
+AuditKeyCursor::~AuditKeyCursor() = default;
 
 bool AuditKeyCursor::read(int limit, QVector<qint64>& keys, AuditError* error)
 {
     if (error)
         *error = {};
     for (int n = 0; n < limit; ++n) {
-        const int step = sqlite3_step(m_statement);
-        if (step == SQLITE_ROW) {
-            keys.append(sqlite3_column_int64(m_statement, 0));
+        if (m_rows->next()) {
+            keys.append(m_rows->integer(0));
             continue;
         }
-        if (step != SQLITE_DONE && error)
-            *error = AuditDatabase::errorOf(m_statement);
+        if (error)
+            *error = m_rows->error();
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuditError.h"
+#include "AuditRows.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -8,11 +9,10 @@
 
 #include <memory>
 
-struct sqlite3_stmt;
-
-// Steps through a one-column whole-number result (the keys of a view) with
-// SQLite's own statement API on a connection of the audit database. A million
-// keys come off in a fraction of the time QSqlQuery needs to wrap each value.
+// Steps through a one-column whole-number result (the keys of a view) with the
+// backend's own client library on a connection of the audit database (SQLite's
+// statement API; a server-side cursor on PostgreSQL). A million keys come off
+// in a fraction of the time QSqlQuery needs to wrap each value.
 // The statement is built in the Jet dialect and goes through the same dialect
 // layer and audit.sql logging as every other statement.
 class AuditKeyCursor
@@ -27,6 +27,6 @@ public:
     bool read(int limit, QVector<qint64>& keys, AuditError* error = nullptr);
 
 private:
-    explicit AuditKeyCursor(sqlite3_stmt* statement) : m_statement(statement) {}
-    sqlite3_stmt* m_statement;
+    explicit AuditKeyCursor(std::unique_ptr<AuditRows> rows);
+    std::unique_ptr<AuditRows> m_rows;
 };

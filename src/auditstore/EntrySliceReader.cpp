@@ -1,27 +1,9 @@
 #include "EntrySliceReader.h"
 
 #include "AuditDatabase.h"
-#include "JetDialect.h"
-#include "SqliteHandle.h"
 
 #include <QHash>
 #include <algorithm>
-#include <sqlite3.h>
-
-namespace {
-
-AuditError errorOf(sqlite3* db)
-{
-    return {sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
-}
-
-QByteArrayView bytesAt(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return QByteArrayView(text, text ? sqlite3_column_bytes(statement, column) : 0);
-}
-
-} // namespace
 
 EntrySliceReader::EntrySliceReader(const QSqlDatabase& db)
 {
@@ -31,41 +13,14 @@ EntrySliceReader::EntrySliceReader(const QSqlDatabase& db)
     QStringList marks;
     for (int n = 0; n < SliceSize; ++n)
         marks.append(QStringLiteral("?"));
-    m_keyList = prepare(db, select + QStringLiteral("IN (") + marks.join(QLatin1Char(',')) +
-                                QLatin1Char(')'));
+    m_keyList = AuditDatabase::rows(db, select + QStringLiteral("IN (") +
+                                            marks.join(QLatin1Char(',')) + QLatin1Char(')'),
+                                    &m_error);
     if (m_keyList)
-        m_keyRange = prepare(db, select + QStringLiteral("BETWEEN ? AND ?"));
+        m_keyRange = AuditDatabase::rows(db, select + QStringLiteral("BETWEEN ? AND ?"), &m_error);
 }
 
-sqlite3_stmt* EntrySliceReader::prepare(const QSqlDatabase& db, const QString& jet)
-{
-    qCDebug(lcAuditSql).noquote() << "jet:   " << jet;
-    const auto sqlite = JetDialect::toSqlite(jet, &m_error);
-    if (!sqlite)
-        return nullptr;
-    qCDebug(lcAuditSql).noquote() << "sqlite:" << *sqlite;
-    sqlite3* handle = SqliteHandleOf(db);
-    if (!handle) {
-        m_error = {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")};
-        return nullptr;
-    }
-    const QByteArray text = sqlite->toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
-                           nullptr) != SQLITE_OK) {
-        m_error = errorOf(handle);
-        sqlite3_finalize(statement);
-        qCDebug(lcAuditSql).noquote() << "failed:" << m_error.description;
-        return nullptr;
-    }
-    return statement;
-}
-
-EntrySliceReader::~EntrySliceReader()
-{
-    sqlite3_finalize(m_keyList);
-    sqlite3_finalize(m_keyRange);
-}
+EntrySliceReader::~EntrySliceReader() = default;
 
 bool EntrySliceReader::read(const qint64* keys, int count, const Found& found)
 {
@@ -80,44 +35,33 @@ bool EntrySliceReader::read(const qint64* keys, int count, const Found& found)
     // Keys close together (the viewer's default order, newest first) are read
     // as one run of the table, which costs less than looking each one up;
     // the rows between them that the view leaves out are skipped.
-    sqlite3_stmt* statement = m_keyList;
+    AuditRows* rows = m_keyList.get();
+    bool started = false;
     if (count > 0 && *highest - *lowest < 2 * qint64(count)) {
-        statement = m_keyRange;
-        sqlite3_reset(statement);
-        sqlite3_bind_int64(statement, 1, *lowest);
-        sqlite3_bind_int64(statement, 2, *highest);
+        rows = m_keyRange.get();
+        const qint64 range[] = {*lowest, *highest};
+        started = rows->start(range, 2);
     } else {
-        sqlite3_reset(statement);
-        for (int n = 0; n < SliceSize; ++n) {
-            if (n < count)
-                sqlite3_bind_int64(statement, n + 1, keys[n]);
-            else
-                sqlite3_bind_null(statement, n + 1); // matches nothing
-        }
+        started = rows->start(keys, count); // the marks after count are Null: they match nothing
     }
     EntryCells entry;
-    for (;;) {
-        const int step = sqlite3_step(statement);
-        if (step == SQLITE_DONE)
-            break;
-        if (step != SQLITE_ROW) {
-            m_error = errorOf(sqlite3_db_handle(statement));
-            sqlite3_reset(statement);
-            return false;
-        }
-        entry.autoIndex = sqlite3_column_int64(statement, 0);
+    while (started && rows->next()) {
+        entry.autoIndex = rows->integer(0);
         const int position = positions.value(entry.autoIndex, -1);
         if (position < 0)
             continue;
-        entry.level = sqlite3_column_int(statement, 1);
-        entry.error = sqlite3_column_int(statement, 2);
+        entry.level = static_cast<int>(rows->integer(1));
+        entry.error = static_cast<int>(rows->integer(2));
         // The statement's columns 3 to 8 are the grid's columns 3 to 8.
         for (int column = GridCellText::DescriptionColumn; column < GridCellText::ColumnCount;
              ++column)
-            entry.text[static_cast<size_t>(column)] = bytesAt(statement, column);
+            entry.text[static_cast<size_t>(column)] = rows->text(column);
         found(position, entry);
     }
     // Leave no read transaction open between slices: other programs may write.
-    sqlite3_reset(statement);
-    return true;
+    const bool ok = !rows->error().isError();
+    if (!ok)
+        m_error = rows->error();
+    rows->reset();
+    return ok;
 }

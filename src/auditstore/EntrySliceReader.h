@@ -1,14 +1,14 @@
 #pragma once
 
 #include "AuditError.h"
+#include "AuditRows.h"
 #include "GridCellText.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>
 #include <array>
 #include <functional>
-
-struct sqlite3_stmt;
+#include <memory>
 
 // One entry as read: the numbers, and the text columns as the database's
 // UTF-8 bytes by grid column (valid only while the entry is handed over).
@@ -22,8 +22,9 @@ struct EntryCells
 
 // Reads the grid's nine columns of the entries with given keys, a slice of
 // keys at a time, through one prepared statement on a connection of the audit
-// database (SQLite's statement API: a million rows in well under a second,
-// where QSqlQuery spends that on wrapping values). Nothing is cached or copied.
+// database (the backend's own client library: a million rows in well under a
+// second, where QSqlQuery spends that on wrapping values). Nothing is cached
+// or copied.
 class EntrySliceReader
 {
 public:
@@ -45,9 +46,7 @@ public:
     bool read(const qint64* keys, int count, const Found& found);
 
 private:
-    sqlite3_stmt* prepare(const QSqlDatabase& db, const QString& jet);
-
-    sqlite3_stmt* m_keyList = nullptr;  // WHERE AutoIndex IN (a slice of keys)
-    sqlite3_stmt* m_keyRange = nullptr; // WHERE AutoIndex BETWEEN the lowest and highest
+    std::unique_ptr<AuditRows> m_keyList;  // WHERE AutoIndex IN (a slice of keys)
+    std::unique_ptr<AuditRows> m_keyRange; // WHERE AutoIndex BETWEEN the lowest and highest
     AuditError m_error;
 };

@@ -32,6 +32,25 @@ std::optional<qsizetype> quotedEnd(const QString& text, qsizetype start)
     return qMin(j, n);
 }
 
+std::optional<QDateTime> dateLiteral(const QString& jet, qsizetype start, qsizetype* end,
+                                     AuditError* error)
+{
+    const qsizetype close = jet.indexOf(QLatin1Char('#'), start + 1);
+    const QString literal = close < 0 ? jet.mid(start) : jet.mid(start, close - start + 1);
+    const auto value =
+        close < 0 ? std::nullopt : ReadLocaleDateTime(jet.mid(start + 1, close - start - 1));
+    if (!value) {
+        if (error) {
+            error->number = ErrorBadDateLiteral;
+            error->description =
+                QStringLiteral("Syntax error in date in query expression '%1'.").arg(literal);
+        }
+        return std::nullopt;
+    }
+    *end = close + 1;
+    return value;
+}
+
 std::optional<QString> toSqlite(const QString& jet, AuditError* error)
 {
     QString out;
@@ -49,22 +68,10 @@ std::optional<QString> toSqlite(const QString& jet, AuditError* error)
         }
 
         if (c == QLatin1Char('#')) {
-            const qsizetype close = jet.indexOf(QLatin1Char('#'), i + 1);
-            const QString literal =
-                close < 0 ? jet.mid(i) : jet.mid(i, close - i + 1);
-            const auto value =
-                close < 0 ? std::nullopt : ReadLocaleDateTime(jet.mid(i + 1, close - i - 1));
-            if (!value) {
-                if (error) {
-                    error->number = ErrorBadDateLiteral;
-                    error->description =
-                        QStringLiteral("Syntax error in date in query expression '%1'.")
-                            .arg(literal);
-                }
+            const auto value = dateLiteral(jet, i, &i, error);
+            if (!value)
                 return std::nullopt;
-            }
             out += QLatin1Char('\'') + IsoDateTime(*value) + QLatin1Char('\'');
-            i = close + 1;
             continue;
         }
 
@@ -72,11 +79,16 @@ std::optional<QString> toSqlite(const QString& jet, AuditError* error)
         ++i;
     }
 
+    return PlanHints::apply(withoutDeleteColumns(out));
+}
+
+QString withoutDeleteColumns(QString text)
+{
     static const QRegularExpression deleteFrom(
         QStringLiteral("^(\\s*DELETE)\\s+[A-Za-z_][A-Za-z0-9_]*\\.\\*\\s+(FROM\\b)"),
         QRegularExpression::CaseInsensitiveOption);
-    out.replace(deleteFrom, QStringLiteral("\\1 \\2"));
-    return PlanHints::apply(out);
+    text.replace(deleteFrom, QStringLiteral("\\1 \\2"));
+    return text;
 }
 
 } // namespace JetDialect

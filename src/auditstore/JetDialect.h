@@ -2,6 +2,7 @@
 
 #include "AuditError.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,15 @@ namespace JetDialect {
 constexpr int ErrorBadDateLiteral = 3075;
 
 std::optional<QString> toSqlite(const QString& jet, AuditError* error = nullptr);
+
+// The date of the '#...#' literal at start, read with the locale's rules; end
+// receives the index after its closing '#'. Nothing (and the error) when it
+// is no date.
+std::optional<QDateTime> dateLiteral(const QString& jet, qsizetype start, qsizetype* end,
+                                     AuditError* error);
+
+// "DELETE x.* FROM" as "DELETE FROM".
+QString withoutDeleteColumns(QString text);
 
 // When a quoted string or name (', ", ` or [) starts at start: the index of
 // its closing character (a doubled quote stays inside), or the text's size

@@ -106,19 +106,20 @@ bool IsRecordsetEmpty(QSqlQuery* rs)
 
 void GetWeightErrors(QStringList& errors)
 {
-    errors = readTexts(QStringLiteral("select weight.error from [weight] group by weight.error"));
+    errors = readTexts(QStringLiteral("select weight.error from [weight] group by weight.error "
+                                      "order by weight.error"));
 }
 
 void GetWeightApplications(QStringList& applications)
 {
-    applications = readTexts(
-        QStringLiteral("select weight.application from [weight] group by weight.application"));
+    applications = readTexts(QStringLiteral("select weight.application from [weight] group by "
+                                            "weight.application order by weight.application"));
 }
 
 void GetWeightTable(QList<WeightRecord>& table)
 {
     table.clear();
-    readRows(QStringLiteral("select * from [weight]"), [&table](const QSqlQuery& row) {
+    readRows(QStringLiteral("select * from [weight] order by rowid"), [&table](const QSqlQuery& row) {
         table.append({row.value(QStringLiteral("error")).toInt(),
                       row.value(QStringLiteral("application")).toString().trimmed(),
                       row.value(QStringLiteral("weight")).toInt()});

@@ -393,28 +393,20 @@ void ReportEngine::deleteReported(const QString& where, qint64 highest,
     m_delete = ReportCondition::deleteText(where, highest);
     AuditDatabase& database = AuditDatabase::instance();
     QSqlDatabase db = database.connection();
-    const QString table = QStringLiteral("temp.") + ReportCondition::ReportedRowsTable;
+    const QString table = ReportCondition::ReportedRowsTable;
     AuditError error;
     int count = 0;
+    // One transaction: a failure anywhere, a lost connection included,
+    // deletes nothing.
     bool ok = db.transaction();
-    QSqlQuery query(db);
-    ok = ok &&
-         query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 "
-                                   "(AutoIndex INTEGER PRIMARY KEY)")
-                        .arg(ReportCondition::ReportedRowsTable)) &&
-         query.exec(QStringLiteral("DELETE FROM ") + table) &&
-         query.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 VALUES (?)").arg(table));
-    for (qsizetype i = 0; ok && i < keysRead.size(); ++i) {
-        query.bindValue(0, keysRead.at(i));
-        ok = query.exec();
-    }
     if (!ok)
-        error = AuditDatabase::errorOf(query.lastError().isValid() ? query.lastError()
-                                                                   : db.lastError());
-    ok = ok && database.execute(m_delete, &count, &error);
-    query.finish();
-    if (ok)
-        ok = query.exec(QStringLiteral("DROP TABLE ") + table) && db.commit();
+        error = AuditDatabase::errorOf(db.lastError());
+    ok = ok && database.storeKeys(table, keysRead, &error) &&
+         database.execute(m_delete, &count, &error) && database.dropKeys(table, &error);
+    if (ok && !db.commit()) {
+        ok = false;
+        error = AuditDatabase::errorOf(db.lastError());
+    }
     if (!ok) {
         if (error.number == 0)
             error = AuditDatabase::errorOf(db.lastError());

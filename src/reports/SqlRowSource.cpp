@@ -2,8 +2,6 @@
 
 #include "AuditDatabase.h"
 
-#include <sqlite3.h>
-
 SqlRowSource::SqlRowSource(const QString& jetSelect) : m_statement(jetSelect) {}
 
 SqlRowSource::~SqlRowSource()
@@ -18,23 +16,26 @@ bool SqlRowSource::start(QString* error)
     m_lastError.clear();
     m_lastErrorNumber = 0;
 
-    // One read transaction until finish(): SQLite keeps its snapshot. Without
+    // One read transaction until finish(): the database keeps its snapshot. Without
     // one (the caller already has a transaction open) the live table is read.
     AuditDatabase& database = AuditDatabase::instance();
     if (!m_inTransaction && database.isOpen())
-        m_inTransaction = database.connection().transaction();
+        m_inTransaction = database.beginRead();
 
     AuditError failure;
-    m_query = AuditDatabase::prepare(database.connection(), m_statement, &failure);
-    if (!m_query) {
+    m_query = AuditDatabase::rows(database.connection(), m_statement, &failure);
+    if (m_query && !m_query->start())
+        failure = m_query->error();
+    if (!m_query || failure.isError()) {
+        m_query.reset();
         fail(failure.number, failure.description);
         if (error)
             *error = m_lastError;
         return false;
     }
-    const int columns = sqlite3_column_count(m_query);
+    const int columns = m_query->columnCount();
     for (int i = 0; i < columns; ++i)
-        m_index.insert(QString::fromUtf8(sqlite3_column_name(m_query, i)), i);
+        m_index.insert(m_query->columnName(i), i);
     return true;
 }
 
@@ -43,15 +44,12 @@ bool SqlRowSource::next()
     m_onRow = false;
     if (!m_query)
         return false;
-    const int step = sqlite3_step(m_query);
-    if (step == SQLITE_ROW) {
+    if (m_query->next()) {
         m_onRow = true;
         return true;
     }
-    if (step != SQLITE_DONE) {
-        const AuditError failure = AuditDatabase::errorOf(m_query);
-        fail(failure.number, failure.description);
-    }
+    if (m_query->error().isError())
+        fail(m_query->error().number, m_query->error().description);
     return false;
 }
 
@@ -61,38 +59,25 @@ QVariant SqlRowSource::value(const QString& field) const
         return QVariant();
     int column = m_index.value(field, -1);
     if (column < 0) {
-        // Jet column names are not case-sensitive.
+        // Jet column names are not case-sensitive (and a server gives them in
+        // lower case): the name as asked for is remembered.
         for (auto it = m_index.cbegin(); it != m_index.cend(); ++it) {
             if (it.key().compare(field, Qt::CaseInsensitive) == 0) {
                 column = it.value();
                 break;
             }
         }
+        if (column >= 0)
+            m_index.insert(field, column);
     }
     if (column < 0)
         return QVariant();
-    switch (sqlite3_column_type(m_query, column)) {
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(m_query, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(m_query, column));
-    case SQLITE_TEXT: {
-        const auto* text = static_cast<const QChar*>(sqlite3_column_text16(m_query, column));
-        return QVariant(QString(text, sqlite3_column_bytes16(m_query, column) / 2));
-    }
-    case SQLITE_BLOB: {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_query, column));
-        return QVariant(QByteArray(data, sqlite3_column_bytes(m_query, column)));
-    }
-    default:
-        return QVariant();
-    }
+    return m_query->value(column);
 }
 
 void SqlRowSource::close()
 {
-    sqlite3_finalize(m_query);
-    m_query = nullptr;
+    m_query.reset();
     m_onRow = false;
 }
 

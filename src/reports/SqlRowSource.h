@@ -1,14 +1,14 @@
 #pragma once
 
+#include "AuditRows.h"
 #include "ReportRowSource.h"
 
 #include <QHash>
-
-struct sqlite3_stmt;
+#include <memory>
 
 // The rows of a SELECT in the Jet dialect, run as built (through the dialect
 // layer, shown by the audit.sql log) on the shared audit database connection
-// with SQLite's own statement API: a column's value is read only when asked
+// with the backend's own client library: a column's value is read only when asked
 // for, so "SELECT Audit.* ..." costs no more than the columns a layout prints.
 // The rows are read in one read transaction (opened by start(), ended by
 // finish()), so rows that other programs append meanwhile cannot change a
@@ -35,9 +35,9 @@ private:
     void close();
 
     QString m_statement;
-    sqlite3_stmt* m_query = nullptr;
+    std::unique_ptr<AuditRows> m_query;
     bool m_onRow = false;
-    QHash<QString, int> m_index;
+    mutable QHash<QString, int> m_index;
     QString m_lastError;
     int m_lastErrorNumber = 0;
     bool m_inTransaction = false;

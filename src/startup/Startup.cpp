@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "AuditColumns.h"
 #include "AuditDatabase.h"
+#include "DatabaseLocation.h"
 #include "AuditView.h"
 #include "CommandLine.h"
 #include "NumericText.h"
@@ -232,13 +233,24 @@ int StartRun()
         InstallRoot += QLatin1Char('/');
     HelpFile = InstallRoot + QStringLiteral("HELP/QXAM32.HLP");
     InstallRoot += QStringLiteral("SYSTEM/");
-    DatabasePath = InstallRoot + QStringLiteral("Audit.mdb");
     Zlk::setSystemFolder(InstallRoot);
 
-    // 7. The shared connection. A database that cannot be opened is reported
-    // as the viewer's load reports it.
+    // 7. The shared connection: the file SYSTEM/Audit.mdb unless the
+    // installation names another database. A database that cannot be opened
+    // is reported as the viewer's load reports it.
+    QString problem;
+    const auto connection = DatabaseLocation::connectionString(InstallRoot, &problem);
+    if (!connection) {
+        if (UnattendedMode)
+            NoteRunFailure(problem);
+        else
+            ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation, ProductName);
+        EndProgram(1);
+        return 1;
+    }
+    DatabasePath = AuditDatabase::locationOf(*connection);
     AuditError error;
-    if (!AuditDatabase::instance().open(AuditDatabase::connectionStringFor(DatabasePath), &error)) {
+    if (!AuditDatabase::instance().open(*connection, &error)) {
         HandleViewLoadError(error);
         return 1;
     }

@@ -202,6 +202,8 @@ private slots:
         QCOMPARE(found->value("User").toString(), QStringLiteral("jsmith"));
         QVERIFY(!found->next());
 
+        if (db.isServer())
+            return; // the plan below is the file's
         QSqlQuery plan(AuditDatabase::instance().connection());
         QVERIFY(plan.exec("EXPLAIN QUERY PLAN SELECT * FROM Audit ORDER BY User, AutoIndex"));
         QStringList steps;

@@ -1,8 +1,9 @@
 // The translation of the program's SQL texts. Text without '#' outside quotes
 // comes out as it went in (a leading "DELETE x.* FROM" aside); a translated
-// text has no '#' left outside quotes; a refused one says why.
+// text has no '#' left outside quotes; a refused one says why, in both dialects.
 #include "FuzzCheck.h"
 #include "JetDialect.h"
+#include "PostgresDialect.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -48,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString jet = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     AuditError error;
     const auto sqlite = JetDialect::toSqlite(jet, &error);
+    // The server's dialect reads quotes and dates by the same rules: it
+    // refuses exactly the texts the file's refuses.
+    AuditError serverError;
+    const auto server = PostgresDialect::fromJet(jet, &serverError);
+    FUZZ_CHECK(server.has_value() == sqlite.has_value() && serverError.number == error.number,
+               jet);
     if (!sqlite) {
         FUZZ_CHECK(error.number == JetDialect::ErrorBadDateLiteral && !error.description.isEmpty(),
                    jet);

@@ -247,6 +247,8 @@ void tst_EngineRun::mailAddress()
 // the report and deleted, or not in it and still there.
 void tst_EngineRun::concurrentWriterSurvivesDelete()
 {
+    if (m_db->isServer())
+        QSKIP("the writer is an SQLite program; tst_purge appends to a server meanwhile");
     const QString out = m_env->filePath(QStringLiteral("report.txt"));
     ReportEngine::Request r = oldStatusAndErrors(3, true);
     r.Address = out;

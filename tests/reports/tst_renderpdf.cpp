@@ -374,7 +374,8 @@ void tst_RenderPdf::sqlRows()
     ReportLayout audit = bound("datareportAudit", &bad, &shown);
     QVERIFY(!ReportRenderer(audit).exportReport(FormatKeyHtml, m_dir->filePath("r.html")));
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.first().startsWith(QLatin1String("Audit Report Error 1 - no such column")),
+    QVERIFY2(shown.first().contains(QRegularExpression(
+                 "^Audit Report Error (1 - no such column|42703 - column .* does not exist$)")),
              qPrintable(shown.first()));
     QCOMPARE(filesIn(m_dir->path()), QStringList());
     AuditDatabase::instance().close();

@@ -1,6 +1,10 @@
 #include "AuditTestDb.h"
 
 #include "AuditDatabase.h"
+#include "DatabaseLocation.h"
+#include "PgTestCluster.h"
+#include "PostgresBackend.h"
+#include "PostgresDialect.h"
 #include "SqlDate.h"
 
 #include <QDir>
@@ -22,28 +26,66 @@ QString where(const QString& sqliteWhere)
     return sqliteWhere.isEmpty() ? QString() : QStringLiteral(" WHERE ") + sqliteWhere;
 }
 
+// A test's SQLite text as the server reads it (bracketed names, When, User).
+QString forServer(const QString& sqlite)
+{
+    return PostgresDialect::fromJet(sqlite).value_or(sqlite);
+}
+
+QSqlDatabase openConnection(const QString& name, const QString& location)
+{
+    const bool server = PostgresBackend::isUri(location);
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
+    if (server) {
+        PostgresBackend::configure(db, location);
+    } else {
+        db.setDatabaseName(location);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    }
+    db.open();
+    return db;
+}
+
 } // namespace
 
 AuditTestDb::AuditTestDb()
 {
     m_root = m_folder.path() + QLatin1Char('/');
     QDir(m_folder.path()).mkpath(QStringLiteral("SYSTEM"));
-    m_path = m_root + QStringLiteral("SYSTEM/Audit.mdb");
     m_connectionName = QStringLiteral("testdb-") + QUuid::createUuid().toString();
-    QSqlDatabase connection =
-        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    connection.setDatabaseName(m_path);
-    connection.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    if (!connection.open())
+    m_path = m_root + QStringLiteral("SYSTEM/Audit.mdb");
+    if (PgTestCluster::enabled()) {
+        // The installation names its server database, for the program run
+        // in-process and as a child process alike.
+        m_path = PgTestCluster::createDatabase(&m_error);
+        if (m_path.isEmpty()) {
+            qWarning("no PostgreSQL test database: %s", qPrintable(m_error));
+            return;
+        }
+        QFile ini(m_root + QStringLiteral("SYSTEM/") + QLatin1String(DatabaseLocation::FileName));
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write("[Database]\nConnection=" + m_path.toUtf8() + "\n") < 0) {
+            m_error = ini.errorString();
+            return;
+        }
+    }
+    QSqlDatabase connection = openConnection(m_connectionName, m_path);
+    if (!connection.isOpen())
         m_error = connection.lastError().text();
     else
-        m_valid = create();
+        m_valid = isServer() || create();
 }
 
 AuditTestDb::~AuditTestDb()
 {
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool AuditTestDb::isServer() const
+{
+    return PostgresBackend::isUri(m_path);
 }
 
 // Runs the schema file's statements (comments dropped) in one transaction, with
@@ -94,9 +136,14 @@ AuditEntry AuditTestDb::entry(int level, const QDateTime& when, const QString& d
 qint64 AuditTestDb::add(const AuditEntry& e)
 {
     QSqlQuery query(db());
-    query.prepare(QStringLiteral(
-        "INSERT INTO Audit (Level, Error, Description, Application, [When], User, Details, "
-        "Path, Unattended, Response, TaskList) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.prepare(isServer() ? QStringLiteral("INSERT INTO audit (level, error, description, "
+                                              "application, \"when\", \"user\", details, path, "
+                                              "unattended, response, tasklist) VALUES (?, ?, ?, ?, "
+                                              "?, ?, ?, ?, ?, ?, ?) RETURNING autoindex")
+                             : QStringLiteral("INSERT INTO Audit (Level, Error, Description, "
+                                              "Application, [When], User, Details, Path, "
+                                              "Unattended, Response, TaskList) VALUES (?, ?, ?, "
+                                              "?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(e.Level);
     query.addBindValue(e.Error);
     // A null QString would be bound as NULL; the text columns are NOT NULL.
@@ -109,6 +156,8 @@ qint64 AuditTestDb::add(const AuditEntry& e)
         m_error = query.lastError().text();
         return 0;
     }
+    if (isServer())
+        return query.next() ? query.value(0).toLongLong() : 0;
     return query.lastInsertId().toLongLong();
 }
 
@@ -129,7 +178,7 @@ bool AuditTestDb::add(const QList<AuditEntry>& entries)
 int AuditTestDb::count(const QString& sqliteWhere) const
 {
     QSqlQuery query(db());
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM Audit") + where(sqliteWhere)) ||
+    if (!query.exec(text(QStringLiteral("SELECT COUNT(*) FROM Audit") + where(sqliteWhere))) ||
         !query.next())
         return -1;
     return query.value(0).toInt();
@@ -147,8 +196,8 @@ QList<AuditEntry> AuditTestDb::entries(const QString& sqliteWhere) const
 {
     QList<AuditEntry> result;
     QSqlQuery query(db());
-    query.exec(QStringLiteral("SELECT * FROM Audit") + where(sqliteWhere) +
-               QStringLiteral(" ORDER BY AutoIndex"));
+    query.exec(text(QStringLiteral("SELECT * FROM Audit") + where(sqliteWhere) +
+                    QStringLiteral(" ORDER BY AutoIndex")));
     while (query.next())
         result.append(AuditEntry::fromRecord(query.record()));
     return result;
@@ -157,7 +206,7 @@ QList<AuditEntry> AuditTestDb::entries(const QString& sqliteWhere) const
 bool AuditTestDb::exec(const QString& sqlite)
 {
     QSqlQuery query(db());
-    if (query.exec(sqlite))
+    if (query.exec(text(sqlite)))
         return true;
     m_error = query.lastError().text();
     return false;
@@ -168,10 +217,9 @@ QVariantList AuditTestDb::values(const QString& file, const QString& sqlite)
     QVariantList result;
     const QString name = QStringLiteral("values-") + QUuid::createUuid().toString();
     {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        connection.setDatabaseName(file);
-        if (connection.open()) {
-            QSqlQuery query(sqlite, connection);
+        QSqlDatabase connection = openConnection(name, file);
+        if (connection.isOpen()) {
+            QSqlQuery query(PostgresBackend::isUri(file) ? forServer(sqlite) : sqlite, connection);
             while (query.next())
                 result.append(query.value(0));
         }
@@ -192,4 +240,9 @@ QSet<qint64> AuditTestDb::keySet(const QString& file, const QString& sqliteWhere
 bool AuditTestDb::openShared()
 {
     return AuditDatabase::instance().open(AuditDatabase::connectionStringFor(m_path));
+}
+
+QString AuditTestDb::text(const QString& sqlite) const
+{
+    return isServer() ? forServer(sqlite) : sqlite;
 }

@@ -13,6 +13,10 @@
 // A real audit database for tests, made from the shipped schema in its own
 // temporary folder as <root>/SYSTEM/Audit.mdb, the layout start-up expects.
 // Rows are written on a connection of its own, as another program would.
+// With AUDITLOG_TEST_BACKEND=postgresql it is a fresh database on the test
+// process's PostgreSQL server instead (PgTestCluster), named by the root's
+// SYSTEM/auditlog.ini; path() is then its URI, and the SQLite texts the
+// helpers take are read in the server's dialect.
 class AuditTestDb
 {
 public:
@@ -26,6 +30,8 @@ public:
     QString errorString() const { return m_error; }
 
     QString path() const { return m_path; }
+    // Whether the database is on a PostgreSQL server.
+    bool isServer() const;
     // The installation root above SYSTEM/, with a trailing "/".
     QString root() const { return m_root; }
 
@@ -44,8 +50,8 @@ public:
     QList<AuditEntry> entries(const QString& sqliteWhere = QString()) const;
     bool exec(const QString& sqlite);
 
-    // The first column of an SQLite query on any database file, read on a
-    // connection of its own.
+    // The first column of an SQLite query on any database file (or server
+    // URI), read on a connection of its own.
     static QVariantList values(const QString& file, const QString& sqlite);
     // The AutoIndex values of a database file's rows matching an SQLite condition.
     static QSet<qint64> keySet(const QString& file, const QString& sqliteWhere = QString());
@@ -56,6 +62,7 @@ public:
 private:
     bool create();
     QSqlDatabase db() const;
+    QString text(const QString& sqlite) const;
 
     QTemporaryDir m_folder;
     QString m_path;

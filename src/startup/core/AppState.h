@@ -12,7 +12,8 @@ inline const QString ProductName = QStringLiteral("Velmora");
 
 // Installation root with a trailing "/"; after start-up its SYSTEM/ folder.
 extern QString InstallRoot;
-// Full name of the audit database file: InstallRoot + "Audit.mdb".
+// The audit database as messages name it: the file (InstallRoot + "Audit.mdb"
+// by default) or the server's URI.
 extern QString DatabasePath;
 // The program's help file (InstallRoot + "HELP/QXAM32.HLP").
 extern QString HelpFile;

@@ -1,0 +1,159 @@
+#include "PostgresBackend.h"
+
+#include "AuditDatabase.h"
+#include "PostgresDialect.h"
+#include "PostgresRows.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <libpq-fe.h>
+
+namespace {
+
+// SQLSTATEs of a change refused: a read-only transaction, missing privilege.
+constexpr int ReadOnlyState = 25006, NoPrivilegeState = 42501;
+
+void setError(AuditError* error, const AuditError& value)
+{
+    if (error)
+        *error = value;
+}
+
+bool exec(QSqlDatabase db, const QString& text, AuditError* error)
+{
+    QSqlQuery query(db);
+    if (query.exec(text))
+        return true;
+    setError(error, AuditDatabase::errorOf(query.lastError()));
+    return false;
+}
+
+} // namespace
+
+bool PostgresBackend::isUri(const QString& connectionString)
+{
+    return connectionString.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           connectionString.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+bool PostgresBackend::configure(QSqlDatabase& db, const QString& uri, QString* error)
+{
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &message);
+    if (!options) {
+        if (error)
+            *error = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("out of memory");
+        PQfreemem(message);
+        return false;
+    }
+    // All of them as the driver's connect options, which it hands to libpq
+    // as they are (a ';' between them becomes a blank).
+    QStringList parameters;
+    for (const PQconninfoOption* option = options; option->keyword; ++option) {
+        if (!option->val)
+            continue;
+        QString value = QString::fromUtf8(option->val);
+        value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        value.replace(QLatin1Char('\''), QLatin1String("\\'"));
+        parameters.append(QString::fromLatin1(option->keyword) + QStringLiteral("='") + value +
+                          QLatin1Char('\''));
+    }
+    PQconninfoFree(options);
+    db.setConnectOptions(parameters.join(QLatin1Char(' ')));
+    return true;
+}
+
+std::optional<QString> PostgresBackend::translate(const QString& jet, AuditError* error) const
+{
+    return PostgresDialect::fromJet(jet, error);
+}
+
+QSqlDatabase PostgresBackend::open(const QString& connectionString, const QString& name,
+                                   AuditError* error, bool* readOnly) const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    if (!db.isValid()) {
+        setError(error, {ErrorDatabaseNotFound,
+                         QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed.")});
+        return db;
+    }
+    QString problem;
+    if (!configure(db, connectionString, &problem)) {
+        setError(error, {ErrorDatabaseNotFound, problem});
+        return db;
+    }
+    if (!db.open()) {
+        const QSqlError failure = db.lastError();
+        setError(error, {ErrorDatabaseNotFound,
+                         QStringLiteral("Could not connect to %1: %2")
+                             .arg(connectionString,
+                                  failure.databaseText().isEmpty() ? failure.text()
+                                                                   : failure.databaseText())
+                             .trimmed()});
+        return db;
+    }
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
+        !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||
+        !check.next()) {
+        setError(error, AuditDatabase::errorOf(check.lastError()));
+        check.finish();
+        db.close();
+        return db;
+    }
+    if (readOnly)
+        *readOnly = !check.value(0).toBool();
+    return db;
+}
+
+std::unique_ptr<AuditRows> PostgresBackend::rows(QSqlDatabase db, const QString& translated,
+                                                 AuditError* error) const
+{
+    if (!PostgresRows::connectionOf(db)) {
+        setError(error, {ErrorDatabaseNotFound, QStringLiteral("The audit database is not open.")});
+        return nullptr;
+    }
+    static const QRegularExpression mark(QStringLiteral("\\$(\\d+)"));
+    int marks = 0;
+    for (auto it = mark.globalMatch(translated); it.hasNext();)
+        marks = qMax(marks, it.next().captured(1).toInt());
+    setError(error, {});
+    return std::make_unique<PostgresRows>(db, translated, marks);
+}
+
+bool PostgresBackend::storeKeys(QSqlDatabase db, const QString& table, const QList<qint64>& keys,
+                                AuditError* error) const
+{
+    QStringList numbers;
+    numbers.reserve(keys.size());
+    for (qint64 key : keys)
+        numbers.append(QString::number(key));
+    return exec(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 "
+                                   "(autoindex bigint PRIMARY KEY)").arg(table), error) &&
+           exec(db, QStringLiteral("TRUNCATE pg_temp.") + table, error) &&
+           exec(db, QStringLiteral("INSERT INTO pg_temp.%1 SELECT DISTINCT unnest('{%2}'::bigint[])")
+                        .arg(table, numbers.join(QLatin1Char(','))), error);
+}
+
+bool PostgresBackend::dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const
+{
+    return exec(db, QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + table, error);
+}
+
+bool PostgresBackend::beginRead(QSqlDatabase db) const
+{
+    // One snapshot for every statement, as a read transaction of the file
+    // has; changes keep the server's default (each statement sees what was
+    // committed when it began), so two hosts purging at once both succeed.
+    if (!db.transaction())
+        return false;
+    QSqlQuery(db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    return true;
+}
+
+bool PostgresBackend::isReadOnlyError(const AuditError& error) const
+{
+    return error.number == ReadOnlyState || error.number == NoPrivilegeState;
+}
