@@ -207,20 +207,23 @@ AuditCopy::Totals AuditCopy::run(PgSession& target)
                                  m_batchRows, entriesCopied);
 
     // Weights go through a staging table: those the target has (same error
-    // and application) stay as they are.
+    // and application) stay as they are. The rest keep the file's row order,
+    // since of two matching rows the older one is used first.
     qint64 weightsAdded = 0;
     if (hasWeights) {
-        target.exec(
-            QStringLiteral("CREATE TEMPORARY TABLE copy_weight (LIKE weight) ON COMMIT DROP"));
+        target.exec(QStringLiteral(
+            "CREATE TEMPORARY TABLE copy_weight (n bigint GENERATED ALWAYS AS IDENTITY, "
+            "error integer, application citext, weight integer) ON COMMIT DROP"));
         Source::Statement weightRows =
-            source.prepare("SELECT error, application, weight FROM weight");
+            source.prepare("SELECT error, application, weight FROM weight ORDER BY rowid");
         copyRows(source, weightRows.get(), 0, target,
                  QStringLiteral("COPY copy_weight (error, application, weight) FROM STDIN"),
                  m_batchRows, [](qint64) {});
         weightsAdded = target.exec(QStringLiteral(
             "INSERT INTO weight (error, application, weight) "
             "SELECT c.error, c.application, c.weight FROM copy_weight c WHERE NOT EXISTS "
-            "(SELECT 1 FROM weight w WHERE w.error = c.error AND w.application = c.application)"));
+            "(SELECT 1 FROM weight w WHERE w.error = c.error AND w.application = c.application) "
+            "ORDER BY c.n"));
     }
 
     if (indexesAfter) {
