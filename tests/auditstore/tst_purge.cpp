@@ -62,6 +62,15 @@ void loadView(const QString& levels = QStringLiteral("SWEF"))
 
 // Another program appending count entries "appended-<n>" to a database, one
 // commit each, printing n after each; dated now, or in 2003 when old.
+// Reads the appender's running count until it reaches n (or it stops).
+int appenderCount(QProcess& appender, int written, int n)
+{
+    while (written < n && appender.waitForReadyRead(60000))
+        while (appender.canReadLine())
+            written = appender.readLine().trimmed().toInt();
+    return written;
+}
+
 void startAppender(QProcess& appender, const AuditTestDb& db, int count, bool old)
 {
     if (db.isServer()) {
@@ -245,11 +254,7 @@ private slots:
         QProcess appender;
         startAppender(appender, db, 3000, false);
         int written = 0;
-        auto waitForRows = [&](int n) {
-            while (written < n && appender.waitForReadyRead(60000))
-                while (appender.canReadLine())
-                    written = appender.readLine().trimmed().toInt();
-        };
+        auto waitForRows = [&](int n) { written = appenderCount(appender, written, n); };
         waitForRows(100);
         int waits = 0;
         const PurgeResult result = DeleteOldEntries(QStringLiteral("30"), 3, [&] {
@@ -281,11 +286,7 @@ private slots:
         QProcess appender;
         startAppender(appender, db, 2000, true);
         int written = 0;
-        auto waitForRows = [&](int n) {
-            while (written < n && appender.waitForReadyRead(60000))
-                while (appender.canReadLine())
-                    written = appender.readLine().trimmed().toInt();
-        };
+        auto waitForRows = [&](int n) { written = appenderCount(appender, written, n); };
         waitForRows(100);
         // Between the report and its deletion, more are appended.
         QTimer::singleShot(0, [&] { waitForRows(written + 300); });
