@@ -128,7 +128,6 @@ private slots:
     void deleteRemovesExactlyTheReported_data()
     {
         QTest::addColumn<QStringList>("destination");
-        QTest::newRow("after a text file") << QStringList{"/FILE", "report.txt"};
         QTest::newRow("after a mail") << QStringList{"/EMAIL", "ops@example.org"};
         QTest::newRow("without a report") << QStringList();
     }
@@ -147,8 +146,7 @@ private slots:
             left << e.Description;
         QCOMPARE(left, QStringList({"old warning three", "new fatal four", "new status five"}));
         QCOMPARE(m_server->messages().size(), mails + (destination.value(0) == "/EMAIL" ? 1 : 0));
-        QCOMPARE(folderContents(),
-                 destination.startsWith("/FILE") ? QStringList{"report.txt"} : QStringList());
+        QCOMPARE(folderContents(), QStringList());
     }
 
     void mailThresholds_data()

@@ -138,16 +138,9 @@ std::optional<QString> printLine(const ParsedLine& p)
     flag(p.debug, "DEBUG");
     if (p.installRoot != (p.debug ? QStringLiteral("/opt/dorvu/Velmora/") : defaultRoot))
         value("SYSTEM", p.installRoot);
-    if (o.SortBy1 != defaults.SortBy1)
-        value("SORTBY1", o.SortBy1);
-    if (o.SortBy2 != defaults.SortBy2)
-        value("SORTBY2", o.SortBy2);
-    if (o.SortBy3 != defaults.SortBy3)
-        value("SORTBY3", o.SortBy3);
-    if (!o.Subject.isEmpty())
-        value("SUBJECT", o.Subject);
-    if (!o.Query.isEmpty())
-        value("QUERY", o.Query);
+    for (const char* keyword : {"SORTBY1", "SORTBY2", "SORTBY3", "SUBJECT", "QUERY"})
+        if (fieldOf(p, QLatin1String(keyword)) != fieldOf(ParsedLine(), QLatin1String(keyword)))
+            value(keyword, fieldOf(p, QLatin1String(keyword)));
     flag(o.Destination == 0, "PRINT");
     if (o.Destination == 2)
         value("EMAIL", o.Address);

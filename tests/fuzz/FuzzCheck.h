@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,3 +19,22 @@
             std::abort();                                                                  \
         }                                                                                  \
     } while (0)
+
+inline QByteArray fuzzBytes(const uint8_t* data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+inline QString fuzzText(const uint8_t* data, size_t size)
+{
+    return QString::fromUtf8(fuzzBytes(data, size));
+}
+
+// The input written whole to path, replacing what was there.
+inline void writeFuzzFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                   file.write(bytes) == bytes.size(),
+               QStringLiteral("cannot write ") + path);
+}

@@ -7,15 +7,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The reader takes at most 1000 characters; keep to what it reads whole.
     if (size > 1000)
         return -1;
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes = fuzzBytes(data, size);
     // A nested /@FILE may only name files in the private folder: no quotes, so
     // no "/" inside a value.
     const bool nested = bytes.contains('@');
@@ -28,10 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QDir::setCurrent(folder.path());
     for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
         QFile::remove(name);
-    QFile file(QStringLiteral("args.txt"));
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-               QStringLiteral("cannot write the argument file"));
-    file.close();
+    writeFuzzFile(QStringLiteral("args.txt"), bytes);
 
     const ParsedLine fromFile = parseLine(QStringLiteral("/@FILE args.txt"));
     if (!fromFile.accepted)

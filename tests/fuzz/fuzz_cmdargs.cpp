@@ -7,8 +7,6 @@
 
 #include <QHash>
 
-#include <cstddef>
-#include <cstdint>
 #include <functional>
 
 namespace {
@@ -39,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 2000)
         return -1;
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString text = fuzzText(data, size);
     if (text.contains(QLatin1Char('@')))
         return -1;
     const QStringList arguments = text.split(QLatin1Char('\n'));

@@ -4,14 +4,11 @@
 #include "CommandLinePrinter.h"
 #include "FuzzCheck.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 2000)
         return -1;
-    const QString line = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString line = fuzzText(data, size);
     // /@FILE reads and deletes files; its own target runs it in a private folder.
     if (line.contains(QLatin1Char('@')))
         return -1;

@@ -5,11 +5,7 @@
 #include "HtmlRowScanner.h"
 #include "zlk.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <cstddef>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -17,15 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return -1;
     const int shift = (data[0] << 8 | data[1]) % 200;
     QByteArray content(shift == 0 ? 0 : 65536 - shift, 'x');
-    content.append(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
+    content.append(fuzzBytes(data + 2, size - 2));
 
     static QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("report.html"));
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                   file.write(content) == content.size(),
-               QStringLiteral("cannot write the report"));
-    file.close();
+    writeFuzzFile(path, content);
 
     const bool rows = content.contains(zlk::HtmlRowScanner::RowMarker);
     FUZZ_CHECK((ZLKIsHTMLEmpty(path.toUtf8().constData()) == 0) == rows,

@@ -8,9 +8,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include <cstddef>
-#include <cstdint>
-
 namespace {
 
 // The text with quoted strings and bracketed names removed, by the
@@ -46,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 4000)
         return -1;
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const QString jet = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString jet = fuzzText(data, size);
     AuditError error;
     const auto sqlite = JetDialect::toSqlite(jet, &error);
     // The server's dialect reads quotes and dates by the same rules: it

@@ -1,7 +1,8 @@
 // Settings values. A value saved under one of the program's keys reads back
 // identical (a blank one yields the default); a Boolean is true for "True" in
-// any case or a number other than 0, and the exact test for "True" alone; a settings file of any content can be read; the purge dialog's
-// number test agrees with plain decimal reading.
+// any case or a number other than 0, and the exact test for "True" alone; a
+// settings file of any content can be read; the purge dialog's number test
+// agrees with plain decimal reading.
 #include "FuzzCheck.h"
 #include "NumericText.h"
 #include "Settings.h"
@@ -11,8 +12,6 @@
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 
 namespace {
 
@@ -64,15 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString file = folder.filePath(QStringLiteral("settings.conf"));
     SetSettingsFile(file);
     const QString& key = keys[data[0] % std::size(keys)];
-    const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    const QByteArray bytes = fuzzBytes(data + 1, size - 1);
     const QString text = QString::fromUtf8(bytes);
 
     if (data[0] & 0x80) {
         // A settings file written by anyone.
-        QFile f(file);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(),
-                   QStringLiteral("cannot write the settings file"));
-        f.close();
+        writeFuzzFile(file, bytes);
         const QString read = GetSettingValue(key, QStringLiteral("dflt"));
         if (read != QLatin1String("dflt"))
             checkBoolean(key, read);

@@ -7,8 +7,6 @@
 
 #include <QLocale>
 
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -88,6 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (data[1] & 1)
         checkLiteral(data + 2, size - 2);
     else
-        checkTyped(QString::fromUtf8(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2)));
+        checkTyped(fuzzText(data + 2, size - 2));
     return 0;
 }

@@ -5,11 +5,8 @@
 #include "FuzzCheck.h"
 #include "zlk.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 4000)
         return -1;
     const QList<QByteArray> parts =
-        QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).split('\x01');
+        fuzzBytes(data, size).split('\x01');
     if (parts.size() != 4 || parts[1].contains('\0') || parts[2].contains('\0') ||
         parts[3].contains('\0'))
         return -1;
@@ -63,11 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static QTemporaryDir folder;
     zlk_set_system_folder(folder.path().toUtf8().constData());
-    QFile ini(folder.filePath(QStringLiteral("zlk.ini")));
-    FUZZ_CHECK(ini.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                   ini.write(parts[0]) == parts[0].size(),
-               QStringLiteral("cannot write zlk.ini"));
-    ini.close();
+    writeFuzzFile(folder.filePath(QStringLiteral("zlk.ini")), parts[0]);
 
     const auto others = keysOf(parts[0]);
     std::vector<std::string> before;

@@ -224,9 +224,6 @@ private slots:
         // A key stored empty is empty, not the default.
         QVERIFY(Zlk::setNotificationString(Section, "Report Level-1", ""));
         QCOMPARE(Zlk::getNotificationString(Section, "Report Level-1", "12"), "");
-        // The caller's trim loses leading blanks; the NUL keeps the trailing ones.
-        QVERIFY(Zlk::setNotificationString(Section, "Send To Email Address-1", "  a@b.org  "));
-        QCOMPARE(Zlk::getNotificationString(Section, "Send To Email Address-1", ""), "a@b.org  ");
     }
 
     void storeKeepsOtherContent()
