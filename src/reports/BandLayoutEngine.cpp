@@ -123,11 +123,10 @@ void BandLayoutEngine::wrapText(const ReportElement& e, const QString& text,
 {
     const int maxLines = e.canGrow ? 0 : std::max(1, e.height / std::max(1, item->lineHeight));
     item->inset = std::min(m_metrics->horizontalInset(), e.width / 4);
-    item->lines = m_metrics->wrap(text, e.width - 2 * item->inset, e.font, maxLines);
-    if (item->inset == 0)
-        return;
-    const bool overflows = item->lines.size() > 1 || item->lines.first().size() < text.size();
-    if (!overflows)
+    bool cut = false;
+    item->lines = m_metrics->wrap(text, e.width - 2 * item->inset, e.font, maxLines, &cut);
+    // Lines that were neither broken nor left out are the same at the full width.
+    if (item->inset == 0 || !cut)
         return;
     QStringList full = m_metrics->wrap(text, e.width, e.font, maxLines);
     auto shown = [](const QStringList& lines) {

@@ -91,8 +91,11 @@ qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
 }
 
 QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
-                                    const ReportFont& font, int maxLines) const
+                                    const ReportFont& font, int maxLines, bool* cut) const
 {
+    bool ignored = false;
+    bool& broken = cut ? *cut : ignored;
+    broken = false;
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
     bool clean = true;
@@ -131,7 +134,7 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
     }
     if (clean) {
         QStringList lines;
-        wrapParagraph(text, maxWidth, font, maxLines, lines);
+        wrapParagraph(text, maxWidth, font, maxLines, lines, broken);
         return lines;
     }
 
@@ -147,8 +150,10 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
         qsizetype end = pos;
         while (end < n && !isLineBreak(text[end]))
             ++end;
-        if (!wrapParagraph(text.sliced(pos, end - pos), maxWidth, font, maxLines, lines))
+        if (!wrapParagraph(text.sliced(pos, end - pos), maxWidth, font, maxLines, lines, broken)) {
+            broken = true;
             break;
+        }
         if (end >= n)
             break;
         pos = end + 1;
@@ -162,7 +167,7 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
 
 // Appends the lines of one paragraph; false once maxLines lines are there.
 bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, const ReportFont& font,
-                                      int maxLines, QStringList& lines) const
+                                      int maxLines, QStringList& lines, bool& cut) const
 {
     auto full = [&] { return maxLines > 0 && lines.size() >= maxLines; };
     if (paragraph.isEmpty()) {
@@ -189,6 +194,7 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
                 end = blank;
         }
         lines.append(trimmedRight(paragraph.sliced(i, end - i)));
+        cut = true;
         if (full())
             return false;
         i = end;
@@ -225,6 +231,7 @@ bool ReportTextMetrics::wrapParagraph(QStringView paragraph, qreal maxWidth, con
             end = j;
         }
         lines.append(trimmedRight(paragraph.sliced(i, end - i)));
+        cut = true;
         if (full())
             return false;
         i = end;

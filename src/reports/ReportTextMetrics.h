@@ -32,9 +32,11 @@ public:
     // Breaks text into lines no wider than maxWidth: at line breaks, after
     // spaces where possible and inside a word where it must. Control
     // characters print as blanks; blanks at a break are dropped. Returns at
-    // least one line; with maxLines > 0 at most that many.
+    // least one line; with maxLines > 0 at most that many. *cut, when given,
+    // says whether a line was broken for the width or lines were left out (false:
+    // every paragraph is one whole line, as it would be at any greater width).
     QStringList wrap(const QString& text, qreal maxWidth, const ReportFont& font,
-                     int maxLines = 0) const;
+                     int maxLines = 0, bool* cut = nullptr) const;
 
 private:
     // The advances of the ASCII characters in a font, asked of advance() once
@@ -47,7 +49,7 @@ private:
     const qreal* asciiAdvances(const ReportFont& font) const;
 
     bool wrapParagraph(QStringView paragraph, qreal maxWidth, const ReportFont& font, int maxLines,
-                       QStringList& lines) const;
+                       QStringList& lines, bool& cut) const;
 
     mutable QList<AsciiAdvances> m_asciiAdvances;
 };

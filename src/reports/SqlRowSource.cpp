@@ -13,6 +13,7 @@ bool SqlRowSource::start(QString* error)
 {
     close();
     m_index.clear();
+    m_known.clear();
     m_lastError.clear();
     m_lastErrorNumber = 0;
 
@@ -57,6 +58,12 @@ QVariant SqlRowSource::value(const QString& field) const
 {
     if (!m_onRow)
         return QVariant();
+    // A layout asks for the same field strings on every row: a kept copy that
+    // shares a string's characters is that very string, found without hashing.
+    for (const KnownField& known : m_known) {
+        if (known.field.constData() == field.constData() && known.field.size() == field.size())
+            return known.column < 0 ? QVariant() : m_query->value(known.column);
+    }
     int column = m_index.value(field, -1);
     if (column < 0) {
         // Jet column names are not case-sensitive (and a server gives them in
@@ -70,6 +77,8 @@ QVariant SqlRowSource::value(const QString& field) const
         if (column >= 0)
             m_index.insert(field, column);
     }
+    if (m_known.size() < MaxKnownFields && !field.isEmpty() && field.data_ptr().isMutable())
+        m_known.append({field, column});
     if (column < 0)
         return QVariant();
     return m_query->value(column);

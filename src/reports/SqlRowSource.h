@@ -4,6 +4,7 @@
 #include "ReportRowSource.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 #include <memory>
 
 // The rows of a SELECT in the Jet dialect, run as built (through the dialect
@@ -38,6 +39,13 @@ private:
     std::unique_ptr<AuditRows> m_query;
     bool m_onRow = false;
     mutable QHash<QString, int> m_index;
+    struct KnownField
+    {
+        QString field;
+        int column;
+    };
+    static constexpr qsizetype MaxKnownFields = 32;
+    mutable QVarLengthArray<KnownField, MaxKnownFields> m_known;
     QString m_lastError;
     int m_lastErrorNumber = 0;
     bool m_inTransaction = false;

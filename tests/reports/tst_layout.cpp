@@ -155,14 +155,17 @@ void tst_Layout::wrap_data()
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("maxLines");
     QTest::addColumn<QStringList>("lines");
+    // Whether a line was broken for the width or lines were left out.
+    QTest::addColumn<bool>("cut");
     // clang-format off
-    QTest::newRow("at blanks") << "one two three four" << 9 << 0 << QStringList{"one two", "three", "four"};
-    QTest::newRow("blanks at a break") << "one     two" << 5 << 0 << QStringList{"one", "two"};
-    QTest::newRow("long word cut") << "abcdefghijklmnop" << 6 << 0 << QStringList{"abcdef", "ghijkl", "mnop"};
-    QTest::newRow("line breaks") << "a\nb\r\nc\rd\n\ne" << 10 << 0 << QStringList{"a", "b", "c", "d", "", "e"};
-    QTest::newRow("tab is a blank") << "  a\tb" << 10 << 0 << QStringList{"  a b"};
-    QTest::newRow("cut to one line") << "one two three" << 9 << 1 << QStringList{"one two"};
-    QTest::newRow("surrogate pair") << QString::fromUtf8("abc\xF0\x9F\x98\x80xyz") << 4 << 0 << QStringList{"abc", QString::fromUtf8("\xF0\x9F\x98\x80xy"), "z"};
+    QTest::newRow("at blanks") << "one two three four" << 9 << 0 << QStringList{"one two", "three", "four"} << true;
+    QTest::newRow("blanks at a break") << "one     two" << 5 << 0 << QStringList{"one", "two"} << true;
+    QTest::newRow("long word cut") << "abcdefghijklmnop" << 6 << 0 << QStringList{"abcdef", "ghijkl", "mnop"} << true;
+    QTest::newRow("line breaks") << "a\nb\r\nc\rd\n\ne" << 10 << 0 << QStringList{"a", "b", "c", "d", "", "e"} << false;
+    QTest::newRow("tab is a blank") << "  a\tb" << 10 << 0 << QStringList{"  a b"} << false;
+    QTest::newRow("cut to one line") << "one two three" << 9 << 1 << QStringList{"one two"} << true;
+    QTest::newRow("lines left out") << "a\nb" << 9 << 1 << QStringList{"a"} << true;
+    QTest::newRow("surrogate pair") << QString::fromUtf8("abc\xF0\x9F\x98\x80xyz") << 4 << 0 << QStringList{"abc", QString::fromUtf8("\xF0\x9F\x98\x80xy"), "z"} << true;
     // clang-format on
 }
 
@@ -172,8 +175,10 @@ void tst_Layout::wrap()
     QFETCH(int, columns);
     QFETCH(int, maxLines);
     const CharacterGridMetrics grid;
-    QTEST(grid.wrap(text, columns * CharacterGridMetrics::ColumnTwips, ReportFont(), maxLines),
+    bool cut = false;
+    QTEST(grid.wrap(text, columns * CharacterGridMetrics::ColumnTwips, ReportFont(), maxLines, &cut),
           "lines");
+    QTEST(cut, "cut");
 }
 
 void tst_Layout::pageCount_data()
