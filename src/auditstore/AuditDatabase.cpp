@@ -151,14 +151,12 @@ std::optional<AuditError> injectedFault(const QString& text)
     return injected;
 }
 
-} // namespace
-
-std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
-                                            AuditError* error, bool forwardOnly)
+// The backend's text of a Jet text, ready to run on an open connection
+// (logged, and a test's injected fault given as its error).
+std::optional<QString> runnable(QSqlDatabase db, const QString& jet, AuditError* error)
 {
-    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    const auto text = translated(backend, jet, &failure);
+    auto text = translated(AuditBackend::of(db), jet, &failure);
     if (!text) {
         setError(error, failure);
         return std::nullopt;
@@ -171,6 +169,18 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
         setError(error, *injected);
         return std::nullopt;
     }
+    return text;
+}
+
+} // namespace
+
+std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
+                                            AuditError* error, bool forwardOnly)
+{
+    const auto text = runnable(db, jet, error);
+    if (!text)
+        return std::nullopt;
+    AuditError failure;
     QSqlQuery query(db);
     // A forward-only query on a server connection would keep the connection
     // busy until its last row; the backend's row readers share it.
@@ -226,17 +236,20 @@ bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* e
         setError(error, readOnly);
         return false;
     }
+    const QSqlDatabase db = connection();
+    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    auto query = run(connection(), jet, &failure, true);
-    if (AuditBackend::of(connection()).isReadOnlyError(failure))
+    int affected = 0;
+    const auto text = runnable(db, jet, &failure);
+    if (text && !backend.change(db, *text, &affected, &failure))
+        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
+    if (backend.isReadOnlyError(failure))
         failure = readOnly;
     setError(error, failure);
-    if (!query)
+    if (failure.isError())
         return false;
-    const int affected = query->numRowsAffected();
     if (rowsAffected)
         *rowsAffected = affected;
-    query->finish();
     if (affected > 0)
         keepStatistics(connection());
     return true;

@@ -18,8 +18,9 @@ AuditError connectionError(PGconn* conn)
             QString::fromUtf8(PQerrorMessage(conn)).trimmed()};
 }
 
-// The error of a result, numbered by its SQLSTATE where that is a number.
-AuditError resultError(PGconn* conn, const PGresult* result)
+} // namespace
+
+AuditError PostgresRows::errorOf(PGconn* conn, const PGresult* result)
 {
     if (!result)
         return connectionError(conn);
@@ -33,6 +34,8 @@ AuditError resultError(PGconn* conn, const PGresult* result)
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
     return {number, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed()};
 }
+
+namespace {
 
 QByteArray uniqueName(const char* prefix)
 {
@@ -166,7 +169,7 @@ bool PostgresRows::alive() const
 
 bool PostgresRows::fail(const PGresult* result)
 {
-    m_error = m_conn ? resultError(m_conn, result)
+    m_error = m_conn ? errorOf(m_conn, result)
                      : AuditError{ErrorDatabaseNotFound,
                                   QStringLiteral("The audit database is not open.")};
     return false;

@@ -8,6 +8,7 @@
 #include "ReportEngine.h"
 #include "Settings.h"
 #include "SqlDate.h"
+#include "StatementProgress.h"
 #include "TestEnvironment.h"
 #include "UiHooks.h"
 #include "ViewQuery.h"
@@ -231,6 +232,32 @@ private slots:
         QCOMPARE(db.count(), 2);
         if (rounds > 0)
             QCOMPARE(AuditView::instance().recordCount(), viewLevels == "S" ? 1 : 2);
+    }
+
+    // A delete watched by a StatementProgress lets it tick (and the program
+    // handle events) while the statement runs, and still deletes every row.
+    void progressTicksDuringTheDelete()
+    {
+        TestEnvironment env;
+        AuditTestDb db;
+        QList<AuditEntry> entries;
+        for (int i = 0; i < 5000; ++i)
+            entries.append(AuditTestDb::entry(i % 4, at(-40 - i % 50)));
+        QVERIFY(db.add(entries) && db.openShared());
+        int ticks = 0;
+        PurgeResult result;
+        {
+            StatementProgress progress(AuditDatabase::instance().connection(), [&ticks] {
+                ++ticks;
+                QCoreApplication::processEvents();
+            }, 0);
+            QVERIFY(progress.isActive());
+            result = DeleteOldEntries(QStringLiteral("30"), 3);
+        }
+        QVERIFY(result.ran);
+        QCOMPARE(result.deleted, 5000);
+        QVERIFY(ticks > 0);
+        QCOMPARE(db.count(), 0);
     }
 
     // Another program appends while the purge deletes: no appended entry is
