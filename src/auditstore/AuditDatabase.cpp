@@ -55,6 +55,21 @@ QString AuditDatabase::dataSourceOf(const QString& connectionString)
     return connectionString.mid(from, end < 0 ? -1 : end - from).trimmed();
 }
 
+QString AuditDatabase::oneLine(const QString& message)
+{
+    QString line;
+    for (const QString& part : message.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString text = part.simplified();
+        if (text.isEmpty())
+            continue;
+        // A line that starts a sentence ends the one before it.
+        if (!line.isEmpty() && text.at(0).isUpper() && line.back().isLetterOrNumber())
+            line += QLatin1Char('.');
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    }
+    return line;
+}
+
 AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
 {
     AuditError error;
@@ -69,6 +84,10 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
     if (error.description.contains(severity))
         error.description =
             error.description.remove(severity).section(QLatin1Char('\n'), 0, 0).trimmed();
+    // The driver's empty "()" after a client library's text.
+    error.description = oneLine(error.description);
+    if (error.description.endsWith(QLatin1String(" ()")))
+        error.description.chop(3);
     // SQLite refuses a text of several statements with the text of its last
     // result, "not an error"; the driver's own text says what happened.
     if (sqlError.driverText().contains(QLatin1String("multiple statements")))

@@ -137,15 +137,20 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
         return db;
     }
     if (!db.open()) {
-        const QSqlError failure = db.lastError();
         setError(error, {ErrorDatabaseNotFound,
                          QStringLiteral("Could not connect to %1: %2")
                              .arg(connectionString,
-                                  failure.databaseText().isEmpty() ? failure.text()
-                                                                   : failure.databaseText())
-                             .trimmed()});
+                                  AuditDatabase::errorOf(db.lastError()).description)});
         return db;
     }
+    // The server's notices (a warning that it shuts down) go to the SQL log,
+    // not to standard error beside the run's one line.
+    PQsetNoticeProcessor(
+        PostgresRows::connectionOf(db),
+        [](void*, const char* message) {
+            qCDebug(lcAuditSql).noquote() << "notice:" << QString::fromUtf8(message).trimmed();
+        },
+        nullptr);
     QSqlQuery check(db);
     if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
         !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||

@@ -1,5 +1,7 @@
 #include "PostgresRows.h"
 
+#include "AuditDatabase.h"
+
 #include <QSqlDriver>
 #include <QVariant>
 #include <atomic>
@@ -15,7 +17,7 @@ constexpr Oid BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23, Float4Oid 
 AuditError connectionError(PGconn* conn)
 {
     return {PQstatus(conn) == CONNECTION_BAD ? ErrorDatabaseNotFound : 1,
-            QString::fromUtf8(PQerrorMessage(conn)).trimmed()};
+            AuditDatabase::oneLine(QString::fromUtf8(PQerrorMessage(conn)))};
 }
 
 } // namespace
@@ -32,7 +34,8 @@ AuditError PostgresRows::errorOf(PGconn* conn, const PGresult* result)
         number = ErrorDatabaseNotFound;
     // The server's one-line message, without its severity and the statement.
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
-    return {number, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed()};
+    return {number, AuditDatabase::oneLine(
+                        QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)))};
 }
 
 namespace {
