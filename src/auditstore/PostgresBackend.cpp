@@ -155,7 +155,14 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
     if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
         !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||
         !check.next()) {
-        setError(error, AuditDatabase::errorOf(check.lastError()));
+        AuditError failure = AuditDatabase::errorOf(check.lastError());
+        // A role that may not read the table cannot open the audit database.
+        if (failure.number == NoPrivilegeState)
+            failure = {ErrorDatabaseNotFound,
+                       QStringLiteral("%1 (role %2)")
+                           .arg(failure.description,
+                                QString::fromUtf8(PQuser(PostgresRows::connectionOf(db))))};
+        setError(error, failure);
         check.finish();
         db.close();
         return db;
