@@ -4,7 +4,9 @@
 # is opened, and the server runs as an unprivileged user (the "postgres"
 # account when started by root, which initdb refuses to run as).
 #
-#   pg-cluster.sh start DIR   prints the libpq URI of the cluster's "postgres" database
+#   pg-cluster.sh start DIR [PID]  prints the libpq URI of the cluster's "postgres" database;
+#                                  with PID, a watcher stops the server and removes DIR
+#                                  once that process is gone (a test that crashed)
 #   pg-cluster.sh stop DIR    stops the server (the folder is the caller's to remove)
 set -euo pipefail
 action="${1:?usage: pg-cluster.sh start|stop DIR}"
@@ -30,6 +32,11 @@ start)
     as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start -o \
         "-k $dir -p $port -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
         >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+    if [ -n "${3:-}" ]; then
+        setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done
+                        "$2" stop "$3"; rm -rf "$3"' watcher "$3" "$(realpath "$0")" "$dir" \
+            </dev/null >/dev/null 2>&1 &
+    fi
     echo "postgresql:///postgres?host=$dir&port=$port&user=postgres"
     ;;
 stop)

@@ -13,6 +13,22 @@ QString PgDemoTarget::problem() const
     return PgSession::connectionProblem(m_connection);
 }
 
+QDateTime PgDemoTarget::newestEntry() const
+{
+    QDateTime newest;
+    try {
+        PgSession target(m_connection);
+        newest = QDateTime::fromString(
+            target.value(QStringLiteral("SELECT to_char(max(\"when\"), "
+                                        "'YYYY-MM-DD\"T\"HH24:MI:SS') FROM audit")),
+            Qt::ISODate);
+    } catch (const CopyFailure&) {
+        return QDateTime();
+    }
+    newest.setTimeSpec(Qt::UTC);
+    return newest;
+}
+
 int PgDemoTarget::finish(bool force, bool append, qint64 rows, const QElapsedTimer& timer) const
 {
     const AuditCopy::Mode mode = force    ? AuditCopy::Mode::Replace

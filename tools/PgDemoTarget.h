@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
 #include <QTemporaryDir>
@@ -16,6 +17,10 @@ public:
     // Why the connection cannot be used (see PgSession::connectionProblem).
     QString problem() const;
     QString stagingPath() const { return m_folder.filePath(QStringLiteral("Audit.mdb")); }
+
+    // The time of the target's newest entry, after which appended entries
+    // come; invalid when it has none or cannot be reached (finish() says why).
+    QDateTime newestEntry() const;
 
     // Copies the staging file's rows: into an empty target, replacing the
     // target's rows (force) or after them (append). Prints the outcome as

@@ -310,12 +310,12 @@ int main(int argc, char* argv[])
         // From the start of the first of the days: the purge of spanDays days
         // deletes only what is older.
         QDateTime first(last.date().addDays(1 - spanDays), QTime(0, 0), Qt::UTC);
-        if (!fresh) {
-            // Appended entries come after the newest one already there.
-            const QDateTime newest = lastEntryTime(db);
-            if (newest.isValid() && newest > first)
-                first = newest.addSecs(1) > last ? newest : newest.addSecs(1);
-        }
+        // Appended entries come after the newest one already there.
+        const QDateTime newest = server && parser.isSet(append) ? server->newestEntry()
+                                 : fresh                        ? QDateTime()
+                                                                : lastEntryTime(db);
+        if (newest.isValid() && newest > first)
+            first = newest.addSecs(1) > last ? newest : newest.addSecs(1);
         exec(db, QStringLiteral("PRAGMA synchronous=OFF; BEGIN IMMEDIATE;"));
         SqliteRowSink insert(db);
         pipeRows(rows, generator, first, qMax(first, last), std::ref(insert));

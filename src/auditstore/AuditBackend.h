@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+class StatementProgress;
+
 // What differs between the databases the audit log can live in: how a
 // connection opens, how a Jet text reads in the backend's dialect, how many
 // rows are read fast, and how a set of keys is kept for one statement. The
@@ -45,6 +47,15 @@ public:
     virtual bool storeKeys(QSqlDatabase db, const QString& table, const QList<qint64>& keys,
                            AuditError* error) const = 0;
     virtual bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const = 0;
+
+    // Runs a translated statement that returns no rows; affected receives the
+    // count of rows it changed. While a StatementProgress watches the
+    // connection, a long statement lets it tick.
+    virtual bool change(QSqlDatabase db, const QString& translated, int* affected,
+                        AuditError* error) const;
+    // Lets progress (nullptr: none) tick during the statements of db from now
+    // on; false where the backend cannot.
+    virtual bool watch(QSqlDatabase db, StatementProgress* progress) const = 0;
 
     // Begins a transaction whose reads all see the rows of its start, while
     // other programs change them.

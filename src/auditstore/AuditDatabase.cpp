@@ -55,6 +55,21 @@ QString AuditDatabase::dataSourceOf(const QString& connectionString)
     return connectionString.mid(from, end < 0 ? -1 : end - from).trimmed();
 }
 
+QString AuditDatabase::oneLine(const QString& message)
+{
+    QString line;
+    for (const QString& part : message.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString text = part.simplified();
+        if (text.isEmpty())
+            continue;
+        // A line that starts a sentence ends the one before it.
+        if (!line.isEmpty() && text.at(0).isUpper() && line.back().isLetterOrNumber())
+            line += QLatin1Char('.');
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    }
+    return line;
+}
+
 AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
 {
     AuditError error;
@@ -69,6 +84,10 @@ AuditError AuditDatabase::errorOf(const QSqlError& sqlError)
     if (error.description.contains(severity))
         error.description =
             error.description.remove(severity).section(QLatin1Char('\n'), 0, 0).trimmed();
+    // The driver's empty "()" after a client library's text.
+    error.description = oneLine(error.description);
+    if (error.description.endsWith(QLatin1String(" ()")))
+        error.description.chop(3);
     // SQLite refuses a text of several statements with the text of its last
     // result, "not an error"; the driver's own text says what happened.
     if (sqlError.driverText().contains(QLatin1String("multiple statements")))
@@ -151,14 +170,12 @@ std::optional<AuditError> injectedFault(const QString& text)
     return injected;
 }
 
-} // namespace
-
-std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
-                                            AuditError* error, bool forwardOnly)
+// The backend's text of a Jet text, ready to run on an open connection
+// (logged, and a test's injected fault given as its error).
+std::optional<QString> runnable(QSqlDatabase db, const QString& jet, AuditError* error)
 {
-    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    const auto text = translated(backend, jet, &failure);
+    auto text = translated(AuditBackend::of(db), jet, &failure);
     if (!text) {
         setError(error, failure);
         return std::nullopt;
@@ -171,6 +188,18 @@ std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
         setError(error, *injected);
         return std::nullopt;
     }
+    return text;
+}
+
+} // namespace
+
+std::optional<QSqlQuery> AuditDatabase::run(QSqlDatabase db, const QString& jet,
+                                            AuditError* error, bool forwardOnly)
+{
+    const auto text = runnable(db, jet, error);
+    if (!text)
+        return std::nullopt;
+    AuditError failure;
     QSqlQuery query(db);
     // A forward-only query on a server connection would keep the connection
     // busy until its last row; the backend's row readers share it.
@@ -226,17 +255,20 @@ bool AuditDatabase::execute(const QString& jet, int* rowsAffected, AuditError* e
         setError(error, readOnly);
         return false;
     }
+    const QSqlDatabase db = connection();
+    const AuditBackend& backend = AuditBackend::of(db);
     AuditError failure;
-    auto query = run(connection(), jet, &failure, true);
-    if (AuditBackend::of(connection()).isReadOnlyError(failure))
+    int affected = 0;
+    const auto text = runnable(db, jet, &failure);
+    if (text && !backend.change(db, *text, &affected, &failure))
+        qCDebug(lcAuditSql).noquote() << "failed:" << failure.description;
+    if (backend.isReadOnlyError(failure))
         failure = readOnly;
     setError(error, failure);
-    if (!query)
+    if (failure.isError())
         return false;
-    const int affected = query->numRowsAffected();
     if (rowsAffected)
         *rowsAffected = affected;
-    query->finish();
     if (affected > 0)
         keepStatistics(connection());
     return true;

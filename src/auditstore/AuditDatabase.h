@@ -88,6 +88,9 @@ public:
     static QSqlDatabase openConnection(const QString& connectionString, const QString& name,
                                        AuditError* error = nullptr, bool* readOnly = nullptr);
 
+    // A message of several lines (a client library's, with an indented hint)
+    // as one line, the blanks in it simplified.
+    static QString oneLine(const QString& message);
     // The error of a failed query as the program reports it.
     static AuditError errorOf(const class QSqlError& sqlError);
 

@@ -41,6 +41,10 @@ std::optional<QString> connectionString(const QString& systemFolder, QString* pr
         source = system.filePath(QLatin1String(FileName));
         value = configuredConnection(source);
     }
+    // A value in quotes, as ini files and shells often have it, names what is inside.
+    for (const QLatin1Char quote : {QLatin1Char('"'), QLatin1Char('\'')})
+        if (value.size() >= 2 && value.startsWith(quote) && value.endsWith(quote))
+            value = value.mid(1, value.size() - 2).trimmed();
     if (value.isEmpty())
         return AuditDatabase::connectionStringFor(system.filePath(QLatin1String(DefaultFile)));
     if (!PostgresBackend::isUri(value))

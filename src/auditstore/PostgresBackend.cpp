@@ -3,12 +3,16 @@
 #include "AuditDatabase.h"
 #include "PostgresDialect.h"
 #include "PostgresRows.h"
+#include "StatementProgress.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -28,6 +32,54 @@ bool exec(QSqlDatabase db, const QString& text, AuditError* error)
         return true;
     setError(error, AuditDatabase::errorOf(query.lastError()));
     return false;
+}
+
+// The progress watching each connection, by the connection's name.
+QMutex watchesLock;
+QHash<QString, StatementProgress*> watches;
+
+StatementProgress* watchOf(const QSqlDatabase& db)
+{
+    QMutexLocker lock(&watchesLock);
+    return watches.value(db.connectionName());
+}
+
+// How long one wait on the server's socket lasts before the progress ticks.
+constexpr int WaitMs = 25;
+
+// Sends a statement and waits for its answer, the progress ticking meanwhile;
+// every result is read, so the connection is ready for the next statement.
+bool sendAndWait(PGconn* conn, const QString& text, StatementProgress* progress, int* affected,
+                 AuditError* error)
+{
+    if (!PQsendQuery(conn, text.toUtf8().constData())) {
+        setError(error, PostgresRows::errorOf(conn, nullptr));
+        return false;
+    }
+    while (PQisBusy(conn)) {
+        progress->poll();
+        pollfd socket = {PQsocket(conn), POLLIN, 0};
+        if (poll(&socket, 1, WaitMs) < 0 && errno != EINTR)
+            break;
+        if (!PQconsumeInput(conn))
+            break;
+    }
+    AuditError failure;
+    bool answered = false;
+    while (PGresult* result = PQgetResult(conn)) {
+        answered = true;
+        if (PQresultStatus(result) == PGRES_COMMAND_OK) {
+            if (affected)
+                *affected = QByteArray(PQcmdTuples(result)).toInt();
+        } else if (!failure.isError()) {
+            failure = PostgresRows::errorOf(conn, result);
+        }
+        PQclear(result);
+    }
+    if (!answered || PQstatus(conn) == CONNECTION_BAD)
+        failure = PostgresRows::errorOf(conn, nullptr);
+    setError(error, failure);
+    return !failure.isError();
 }
 
 } // namespace
@@ -85,20 +137,32 @@ QSqlDatabase PostgresBackend::open(const QString& connectionString, const QStrin
         return db;
     }
     if (!db.open()) {
-        const QSqlError failure = db.lastError();
         setError(error, {ErrorDatabaseNotFound,
                          QStringLiteral("Could not connect to %1: %2")
                              .arg(connectionString,
-                                  failure.databaseText().isEmpty() ? failure.text()
-                                                                   : failure.databaseText())
-                             .trimmed()});
+                                  AuditDatabase::errorOf(db.lastError()).description)});
         return db;
     }
+    // The server's notices (a warning that it shuts down) go to the SQL log,
+    // not to standard error beside the run's one line.
+    PQsetNoticeProcessor(
+        PostgresRows::connectionOf(db),
+        [](void*, const char* message) {
+            qCDebug(lcAuditSql).noquote() << "notice:" << QString::fromUtf8(message).trimmed();
+        },
+        nullptr);
     QSqlQuery check(db);
     if (!check.exec(QStringLiteral("SELECT 1 FROM audit LIMIT 0")) ||
         !check.exec(QStringLiteral("SELECT has_table_privilege('audit', 'DELETE')")) ||
         !check.next()) {
-        setError(error, AuditDatabase::errorOf(check.lastError()));
+        AuditError failure = AuditDatabase::errorOf(check.lastError());
+        // A role that may not read the table cannot open the audit database.
+        if (failure.number == NoPrivilegeState)
+            failure = {ErrorDatabaseNotFound,
+                       QStringLiteral("%1 (role %2)")
+                           .arg(failure.description,
+                                QString::fromUtf8(PQuser(PostgresRows::connectionOf(db))))};
+        setError(error, failure);
         check.finish();
         db.close();
         return db;
@@ -140,6 +204,28 @@ bool PostgresBackend::storeKeys(QSqlDatabase db, const QString& table, const QLi
 bool PostgresBackend::dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const
 {
     return exec(db, QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + table, error);
+}
+
+bool PostgresBackend::change(QSqlDatabase db, const QString& translated, int* affected,
+                             AuditError* error) const
+{
+    StatementProgress* progress = watchOf(db);
+    PGconn* conn = PostgresRows::connectionOf(db);
+    if (!progress || !conn)
+        return AuditBackend::change(db, translated, affected, error);
+    return sendAndWait(conn, translated, progress, affected, error);
+}
+
+bool PostgresBackend::watch(QSqlDatabase db, StatementProgress* progress) const
+{
+    if (!PostgresRows::connectionOf(db))
+        return false;
+    QMutexLocker lock(&watchesLock);
+    if (progress)
+        watches.insert(db.connectionName(), progress);
+    else
+        watches.remove(db.connectionName());
+    return true;
 }
 
 bool PostgresBackend::beginRead(QSqlDatabase db) const

@@ -26,6 +26,9 @@ public:
     bool storeKeys(QSqlDatabase db, const QString& table, const QList<qint64>& keys,
                    AuditError* error) const override;
     bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const override;
+    bool change(QSqlDatabase db, const QString& translated, int* affected,
+                AuditError* error) const override;
+    bool watch(QSqlDatabase db, StatementProgress* progress) const override;
     bool beginRead(QSqlDatabase db) const override;
     bool isReadOnlyError(const AuditError& error) const override;
 };

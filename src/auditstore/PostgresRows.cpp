@@ -1,5 +1,7 @@
 #include "PostgresRows.h"
 
+#include "AuditDatabase.h"
+
 #include <QSqlDriver>
 #include <QVariant>
 #include <atomic>
@@ -15,11 +17,12 @@ constexpr Oid BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23, Float4Oid 
 AuditError connectionError(PGconn* conn)
 {
     return {PQstatus(conn) == CONNECTION_BAD ? ErrorDatabaseNotFound : 1,
-            QString::fromUtf8(PQerrorMessage(conn)).trimmed()};
+            AuditDatabase::oneLine(QString::fromUtf8(PQerrorMessage(conn)))};
 }
 
-// The error of a result, numbered by its SQLSTATE where that is a number.
-AuditError resultError(PGconn* conn, const PGresult* result)
+} // namespace
+
+AuditError PostgresRows::errorOf(PGconn* conn, const PGresult* result)
 {
     if (!result)
         return connectionError(conn);
@@ -31,8 +34,11 @@ AuditError resultError(PGconn* conn, const PGresult* result)
         number = ErrorDatabaseNotFound;
     // The server's one-line message, without its severity and the statement.
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
-    return {number, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed()};
+    return {number, AuditDatabase::oneLine(
+                        QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)))};
 }
+
+namespace {
 
 QByteArray uniqueName(const char* prefix)
 {
@@ -166,7 +172,7 @@ bool PostgresRows::alive() const
 
 bool PostgresRows::fail(const PGresult* result)
 {
-    m_error = m_conn ? resultError(m_conn, result)
+    m_error = m_conn ? errorOf(m_conn, result)
                      : AuditError{ErrorDatabaseNotFound,
                                   QStringLiteral("The audit database is not open.")};
     return false;

@@ -29,6 +29,9 @@ public:
 
     // The libpq connection behind an open QPSQL connection, or null.
     static PGconn* connectionOf(const QSqlDatabase& db);
+    // The error of a result (null: of the connection), numbered by its
+    // SQLSTATE where that is a number, as the server's one-line message.
+    static AuditError errorOf(PGconn* conn, const PGresult* result);
 
     static constexpr int FetchSize = 2000;
 

@@ -4,6 +4,7 @@
 #include "JetDialect.h"
 #include "SqliteHandle.h"
 #include "SqliteRows.h"
+#include "StatementProgress.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -58,6 +59,15 @@ bool connectionWrites(const QSqlDatabase& db, const QString& path)
     const QFileInfo file(path);
     return handle && sqlite3_db_readonly(handle, "main") == 0 && file.isWritable() &&
            QFileInfo(file.absolutePath()).isWritable();
+}
+
+// SQLite calls back every so many steps of a statement's virtual machine.
+constexpr int ProgressSteps = 10000;
+
+int progressCallback(void* progress)
+{
+    static_cast<StatementProgress*>(progress)->poll();
+    return 0; // never interrupts the statement
 }
 
 bool isCantOpenOrReadOnly(int number)
@@ -176,4 +186,14 @@ void SqliteBackend::keepStatistics(QSqlDatabase db) const
 bool SqliteBackend::isReadOnlyError(const AuditError& error) const
 {
     return (error.number & 0xff) == SQLITE_READONLY;
+}
+
+bool SqliteBackend::watch(QSqlDatabase db, StatementProgress* progress) const
+{
+    sqlite3* handle = SqliteHandleOf(db);
+    if (!handle)
+        return false;
+    sqlite3_progress_handler(handle, progress ? ProgressSteps : 0,
+                             progress ? &progressCallback : nullptr, progress);
+    return true;
 }

@@ -18,6 +18,7 @@ public:
     bool storeKeys(QSqlDatabase db, const QString& table, const QList<qint64>& keys,
                    AuditError* error) const override;
     bool dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const override;
+    bool watch(QSqlDatabase db, StatementProgress* progress) const override;
     void keepStatistics(QSqlDatabase db) const override;
     bool isReadOnlyError(const AuditError& error) const override;
 };

@@ -410,7 +410,8 @@ void ReportEngine::deleteReported(const QString& where, qint64 highest,
     if (!ok) {
         if (error.number == 0)
             error = AuditDatabase::errorOf(db.lastError());
-        db.rollback();
+        if (db.isOpen()) // a lost server connection has nothing to roll back
+            db.rollback();
         fail(QStringLiteral("The reported entries could not be deleted: Error %1 - %2")
                  .arg(error.number)
                  .arg(error.description));

@@ -3,7 +3,7 @@
 #include "AppState.h"
 #include "AuditDatabase.h"
 #include "Purge.h"
-#include "SqliteProgress.h"
+#include "StatementProgress.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -49,7 +49,7 @@ void StartupPurgeProgress::Install()
     SetAutoPurgeRunner([](const std::function<void(const PurgeWait&)>& purge) {
         StartupPurgeProgress progress;
         const QString deleting = QStringLiteral("Deleting old entries...");
-        SqliteProgress whileDeleting(AuditDatabase::instance().connection(),
+        StatementProgress whileDeleting(AuditDatabase::instance().connection(),
                                      [&progress, &deleting] { progress.tick(deleting); });
         purge([&progress] {
             QEventLoop loop;

@@ -4,7 +4,7 @@
 #include "NumericText.h"
 #include "Purge.h"
 #include "Settings.h"
-#include "SqliteProgress.h"
+#include "StatementProgress.h"
 #include "UiHooks.h"
 #include "ViewQuery.h"
 #include "WidgetHooks.h"
@@ -174,7 +174,7 @@ bool frmDelete::purge(const QString& days, int level)
         viewer->beginViewQuery();
     PurgeResult result;
     {
-        SqliteProgress whileDeleting(AuditDatabase::instance().connection(), [&keepPainting] {
+        StatementProgress whileDeleting(AuditDatabase::instance().connection(), [&keepPainting] {
             keepPainting(QStringLiteral("Deleting old entries..."));
         });
         // Between requeries the program keeps painting instead of sleeping.

@@ -75,6 +75,10 @@ private slots:
             << "postgres://db.example/audit";
         QTest::newRow("another file") << "" << "[Database]\nConnection=Central.mdb\n"
                                       << "/SYSTEM/Central.mdb;Mode=";
+        QTest::newRow("quoted in the ini")
+            << "" << "[Database]\nConnection=\"postgresql:///audit\"\n" << "postgresql:///audit";
+        QTest::newRow("quoted in the environment") << "'postgresql:///audit'" << ""
+                                                   << "postgresql:///audit";
         QTest::newRow("password in URI refused")
             << "" << "[Database]\nConnection=postgresql://al:secret@db/audit\n" << "!password";
         QTest::newRow("password parameter refused")

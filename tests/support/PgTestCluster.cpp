@@ -2,6 +2,7 @@
 
 #include "PostgresBackend.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -35,7 +36,10 @@ public:
             return;
         }
         QProcess start;
-        start.start(QStringLiteral("bash"), {script(), QStringLiteral("start"), m_folder.path()});
+        // The server ends with this process, even one that crashes.
+        start.start(QStringLiteral("bash"),
+                    {script(), QStringLiteral("start"), m_folder.path(),
+                     QString::number(QCoreApplication::applicationPid())});
         if (!start.waitForFinished(120000) || start.exitCode() != 0) {
             m_error = QStringLiteral("pg-cluster.sh start failed: ") +
                       QString::fromLocal8Bit(start.readAllStandardError());
@@ -139,7 +143,9 @@ QString PgTestCluster::createDatabase(QString* error)
     return server.uri(name);
 }
 
-QString PgTestCluster::uriOf(const QString& database)
+QString PgTestCluster::uriOf(const QString& database, QString* error)
 {
-    return cluster().uri(database);
+    if (error)
+        *error = cluster().error();
+    return cluster().error().isEmpty() ? cluster().uri(database) : QString();
 }

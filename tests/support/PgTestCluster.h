@@ -4,7 +4,7 @@
 
 // The PostgreSQL server of a test process: one throw-away cluster
 // (scripts/pg-cluster.sh), started on first use and stopped when the process
-// ends, with a template database holding the audit schema, from which each
+// ends (or, after a crash, by the script's watcher), with a template database holding the audit schema, from which each
 // test gets a fresh database of its own.
 class PgTestCluster
 {
@@ -15,6 +15,7 @@ public:
     // A new database made from the template: its libpq URI, or empty (and
     // error) when the server or the database could not be made.
     static QString createDatabase(QString* error);
-    // The libpq URI of a database of the cluster.
-    static QString uriOf(const QString& database);
+    // The libpq URI of a database of the cluster (starting it), or empty (and
+    // error) when the server could not be started.
+    static QString uriOf(const QString& database, QString* error = nullptr);
 };

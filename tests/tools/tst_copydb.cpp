@@ -1,4 +1,5 @@
 #include "AuditTestDb.h"
+#include "PgTestCluster.h"
 #include "ProgramRun.h"
 
 #include <QFile>
@@ -16,22 +17,12 @@ class tst_CopyDb : public QObject
 private slots:
     void initTestCase()
     {
-        // The server runs as another user when the tests run as root: it must reach its folder.
-        QVERIFY(QFile::setPermissions(m_folder.path(), QFile::permissions(m_folder.path()) |
-                                                           QFile::ExeOther | QFile::ReadOther));
-        QProcess cluster;
-        cluster.start(AUDITLOG_SOURCE_DIR "/scripts/pg-cluster.sh", {"start", clusterDir()});
-        QVERIFY(cluster.waitForFinished(120000));
-        QVERIFY2(cluster.exitCode() == 0, cluster.readAllStandardError().constData());
-        m_uri = QString::fromUtf8(cluster.readAllStandardOutput()).trimmed();
-        QVERIFY(m_uri.contains("/postgres?"));
+        QString error;
+        m_uri = PgTestCluster::uriOf("postgres", &error);
+        QVERIFY2(!m_uri.isEmpty(), qPrintable(error));
     }
 
-    void cleanupTestCase()
-    {
-        QSqlDatabase::removeDatabase("pg");
-        QProcess::execute(AUDITLOG_SOURCE_DIR "/scripts/pg-cluster.sh", {"stop", clusterDir()});
-    }
+    void cleanupTestCase() { QSqlDatabase::removeDatabase("pg"); }
 
     // Every value of texts that COPY must escape or encode, keys with gaps,
     // the weights; new entries continue after the highest key.
@@ -157,7 +148,7 @@ private slots:
                  (QList<QStringList>{{"1001", "*", "2"}, {"2001", "Translator", "1"}}));
     }
 
-    // makedemo --postgres writes the same rows and keys as into a file.
+    // makedemo --postgres writes the same rows and keys as into a file, and appends after them.
     void makedemoFillsServer()
     {
         const QStringList demo = {"1500", "--seed", "7", "--now", "2026-03-15T12:00:00"};
@@ -175,6 +166,13 @@ private slots:
         // Replacing drops the schema's indexes and builds them again after the rows.
         QCOMPARE(targetRows(target, "SELECT count(*) FROM pg_indexes WHERE tablename = 'audit'"),
                  QList<QStringList>{{"7"}});
+        // Appended entries start after the newest one, even with an earlier --now.
+        QCOMPARE(ProgramRun::makeDemo({"--postgres", target, "--append", "10", "--now",
+                                       "2026-03-15T12:00:00"}),
+                 0);
+        QCOMPARE(targetRows(target, "SELECT count(*) FROM audit WHERE autoindex > 20 AND \"when\" "
+                                    "< (SELECT max(\"when\") FROM audit WHERE autoindex <= 20)"),
+                 QList<QStringList>{{"0"}});
     }
 
 private:
@@ -189,8 +187,6 @@ private:
         "SELECT c.relname, (xpath('/row/n/text()', query_to_xml('SELECT count(*) AS n FROM ' || "
         "c.oid::regclass, false, true, '')))[1]::text FROM pg_class c JOIN pg_namespace n ON "
         "n.oid = c.relnamespace WHERE n.nspname = 'public' AND c.relkind = 'r' ORDER BY 1";
-
-    QString clusterDir() const { return m_folder.filePath("cluster"); }
 
     // A new empty database on the cluster; its URI.
     QString newDatabase(const QString& name)
