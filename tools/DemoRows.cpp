@@ -208,8 +208,8 @@ void pipeRows(qint64 rows, Generator& g, const QDateTime& first, const QDateTime
             return !stop;
         };
         try {
-            generateRows(rows, g, first, last, [&](const Row& row) {
-                batch.push_back(row);
+            generateRows(rows, g, first, last, [&](Row&& row) {
+                batch.push_back(std::move(row));
                 if (batch.size() == BatchRows && !hand())
                     throw Stopped{};
             });
@@ -241,8 +241,8 @@ void pipeRows(qint64 rows, Generator& g, const QDateTime& first, const QDateTime
                 full.pop_front();
                 changed.notify_all();
             }
-            for (const Row& row : batch)
-                sink(row);
+            for (Row& row : batch)
+                sink(std::move(row));
         }
     } catch (...) {
         finish();
