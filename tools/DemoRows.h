@@ -46,7 +46,8 @@ struct Row
     std::string taskList;
 };
 
-using RowSink = std::function<void(const Row&)>;
+// Each row is handed over to keep: a sink moves its texts, it does not copy them.
+using RowSink = std::function<void(Row&&)>;
 
 // Each entry, in time order, to a sink. Times rise with the row number, so
 // insertion order is time order. The rows depend only on the generator's
