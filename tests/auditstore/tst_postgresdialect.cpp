@@ -1,6 +1,8 @@
 #include "DatabaseLocation.h"
+#include "JetDialect.h"
 #include "PostgresDialect.h"
 
+#include <QLocale>
 #include <QtTest>
 
 // The program's Jet texts as the PostgreSQL backend runs them, and the choice
@@ -109,6 +111,38 @@ private slots:
             QVERIFY2(connection, qPrintable(problem));
             QVERIFY2(connection->contains(expected), qPrintable(*connection));
         }
+    }
+
+    // The file's dialect, for comparison with the server's above.
+    void toSqlite_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("jet");
+        QTest::addColumn<QString>("sqlite"); // empty: rejected with error 3075
+        auto row = [](const char* name, const QString& locale, const QString& jet,
+                      const QString& sqlite) { QTest::newRow(name) << locale << jet << sqlite; };
+        row("purge", "en_US", "DELETE Audit.* FROM Audit WHERE [When] < #3/9/2003#  AND Level <= 3",
+            "DELETE FROM Audit WHERE [When] < '2003-03-09 00:00:00'  AND +Level <= 3");
+        row("day first, date and time", "en_GB", "x > #8/3/2003 08:00#",
+            "x > '2003-03-08 08:00:00'");
+        row("hash in a string", "en_US", "x = 'it''s #1#' AND y > #1/2/2003#",
+            "x = 'it''s #1#' AND y > '2003-01-02 00:00:00'");
+        row("DELETE inside a string stays", "en_US", "SELECT 'DELETE Audit.* FROM Audit'",
+            "SELECT 'DELETE Audit.* FROM Audit'");
+        row("impossible date", "en_US", "SELECT 1 WHERE [When] > #13/13/2003#", "");
+        row("unterminated", "en_US", "SELECT 1 WHERE [When] > #3/9/2003", "");
+    }
+
+    void toSqlite()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, jet);
+        QFETCH(QString, sqlite);
+        QLocale::setDefault(QLocale(locale));
+        AuditError error;
+        const auto result = JetDialect::toSqlite(jet, &error);
+        QCOMPARE(result.value_or(QString()), sqlite);
+        QCOMPARE(error.number, sqlite.isEmpty() ? JetDialect::ErrorBadDateLiteral : 0);
     }
 };
 

@@ -2,7 +2,6 @@
 #include "AuditDatabase.h"
 #include "AuditTestDb.h"
 #include "AuditView.h"
-#include "JetDialect.h"
 #include "ProgramRun.h"
 #include "Purge.h"
 #include "ReportEngine.h"
@@ -541,37 +540,6 @@ private slots:
         QFETCH(QString, text);
         QLocale::setDefault(QLocale(locale));
         QTEST(ReadLocaleDateTime(text).value_or(QDateTime()), "expected");
-    }
-
-    void toSqlite_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("jet");
-        QTest::addColumn<QString>("sqlite"); // empty: rejected with error 3075
-        auto row = [](const char* name, const QString& locale, const QString& jet,
-                      const QString& sqlite) { QTest::newRow(name) << locale << jet << sqlite; };
-        row("purge", "en_US", "DELETE Audit.* FROM Audit WHERE [When] < #3/9/2003#  AND Level <= 3",
-            "DELETE FROM Audit WHERE [When] < '2003-03-09 00:00:00'  AND +Level <= 3");
-        row("day first, date and time", "en_GB", "x > #8/3/2003 08:00#",
-            "x > '2003-03-08 08:00:00'");
-        row("hash in a string", "en_US", "x = 'it''s #1#' AND y > #1/2/2003#",
-            "x = 'it''s #1#' AND y > '2003-01-02 00:00:00'");
-        row("DELETE inside a string stays", "en_US", "SELECT 'DELETE Audit.* FROM Audit'",
-            "SELECT 'DELETE Audit.* FROM Audit'");
-        row("impossible date", "en_US", "SELECT 1 WHERE [When] > #13/13/2003#", "");
-        row("unterminated", "en_US", "SELECT 1 WHERE [When] > #3/9/2003", "");
-    }
-
-    void toSqlite()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, jet);
-        QFETCH(QString, sqlite);
-        QLocale::setDefault(QLocale(locale));
-        AuditError error;
-        const auto result = JetDialect::toSqlite(jet, &error);
-        QCOMPARE(result.value_or(QString()), sqlite);
-        QCOMPARE(error.number, sqlite.isEmpty() ? JetDialect::ErrorBadDateLiteral : 0);
     }
 };
 
