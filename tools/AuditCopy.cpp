@@ -28,8 +28,11 @@ class Source
 public:
     explicit Source(const QString& path) : m_path(path)
     {
-        if (!QFileInfo(path).isFile())
-            throw CopyFailure(QStringLiteral("%1: no such file").arg(path));
+        const QFileInfo info(path);
+        if (!info.isFile())
+            throw CopyFailure((info.exists() ? QStringLiteral("%1: not a regular file")
+                                             : QStringLiteral("%1: no such file"))
+                                  .arg(path));
         sqlite3* db = nullptr;
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                                        SQLITE_OPEN_READONLY, nullptr);

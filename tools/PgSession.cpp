@@ -1,5 +1,7 @@
 #include "PgSession.h"
 
+#include "AuditDatabase.h"
+
 #include <libpq-fe.h>
 #include <memory>
 
@@ -7,9 +9,11 @@ namespace {
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
+// libpq's messages of several lines (a hint on a tab-indented second line)
+// as one line, the way the program shows them.
 QString serverText(const char* text)
 {
-    return QString::fromUtf8(text).trimmed();
+    return AuditDatabase::oneLine(QString::fromUtf8(text));
 }
 
 } // namespace
