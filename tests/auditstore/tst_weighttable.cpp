@@ -97,28 +97,27 @@ void tst_WeightTable::changes_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("after");
     QTest::addColumn<QString>("application"); // the record's application afterwards
-    QTest::newRow("save replaces the pair") << TwoRows << "save"
-        << "10|APP1|1" << QStringList{"10|*|2", "10|APP1|1"} << "APP1";
-    QTest::newRow("save adds a new pair") << TwoRows << "save"
-        << "11|APP1|0" << QStringList{"10|*|2", "10|APP1|3", "11|APP1|0"} << "APP1";
-    QTest::newRow("pair matched without regard to case") << TwoRows << "save"
-        << "10|app1|0" << QStringList{"10|*|2", "10|app1|0"} << "app1";
-    QTest::newRow("delete with a blank application deletes the * row") << TwoRows << "delete"
-        << "10|  |0" << QStringList{"10|APP1|3"} << "*";
-    QTest::newRow("delete takes the first of two rows of one pair")
-        << QStringList{"5|A|1", "5|A|2", "6|A|3"} << "delete"
-        << "5|A|0" << QStringList{"5|A|2", "6|A|3"} << "A";
-    QTest::newRow("delete of a missing pair changes nothing") << TwoRows << "delete"
-                                                              << "11|*|2" << TwoRows << "*";
-    QTest::newRow("quote saved") << TwoRows << "save" << "12|O'Neil's app|1"
-                                 << QStringList{"10|*|2", "10|APP1|3", "12|O'Neil's app|1"}
-                                 << "O'Neil's app";
-    QTest::newRow("quote deleted") << QStringList{"12|O'Neil|1", "12|Neil|1"} << "delete"
-                                   << "12|O'Neil|0" << QStringList{"12|Neil|1"} << "O'Neil";
-    QTest::newRow("percent signs saved as typed") << QStringList() << "save"
-        << "1|%3 %1|2" << QStringList{"1|%3 %1|2"} << "%3 %1";
-    QTest::newRow("quote is not an injection") << TwoRows << "delete"
-                                               << "10|x' or '1'='1|0" << TwoRows << "x' or '1'='1";
+    auto row = [](const char* name, const QStringList& rows, const QString& operation,
+                  const QString& record, const QStringList& after, const QString& application) {
+        QTest::newRow(name) << rows << operation << record << after << application;
+    };
+    row("save replaces the pair", TwoRows, "save", "10|APP1|1", {"10|*|2", "10|APP1|1"}, "APP1");
+    row("save adds a new pair", TwoRows, "save", "11|APP1|0", TwoRows + QStringList{"11|APP1|0"},
+        "APP1");
+    row("pair matched without regard to case", TwoRows, "save", "10|app1|0",
+        {"10|*|2", "10|app1|0"}, "app1");
+    row("delete with a blank application deletes the * row", TwoRows, "delete", "10|  |0",
+        {"10|APP1|3"}, "*");
+    row("delete takes the first of two rows of one pair", {"5|A|1", "5|A|2", "6|A|3"}, "delete",
+        "5|A|0", {"5|A|2", "6|A|3"}, "A");
+    row("delete of a missing pair changes nothing", TwoRows, "delete", "11|*|2", TwoRows, "*");
+    row("quote saved", TwoRows, "save", "12|O'Neil's app|1",
+        TwoRows + QStringList{"12|O'Neil's app|1"}, "O'Neil's app");
+    row("quote deleted", {"12|O'Neil|1", "12|Neil|1"}, "delete", "12|O'Neil|0", {"12|Neil|1"},
+        "O'Neil");
+    row("percent signs saved as typed", {}, "save", "1|%3 %1|2", {"1|%3 %1|2"}, "%3 %1");
+    row("quote is not an injection", TwoRows, "delete", "10|x' or '1'='1|0", TwoRows,
+        "x' or '1'='1");
 }
 
 void tst_WeightTable::changes()
@@ -127,7 +126,6 @@ void tst_WeightTable::changes()
     QFETCH(QString, operation);
     QFETCH(QString, record);
     QFETCH(QStringList, after);
-    QFETCH(QString, application);
     WeightDb w(rows);
     WeightRecord rec = ::record(record);
     w.env.recordSqlLog();
@@ -135,7 +133,7 @@ void tst_WeightTable::changes()
     QVERIFY(operation == "save" ? SaveWeight(rec, &error) : DeleteWeight(rec, &error));
     QCOMPARE(error.number, 0);
     QCOMPARE(w.rows(), after);
-    QCOMPARE(rec.application, application);
+    QTEST(rec.application, "application");
     const bool left = std::any_of(after.begin(), after.end(), [&rec](const QString& row) {
         const WeightRecord r = ::record(row);
         return r.error == rec.error && r.application == rec.application;

@@ -1,56 +1,8 @@
 #include "AppState.h"
-#include "AuditDatabase.h"
-#include "AuditTestDb.h"
 #include "PrivateTempFolder.h"
-#include "ProgramRun.h"
 #include "ReportEngine.h"
-#include "ReportEngineHooks.h"
+#include "ReportRunFixture.h"
 #include "ReportTestData.h"
-#include "SmtpTestServer.h"
-#include "TestEnvironment.h"
-#include "ZlkApi.h"
-
-#include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QtTest>
-
-// Whole report runs on a real database: the print and preview hooks, the
-// failures that must leave every entry in place, the mail address, and a
-// report while another program appends entries. (Runs of the built program,
-// with each destination, the deletion after a report and the other failures,
-// are in tst_e2ereports.)
-class tst_EngineRun : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void printAndPreviewHooks();
-    void failuresKeepEntries_data();
-    void failuresKeepEntries();
-    void mailAddress_data();
-    void mailAddress();
-    void concurrentWriterSurvivesDelete();
-
-private:
-    // What the run left in the current folder and in its private one.
-    QStringList leftInFolder() const
-    {
-        return QDir(m_folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries) +
-               QDir(PrivateTempFolder::path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    }
-
-    std::unique_ptr<SmtpTestServer> m_server;
-    QString m_closedUrl; // nobody listens there
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<AuditTestDb> m_db;
-    QString m_previousFolder;
-    QString m_folder; // the current directory during a run
-    ReportEngineHooks m_previousHooks;
-};
 
 using namespace ReportTestData;
 
@@ -73,47 +25,55 @@ QStringList descriptionsIn(const QString& text)
 
 } // namespace
 
-void tst_EngineRun::initTestCase()
+// Whole report runs on a real database: the print and preview hooks, the
+// failures that must leave every entry in place, and the mail address. (Runs
+// of the built program, with each destination, the deletion after a report
+// and the other failures, are in tst_e2ereports; a report-then-delete while
+// another program appends, in tst_purge.)
+class tst_EngineRun : public QObject
 {
-    m_server = std::make_unique<SmtpTestServer>();
-    QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
-    m_server->installAsMailServer();
-    SmtpTestServer stopped; // its port is free again once it is gone
-    m_closedUrl = stopped.url();
-    m_previousFolder = QDir::currentPath();
-}
+    Q_OBJECT
 
-void tst_EngineRun::init()
-{
-    m_env = std::make_unique<TestEnvironment>();
-    m_db = std::make_unique<AuditTestDb>();
-    QList<AuditEntry> entries;
-    const std::tuple<int, int, int, const char*> rows[] = {
-        {0, 1, 10, "old status"}, {1, 1, 11, "old warning"}, {2, 1, 12, "old error"},
-        {3, 3, 14, "new fatal"},  {0, 3, 14, "new status"},  {2, 3, 14, "new error"},
-        {4, 1, 1, "level four"}};
-    for (const auto& [level, month, day, description] : rows)
-        entries << AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
-                                      description);
-    QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
-    QVERIFY(m_db->openShared());
-    m_folder = m_env->filePath(QStringLiteral("work"));
-    QVERIFY(QDir().mkpath(m_folder) && QDir::setCurrent(m_folder));
-    Zlk::setSystemFolder(m_db->root() + QStringLiteral("SYSTEM"));
-    m_previousHooks = ReportEngineHooks::current();
-    m_server->clearMessages();
-    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-}
+private slots:
+    void initTestCase()
+    {
+        run.startServer();
+        SmtpTestServer stopped; // its port is free again once it is gone
+        m_closedUrl = stopped.url();
+    }
 
-void tst_EngineRun::cleanup()
-{
-    ReportEngineHooks::install(m_previousHooks);
-    m_server->installAsMailServer();
-    QDir::setCurrent(m_previousFolder);
-    AuditDatabase::instance().close();
-    m_db.reset();
-    m_env.reset();
-}
+    void init()
+    {
+        QList<AuditEntry> entries;
+        const std::tuple<int, int, int, const char*> rows[] = {
+            {0, 1, 10, "old status"}, {1, 1, 11, "old warning"}, {2, 1, 12, "old error"},
+            {3, 3, 14, "new fatal"},  {0, 3, 14, "new status"},  {2, 3, 14, "new error"},
+            {4, 1, 1, "level four"}};
+        for (const auto& [level, month, day, description] : rows)
+            entries << AuditTestDb::entry(level, QDateTime(QDate(2003, month, day), QTime(9, 30)),
+                                          description);
+        run.begin(entries);
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    }
+
+    void cleanup() { run.end(); }
+    void printAndPreviewHooks();
+    void failuresKeepEntries_data();
+    void failuresKeepEntries();
+    void mailAddress_data();
+    void mailAddress();
+
+private:
+    // What the run left in the current folder and in its private one.
+    QStringList leftInFolder() const
+    {
+        return QDir(run.folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries) +
+               QDir(PrivateTempFolder::path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    }
+
+    ReportRunFixture run;
+    QString m_closedUrl; // nobody listens there
+};
 
 // The printer and preview get the bound layout: title, caption, print margins
 // and the selected rows. Without a printer nothing is printed or deleted.
@@ -137,13 +97,13 @@ void tst_EngineRun::printAndPreviewHooks()
     QVERIFY(runOn15March(ReportEngine::SummaryDetail, oldStatusAndErrors(1)));
     const QString bound = QStringLiteral("%1|%1|720 720 720 720|old status, old error");
     QCOMPARE(seen, QStringList({bound.arg("Audit Log Summary"), bound.arg("Audit Log Detail Summary")}));
-    QVERIFY(m_env->messages().isEmpty());
+    QVERIFY(run.env->messages().isEmpty());
 
     ReportEngineHooks::install(ReportEngineHooks());
     QVERIFY(!runOn15March(ReportEngine::Summary, oldStatusAndErrors(0, true)));
-    QCOMPARE(m_env->messageTexts(),
+    QCOMPARE(run.env->messageTexts(),
              QStringList{"Printing is not available in this run: nothing was printed."});
-    QCOMPARE(m_db->count(), 7);
+    QCOMPARE(run.db->count(), 7);
 }
 
 void tst_EngineRun::failuresKeepEntries_data()
@@ -172,7 +132,7 @@ void tst_EngineRun::failuresKeepEntries()
     UnattendedMode = unattended;
     const bool mail = problem != "no level" && problem != "no output file named";
     ReportEngine::Request r = oldStatusAndErrors(mail ? 2 : 3, true);
-    r.Address = mail ? "ops@example.org" : m_env->filePath("report.txt");
+    r.Address = mail ? "ops@example.org" : run.env->filePath("report.txt");
     if (problem == "no level")
         r.condition.Status = r.condition.Error = false;
     if (problem == "no output file named")
@@ -189,14 +149,14 @@ void tst_EngineRun::failuresKeepEntries()
     }
 
     QVERIFY(!runOn15March(ReportEngine::Audit, r));
-    QCOMPARE(m_db->count(), 7);
-    QCOMPARE(m_server->messages().size(), 0);
-    QVERIFY(!QFile::exists(m_env->filePath("report.txt")));
+    QCOMPARE(run.db->count(), 7);
+    QCOMPARE(run.server->messages().size(), 0);
+    QVERIFY(!QFile::exists(run.env->filePath("report.txt")));
     QDir(PrivateTempFolder::path()).rmdir(QStringLiteral("AuditRpt.zip"));
     QCOMPARE(leftInFolder(), QStringList());
-    const QString shown = unattended ? RunFailureReason() : m_env->messageTexts().join('\n');
+    const QString shown = unattended ? RunFailureReason() : run.env->messageTexts().join('\n');
     QVERIFY2(shown.startsWith(message), qPrintable(shown));
-    QCOMPARE(m_env->messages().size(), unattended ? 0 : 1);
+    QCOMPARE(run.env->messages().size(), unattended ? 0 : 1);
     QCOMPARE(RunFailed(), unattended);
 }
 
@@ -233,74 +193,13 @@ void tst_EngineRun::mailAddress()
     QCOMPARE(runOn15March(ReportEngine::AuditDetail, oldStatusAndErrors(2, true)),
              !recipient.isEmpty());
     QCOMPARE(prompts, typed.isNull() ? 0 : 1);
-    QVERIFY(m_env->messages().isEmpty());
+    QVERIFY(run.env->messages().isEmpty());
     QCOMPARE(leftInFolder(), QStringList());
-    QCOMPARE(m_server->messages().size(), recipient.isEmpty() ? 0 : 1);
-    QCOMPARE(m_server->messages().value(0).envelopeTo,
+    QCOMPARE(run.server->messages().size(), recipient.isEmpty() ? 0 : 1);
+    QCOMPARE(run.server->messages().value(0).envelopeTo,
              recipient.isEmpty() ? QStringList() : QStringList{recipient});
-    QCOMPARE(m_db->count(), recipient.isEmpty() ? 7 : 5);
+    QCOMPARE(run.db->count(), recipient.isEmpty() ? 7 : 5);
     QCOMPARE(RunFailed(), unattended && recipient.isEmpty());
-}
-
-// Another program appends entries the report selects, before the report and
-// between the report and its deletion, and changes one: each one is either in
-// the report and deleted, or not in it and still there.
-void tst_EngineRun::concurrentWriterSurvivesDelete()
-{
-    if (m_db->isServer())
-        QSKIP("the writer is an SQLite program; tst_purge appends to a server meanwhile");
-    const QString out = m_env->filePath(QStringLiteral("report.txt"));
-    ReportEngine::Request r = oldStatusAndErrors(3, true);
-    r.Address = out;
-    // For each number it reads, it commits that many old status entries one
-    // at a time, printing each AutoIndex.
-    QProcess writer;
-    writer.start("/usr/bin/python3",
-                 {"-c",
-                  "import sqlite3, sys\n"
-                  "db = sqlite3.connect(sys.argv[1], timeout=30, isolation_level=None)\n"
-                  "n = 0\n"
-                  "for line in sys.stdin:\n"
-                  "    for i in range(int(line)):\n"
-                  "        n += 1\n"
-                  "        print(db.execute(\"INSERT INTO Audit (Level, Error, Description, "
-                  "Application, [When], User) VALUES (0, 7, ?, 'Writer', '2003-01-05 10:00:00', "
-                  "'writer')\", ('appended-%d' % n,)).lastrowid, flush=True)\n",
-                  m_db->path()});
-    QList<qint64> keys;
-    auto append = [&](int count) {
-        writer.write(QByteArray::number(count) + '\n');
-        const qsizetype target = keys.size() + count;
-        while (keys.size() < target && writer.waitForReadyRead(60000))
-            while (writer.canReadLine())
-                keys << writer.readLine().trimmed().toLongLong();
-    };
-    append(20);
-    // Runs when the routine first lets events run: after the report was
-    // written and before its deletion.
-    // Meanwhile an entry the report did not show comes to match its condition.
-    QTimer::singleShot(0, [&] {
-        append(30);
-        QVERIFY(m_db->exec("UPDATE Audit SET Level = 0 WHERE Description = 'old warning'"));
-    });
-    QVERIFY2(runOn15March(ReportEngine::Audit, r), qPrintable(m_env->messageTexts().join('\n')));
-    writer.closeWriteChannel();
-    QVERIFY(writer.waitForFinished() && writer.exitCode() == 0);
-    QCOMPARE(keys.size(), 50);
-
-    const QString text = QString::fromUtf8(ProgramRun::readFile(out));
-    QSet<qsizetype> reported; // the numbers n of "appended-n"
-    for (const auto& match : QRegularExpression("appended-(\\d+)").globalMatch(text))
-        reported.insert(match.captured(1).toLongLong());
-    const QList<qint64> leftKeys = m_db->keys();
-    const QSet<qint64> left(leftKeys.begin(), leftKeys.end());
-    for (qsizetype n = 1; n <= keys.size(); ++n) {
-        QCOMPARE(reported.contains(n), n <= 20);
-        QCOMPARE(left.contains(keys[n - 1]), n > 20);
-    }
-    QCOMPARE(descriptionsIn(text), Selected);
-    QCOMPARE(m_db->count("Description IN ('old status', 'old error')"), 0);
-    QCOMPARE(m_db->count("Description = 'old warning'"), 1);
 }
 
 QTEST_MAIN(tst_EngineRun)

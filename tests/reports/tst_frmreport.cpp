@@ -8,6 +8,7 @@
 #include "TestEnvironment.h"
 #include "WidgetHooks.h"
 #include "ZlkApi.h"
+#include "frmEmailAddress.h"
 #include "frmReport.h"
 
 #include <QComboBox>
@@ -115,6 +116,8 @@ private slots:
     void savesOnEveryClose_data();
     void savesOnEveryClose();
     void emailSendsTheReport();
+    void addressDialog_data();
+    void addressDialog();
 
 private:
     std::optional<TestEnvironment> env;
@@ -415,6 +418,49 @@ void TestFrmReport::emailSendsTheReport()
              qPrintable(report));
     QCOMPARE(db.count(), 3);
     QCOMPARE(QDir(env->path()).entryList({"AuditDetailRpt.*"}, QDir::Files), QStringList());
+}
+
+// The e-mail address dialog the report routines reach through their hooks.
+void TestFrmReport::addressDialog_data()
+{
+    QTest::addColumn<QString>("before"); // MailToAddress when the dialog opens
+    QTest::addColumn<QString>("typed");  // replaces the box's text unless null
+    QTest::addColumn<QString>("how");    // OK, Cancel, close, Escape, Return
+    QTest::addColumn<QString>("after");
+    auto row = [](const char* name, const QString& before, const QString& typed, const QString& how,
+                  const QString& after) { QTest::newRow(name) << before << typed << how << after; };
+    row("OK keeps the text exactly", "", " ops@example.org ", "OK", " ops@example.org ");
+    row("OK unchanged repeats last address", "ops@example.org", QString(), "OK", "ops@example.org");
+    row("Return presses OK", "", "a@b", "Return", "a@b");
+    row("Cancel clears", "ops@example.org", "x@y", "Cancel", "");
+    row("close box leaves it", "ops@example.org", "x@y", "close", "ops@example.org");
+    row("Escape leaves it", "ops@example.org", "x@y", "Escape", "ops@example.org");
+}
+
+void TestFrmReport::addressDialog()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, how);
+    MailToAddress = before;
+    frmEmailAddress dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Address"));
+    auto* box = dialog.findChild<QLineEdit*>(QStringLiteral("txtEmailAddress"));
+    QCOMPARE(box->text(), before);
+    if (!typed.isNull()) {
+        box->clear();
+        QTest::keyClicks(box, typed);
+    }
+    if (how == "OK" || how == "Cancel")
+        click(&dialog, "cmd" + how);
+    else if (how == "close")
+        dialog.close();
+    else
+        QTest::keyClick(box, how == "Return" ? Qt::Key_Return : Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QTEST(MailToAddress, "after");
 }
 
 QTEST_MAIN(TestFrmReport)

@@ -1,14 +1,9 @@
 #include "AppState.h"
-#include "AuditDatabase.h"
-#include "AuditTestDb.h"
 #include "ReportEngine.h"
-#include "ReportEngineHooks.h"
 #include "ReportProgress.h"
 #include "ReportProgressDialog.h"
+#include "ReportRunFixture.h"
 #include "ReportWindowHooks.h"
-#include "SmtpTestServer.h"
-#include "TestEnvironment.h"
-#include "ZlkApi.h"
 
 #include <QDialog>
 #include <QMainWindow>
@@ -16,33 +11,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
-#include <QtTest>
-
-// A cancelled report run leaves no file, sends no mail and deletes nothing; a
-// finished one counts up to its total.
-class tst_ReportProgress : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cancelLeavesNothing_data();
-    void cancelLeavesNothing();
-    void progressReachesTotal();
-    void previewCancelledFromItsWindow();
-
-private:
-    ReportEngine::Request request(int16_t destination) const;
-
-    std::unique_ptr<SmtpTestServer> m_server;
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<AuditTestDb> m_db;
-    QString m_previousFolder;
-    QString m_folder; // the current directory during a run
-    ReportEngineHooks m_previousHooks;
-};
 
 namespace {
 
@@ -94,45 +62,39 @@ ReportEngineHooks hooksFor(ProgressLog* log, QStringList* titles = nullptr)
 
 } // namespace
 
-void tst_ReportProgress::initTestCase()
+// A cancelled report run leaves no file, sends no mail and deletes nothing; a
+// finished one counts up to its total.
+class tst_ReportProgress : public QObject
 {
-    m_server = std::make_unique<SmtpTestServer>();
-    QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
-    m_server->installAsMailServer();
-    m_previousFolder = QDir::currentPath();
-}
+    Q_OBJECT
 
-void tst_ReportProgress::init()
-{
-    m_env = std::make_unique<TestEnvironment>();
-    QVERIFY(m_env->isValid());
-    m_db = std::make_unique<AuditTestDb>();
-    QVERIFY2(m_db->isValid(), qPrintable(m_db->errorString()));
-    QList<AuditEntry> entries;
-    const QDateTime first(QDate(2003, 1, 1), QTime(8, 0));
-    for (int i = 0; i < Rows; ++i)
-        entries << AuditTestDb::entry(i % 4, first.addSecs(i * 60),
-                                      QStringLiteral("entry %1").arg(i));
-    QVERIFY2(m_db->add(entries), qPrintable(m_db->errorString()));
-    QVERIFY(m_db->openShared());
-    m_folder = m_env->filePath(QStringLiteral("work"));
-    QVERIFY(QDir().mkpath(m_folder));
-    QVERIFY(QDir::setCurrent(m_folder));
-    Zlk::setSystemFolder(m_db->root() + QStringLiteral("SYSTEM"));
-    m_server->clearMessages();
-    m_previousHooks = ReportEngineHooks::current();
-}
+private slots:
+    void initTestCase() { run.startServer(); }
+    void init()
+    {
+        QList<AuditEntry> entries;
+        const QDateTime first(QDate(2003, 1, 1), QTime(8, 0));
+        for (int i = 0; i < Rows; ++i)
+            entries << AuditTestDb::entry(i % 4, first.addSecs(i * 60),
+                                          QStringLiteral("entry %1").arg(i));
+        run.begin(entries);
+    }
+    void cleanup()
+    {
+        ReportProgressDialog::setDefaultShowDelay(ReportProgressDialog::DefaultShowDelay);
+        qunsetenv("AUDITLOG_PRINT_TO_PDF");
+        run.end();
+    }
+    void cancelLeavesNothing_data();
+    void cancelLeavesNothing();
+    void progressReachesTotal();
+    void previewCancelledFromItsWindow();
 
-void tst_ReportProgress::cleanup()
-{
-    ReportEngineHooks::install(m_previousHooks);
-    ReportProgressDialog::setDefaultShowDelay(ReportProgressDialog::DefaultShowDelay);
-    qunsetenv("AUDITLOG_PRINT_TO_PDF");
-    QDir::setCurrent(m_previousFolder);
-    AuditDatabase::instance().close();
-    m_db.reset();
-    m_env.reset();
-}
+private:
+    ReportEngine::Request request(int16_t destination) const;
+
+    ReportRunFixture run;
+};
 
 ReportEngine::Request tst_ReportProgress::request(int16_t destination) const
 {
@@ -160,7 +122,7 @@ void tst_ReportProgress::cancelLeavesNothing()
     QFETCH(bool, html);
     HtmlOutput = html;
     // An older output file of that name stays as it was.
-    const QString out = m_env->filePath(destination == 0 ? "printed.pdf" : "report.txt");
+    const QString out = run.env->filePath(destination == 0 ? "printed.pdf" : "report.txt");
     QFile older(out);
     QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older report") > 0);
     older.close();
@@ -178,11 +140,11 @@ void tst_ReportProgress::cancelLeavesNothing()
     QCOMPARE(log.statuses, QStringList{"Report cancelled."});
     QCOMPARE(log.totals.size(), 1);
     QCOMPARE(log.ends, 1);
-    QVERIFY2(m_env->messages().isEmpty(), qPrintable(m_env->messageTexts().join('\n')));
-    QCOMPARE(m_db->count(), Rows);
+    QVERIFY2(run.env->messages().isEmpty(), qPrintable(run.env->messageTexts().join('\n')));
+    QCOMPARE(run.db->count(), Rows);
     QCOMPARE(engine.deletedCount(), -1);
-    QCOMPARE(m_server->messages().size(), 0);
-    QCOMPARE(QDir(m_folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    QCOMPARE(run.server->messages().size(), 0);
+    QCOMPARE(QDir(run.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
     QVERIFY(older.open(QIODevice::ReadOnly));
     QCOMPARE(older.readAll(), QByteArray("older report"));
@@ -196,7 +158,7 @@ void tst_ReportProgress::progressReachesTotal()
     ReportEngine::Request r = request(3);
     r.Delete = false;
     r.condition.Warning = false; // three levels of four
-    r.Address = m_env->filePath("report.txt");
+    r.Address = run.env->filePath("report.txt");
     QVERIFY(ReportEngine(ReportEngine::AuditDetail, r).run());
     const qint64 reported = Rows * 3 / 4;
     QCOMPARE(log.totals, (QList<qint64>{0})); // one read: the count is not known before
@@ -241,8 +203,8 @@ void tst_ReportProgress::previewCancelledFromItsWindow()
     QVERIFY(engine.cancelled());
     QCOMPARE(seen, QStringLiteral("Audit Log Summary|1|1"));
     QCOMPARE(viewer.statusBar()->currentMessage(), QStringLiteral("Report cancelled."));
-    QVERIFY2(m_env->messages().isEmpty(), qPrintable(m_env->messageTexts().join('\n')));
-    QCOMPARE(m_db->count(), Rows);
+    QVERIFY2(run.env->messages().isEmpty(), qPrintable(run.env->messageTexts().join('\n')));
+    QCOMPARE(run.db->count(), Rows);
     for (QWidget* window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible() || window == &reportDialog, qPrintable(window->objectName()));
 }

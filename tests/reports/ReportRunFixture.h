@@ -1,0 +1,58 @@
+#pragma once
+
+#include "AuditDatabase.h"
+#include "AuditTestDb.h"
+#include "ReportEngineHooks.h"
+#include "SmtpTestServer.h"
+#include "TestEnvironment.h"
+#include "ZlkApi.h"
+
+#include <QDir>
+#include <QtTest>
+
+// Whole report runs: one mail server for the suite, and per test a private
+// environment, a database of the given entries opened as the program's, a
+// current folder of its own, the mail library's folder beside the database;
+// the engine hooks and the current folder are put back afterwards.
+struct ReportRunFixture
+{
+    // In initTestCase.
+    void startServer(const QStringList& rejectRecipients = {})
+    {
+        server = std::make_unique<SmtpTestServer>(rejectRecipients);
+        QVERIFY2(server->isRunning(), qPrintable(server->errorString()));
+        previousFolder = QDir::currentPath();
+    }
+
+    // In init.
+    void begin(const QList<AuditEntry>& entries)
+    {
+        env = std::make_unique<TestEnvironment>();
+        db = std::make_unique<AuditTestDb>();
+        QVERIFY2(db->add(entries), qPrintable(db->errorString()));
+        QVERIFY(db->openShared());
+        folder = env->filePath(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(folder) && QDir::setCurrent(folder));
+        Zlk::setSystemFolder(db->root() + QStringLiteral("SYSTEM"));
+        previousHooks = ReportEngineHooks::current();
+        server->installAsMailServer();
+        server->clearMessages();
+    }
+
+    // In cleanup.
+    void end()
+    {
+        ReportEngineHooks::install(previousHooks);
+        QDir::setCurrent(previousFolder);
+        AuditDatabase::instance().close();
+        db.reset();
+        env.reset();
+    }
+
+    std::unique_ptr<SmtpTestServer> server;
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<AuditTestDb> db;
+    QString folder; // the current folder during a run
+    QString previousFolder;
+    ReportEngineHooks previousHooks;
+};
