@@ -1,4 +1,3 @@
-#include "AuditTestDb.h"
 #include "CommandLine.h"
 #include "ProgramRun.h"
 
@@ -6,7 +5,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,7 +21,6 @@ class tst_CmdProperties : public QObject
 private slots:
     void initTestCase();
     void randomLines();
-    void deleteWhileAppending();
 
 private:
     QStringList randomArguments();
@@ -44,8 +41,6 @@ namespace {
 const int PropertyMs = qEnvironmentVariableIsSet("AUDITLOG_PROPERTY_SECONDS")
                            ? 1000 * qEnvironmentVariableIntValue("AUDITLOG_PROPERTY_SECONDS")
                            : 20000;
-// An unattended run on a small database ends well within this.
-constexpr int EndsWithinMs = 30000;
 
 const QStringList Numbers = {"0",      "1",      "-1",         "7",          "32767",
                              "32768",  "-32768", "-32769",     "2147483647", "2147483648",
@@ -150,17 +145,8 @@ void tst_CmdProperties::randomLines()
         const QStringList arguments =
             QStringList{"/UNATTENDED", "/SYSTEM", m_root} + randomArguments();
         const QString shown = "auditlog '" + arguments.join("' '") + "'";
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(m_work);
-        process.start(AUDITLOG_EXE, arguments);
-        if (!process.waitForFinished(EndsWithinMs)) {
-            process.kill();
-            process.waitForFinished();
-            QFAIL(qPrintable("did not end: " + shown));
-        }
-        QVERIFY2(process.exitStatus() == QProcess::NormalExit, qPrintable("crashed: " + shown));
-        const int status = process.exitCode();
+        const int status = ProgramRun::of(QStringList{AUDITLOG_EXE} + arguments, env, m_work).status;
+        // -1: it crashed, or did not end.
         QVERIFY2(status >= 0 && status <= 2, qPrintable(QString::number(status) + ": " + shown));
         if (status == 2)
             QVERIFY2(systemFolder() == pristine, qPrintable("invalid line touched the database: " + shown));
@@ -168,52 +154,6 @@ void tst_CmdProperties::randomLines()
     }
     qInfo("%d lines: %d ended 0, %d ended 1, %d ended 2",
           statuses[0] + statuses[1] + statuses[2], statuses[0], statuses[1], statuses[2]);
-}
-
-// /DELETE while another process appends: the rows gone are exactly the rows
-// the report shows. (Query and sort texts that would widen the DELETE are
-// refused before anything runs: tst_outsideruns.)
-void tst_CmdProperties::deleteWhileAppending()
-{
-    // No start-up purge: the appended entries are old.
-    QVERIFY(ProgramRun::writeSettings(m_folder.filePath("config"), "AutoDeleteDays=30000\n"));
-    const QString db = m_root + "/SYSTEM/Audit.mdb";
-    QFile::remove(db);
-    QVERIFY(QFile::copy(m_template, db));
-    const QString report = m_work + "/deleted.txt";
-    QFile::remove(report);
-    QSet<qint64> all = AuditTestDb::keySet(db);
-
-    // The appender prints the AutoIndex of every entry it adds.
-    QProcess appender;
-    appender.start("python3", {"-c", "import sqlite3,sys,time\n"
-                                     "c=sqlite3.connect(sys.argv[1],timeout=30,isolation_level=None)\n"
-                                     "while True:\n"
-                                     " r=c.execute(\"INSERT INTO Audit(Level,Description,[When]) "
-                                     "VALUES(0,'appended',datetime('now','-400 days'))\").lastrowid\n"
-                                     " print(r,flush=True); time.sleep(0.002)\n",
-                               db});
-    QVERIFY(appender.waitForStarted());
-    QProcess process;
-    process.setProcessEnvironment(ProgramRun::environment(m_folder.filePath("config")));
-    process.start(AUDITLOG_EXE,
-                  {"/UNATTENDED", "/SYSTEM", m_root, "/STATUS", "/FILE", report, "/DELETE"});
-    QVERIFY(process.waitForFinished(EndsWithinMs));
-    appender.kill();
-    appender.waitForFinished();
-    for (const QByteArray& line : appender.readAllStandardOutput().split('\n'))
-        if (!line.isEmpty())
-            all.insert(line.toLongLong());
-
-    const QSet<qint64> reported = ProgramRun::reportedKeys(report);
-    const QSet<qint64> gone = all - AuditTestDb::keySet(db);
-    // A failed run deletes nothing; one that succeeded deleted status entries.
-    QVERIFY2(process.exitCode() == 0 ? !gone.isEmpty() && gone == reported : gone.isEmpty(),
-             qPrintable(QStringLiteral("status %1: %2 gone, %3 reported, %4 of them not")
-                            .arg(process.exitCode())
-                            .arg(gone.size())
-                            .arg(reported.size())
-                            .arg((gone - reported).size())));
 }
 
 QTEST_GUILESS_MAIN(tst_CmdProperties)

@@ -1,10 +1,9 @@
 #include "AuditTestDb.h"
-#include "ProgramRun.h"
+#include "ProgramCase.h"
 #include "SmtpTestServer.h"
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -52,9 +51,10 @@ private slots:
 
     void init()
     {
-        m_folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir(m_folder->path()).mkpath("config") && QDir(m_folder->path()).mkpath("work"));
         m_db = std::make_unique<AuditTestDb>();
+        m_case = std::make_unique<ProgramCase>();
+        m_case->setRoot(m_db->root());
+        QVERIFY(QDir().mkpath(m_case->path("out"))); // the test's own files
         QList<AuditEntry> entries;
         const std::tuple<int, int, int, const char*, const char*> rows[] = {
             {0, 15, 8, "old status one", "alice"},     {2, 15, 9, "old error two", "bob"},
@@ -89,7 +89,8 @@ private slots:
         QTest::newRow("summary") << QStringList{"/SUMMARY", "/NODETAIL"} << "Audit Log Summary"
                                  << "^\\s+\\|\\s*(\\d+)\\s*\\|";
         QTest::newRow("audit, printed to PDF")
-            << QStringList{"/NODETAIL", "/PRINT"} << "Audit Report" << "^\\s+(\\d+)$";
+            << QStringList{"/NODETAIL", "/PRINT"} << "Audit Report"
+            << "^\\s+(\\d+)$";
     }
 
     void fileReports()
@@ -99,7 +100,7 @@ private slots:
         QFETCH(QString, keyPattern);
 
         const bool printed = kind.contains("/PRINT");
-        const QString out = m_folder->filePath(printed ? "printed.pdf" : "report.txt");
+        const QString out = m_case->path(printed ? "out/printed.pdf" : "out/report.txt");
         const ProgramRun r = printed ? run(Selection + kind, out)
                                      : run(Selection + kind + QStringList{"/FILE", out});
         QCOMPARE(r.errLines, QStringList());
@@ -122,30 +123,6 @@ private slots:
                  QStringList({QString::number(m_allKeys.at(0)), QString::number(m_allKeys.at(1)),
                               QString::number(m_allKeys.at(5))}));
         QCOMPARE(m_db->keys(), m_allKeys);
-        QCOMPARE(folderContents(), QStringList());
-    }
-
-    void deleteRemovesExactlyTheReported_data()
-    {
-        QTest::addColumn<QStringList>("destination");
-        QTest::newRow("after a mail") << QStringList{"/EMAIL", "ops@example.org"};
-        QTest::newRow("without a report") << QStringList();
-    }
-
-    void deleteRemovesExactlyTheReported()
-    {
-        QFETCH(QStringList, destination);
-
-        const int mails = m_server->messages().size();
-        const ProgramRun r = run(Selection + destination + QStringList{"/DELETE"});
-        QCOMPARE(r.errLines, QStringList());
-        QCOMPARE(r.status, 0);
-
-        QStringList left;
-        for (const AuditEntry& e : m_db->entries())
-            left << e.Description;
-        QCOMPARE(left, QStringList({"old warning three", "new fatal four", "new status five"}));
-        QCOMPARE(m_server->messages().size(), mails + (destination.value(0) == "/EMAIL" ? 1 : 0));
         QCOMPARE(folderContents(), QStringList());
     }
 
@@ -177,7 +154,7 @@ private slots:
         QFETCH(QString, expected);
 
         // The size of this report as text: the mail renders the same text.
-        const QString probe = m_folder->filePath(QStringLiteral("probe.txt"));
+        const QString probe = m_case->path("out/probe.txt");
         QCOMPARE(run(Selection + QStringList{"/FILE", probe}).status, 0);
         const qint64 size = QFileInfo(probe).size();
         QVERIFY(size > 1000);
@@ -211,7 +188,7 @@ private slots:
         }
         if (expected == "zipped") {
             QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
-            const QString zip = m_folder->filePath("received.zip");
+            const QString zip = m_case->path("out/received.zip");
             QVERIFY(ProgramRun::writeFile(zip, m.attachments.first().data));
             QCOMPARE(tool({"unzip", "-t", zip}).status, 0);
             report = tool({"unzip", "-p", zip, "AuditDetailRpt.txt"}).out;
@@ -243,73 +220,87 @@ private slots:
         QCOMPARE(folderContents(), QStringList());
     }
 
-    void nothingDeleted_data()
+    // /DELETE takes exactly the reported entries, after a mail or without a
+    // report; a run that fails, or has nothing to report, deletes nothing.
+    void deletes_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("line"); // how the one error line starts (status 1); "": none, 0
-
+        ProgramCase::addColumns();
+        QTest::addColumn<QStringList>("left"); // descriptions, in AutoIndex order
+        QTest::addColumn<int>("mails");
+        const QStringList all = {"old status one", "old error two",   "old warning three",
+                                 "new fatal four", "new status five", "old error six"};
+        auto row = [&](const char* name, const QStringList& arguments, const char* line,
+                       const QStringList& left, int mails = 0) {
+            ProgramCase::newRow(
+                name, QStringList{"/SYSTEM", "%ROOT"} + arguments + QStringList{"/UNATTENDED"},
+                *line ? 1 : 0, line)
+                << left << mails;
+        };
+        const QStringList deleted = {"old warning three", "new fatal four", "new status five"};
+        row("after a mail", Selection + QStringList{"/EMAIL", "ops@example.org", "/DELETE"}, "",
+            deleted, 1);
+        row("without a report", Selection + QStringList{"/DELETE"}, "", deleted);
         // No old fatal entries: the HTML report has no rows, so nothing is
         // mailed and nothing deleted, and the run did its work (status 0).
-        QTest::newRow("nothing to report")
-            << QStringList{"/FATAL", "/OVER", "10", "/HTML", "/EMAIL", "ops@example.org", "/DELETE"}
-            << "";
-        QTest::newRow("no level") << QStringList{"/OVER", "10", "/FILE", "report.txt", "/DELETE"}
-                                  << "auditlog: No report level";
-        QTest::newRow("unreadable span date")
-            << QStringList{"/STATUS",    "/SPAN_START", "1\\45\\2003", "/SPAN_END",
-                           "2\\1\\2003", "/DELETE",     "/FILE",       "report.txt"}
-            << "auditlog: '1/45/2003' is not a date";
-        QTest::newRow("unwritable output file")
-            << (Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"})
-            << "auditlog: Audit Report Error ";
-        QTest::newRow("recipient refused")
-            << (Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"})
-            << "auditlog: The report could not be mailed to refused@example.org: ";
-        QTest::newRow("bad query") << (Selection + QStringList{"/QUERY", "NoSuchColumn = 1",
-                                                               "/FILE", "report.txt", "/DELETE"})
-                                   << "auditlog: Audit Report Error ";
+        row("nothing to report",
+            {"/FATAL", "/OVER", "10", "/HTML", "/EMAIL", "ops@example.org", "/DELETE"}, "", all);
+        row("unreadable span date",
+            {"/STATUS", "/SPAN_START", "1\\45\\2003", "/SPAN_END", "2\\1\\2003", "/DELETE", "/FILE",
+             "report.txt"},
+            "auditlog: '1/45/2003' is not a date", all);
+        row("unwritable output file",
+            Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"},
+            "auditlog: Audit Report Error ", all);
+        row("recipient refused",
+            Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"},
+            "auditlog: The report could not be mailed to refused@example.org: ", all);
+        row("bad query",
+            Selection + QStringList{"/QUERY", "NoSuchColumn = 1", "/FILE", "report.txt", "/DELETE"},
+            "auditlog: Audit Report Error ", all);
     }
 
-    void nothingDeleted()
+    void deletes()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, line);
         const int mails = m_server->messages().size();
-        const ProgramRun r = run(arguments);
-        QCOMPARE(r.status, line.isEmpty() ? 0 : 1);
-        QCOMPARE(r.errLines.size(), line.isEmpty() ? 0 : 1);
-        if (!line.isEmpty())
-            QVERIFY2(r.errLines.at(0).startsWith(line), qPrintable(r.errLines.at(0)));
-        QCOMPARE(m_db->keys(), m_allKeys);
+        m_case->runRow(environment());
+        QStringList left;
+        for (const AuditEntry& e : m_db->entries())
+            left << e.Description;
+        QTEST(left, "left");
+        QTEST(int(m_server->messages().size() - mails), "mails");
         QCOMPARE(folderContents(), QStringList());
-        QCOMPARE(m_server->messages().size(), mails);
     }
 
 private:
     // The program with /SYSTEM, the arguments and /UNATTENDED.
     ProgramRun run(const QStringList& arguments, const QString& pdf = QString())
     {
-        return ProgramRun::of(QStringList{AUDITLOG_EXE, "/SYSTEM", m_db->root()} + arguments +
-                                  QStringList{"/UNATTENDED"},
-                              ProgramRun::environment(m_folder->filePath("config"),
-                                                      {"ZLK_SMTP_URL=" + m_server->url(),
-                                                       "AUDITLOG_PRINT_TO_PDF=" + pdf}),
-                              m_folder->filePath("work"));
+        return m_case->run(QStringList{"/SYSTEM", "%ROOT"} + arguments + QStringList{"/UNATTENDED"},
+                           environment(pdf));
+    }
+
+    QStringList environment(const QString& pdf = QString()) const
+    {
+        return {"ZLK_SMTP_URL=" + m_server->url(), "AUDITLOG_PRINT_TO_PDF=" + pdf};
     }
 
     ProgramRun tool(const QStringList& command) const
     {
-        return ProgramRun::of(command, QProcessEnvironment::systemEnvironment(), m_folder->path());
+        return ProgramRun::of(command, QProcessEnvironment::systemEnvironment(), m_case->path("."));
     }
 
+    // What the runs left in their working folder beside the settings, the
+    // (unused) root and the test's own files.
     QStringList folderContents() const
     {
-        return QDir(m_folder->filePath("work")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        QStringList left =
+            QDir(m_case->path(".")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        return left.filter(QRegularExpression("^(?!(config|root|out)$)"));
     }
 
     std::unique_ptr<SmtpTestServer> m_server;
-    std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<AuditTestDb> m_db;
+    std::unique_ptr<ProgramCase> m_case;
     QList<qint64> m_allKeys;
 };
 

@@ -1,6 +1,8 @@
-// The program's arguments as a shell passes them, one per line of the input.
-// An argument that is exactly a keyword acts as that keyword and is never the
-// value of the one before; the joined line prints back like any other line.
+// The program's arguments as a shell passes them, one per line of the input
+// (a line alone: a whole command line as a scheduler passes it). An argument
+// that is exactly a keyword acts as that keyword and is never the value of the
+// one before; a line with an unterminated quote is invalid; an accepted line
+// prints back to a line setting the same.
 #include "CommandLine.h"
 #include "CommandLinePrinter.h"
 #include "FuzzCheck.h"
@@ -47,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool quotesClosed = true;
     const QString line = CommandLineFromArguments(arguments, &quotesClosed);
     const ParsedLine parsed = parseLine(line);
+    FUZZ_CHECK(!parsed.accepted || line.count(QLatin1Char('"')) % 2 == 0,
+               QStringLiteral("unterminated quote: ") + line);
     if (!quotesClosed || !parsed.accepted)
         return 0;
 

@@ -1,6 +1,7 @@
 #include "NotificationRules.h"
 #include "OpenWindows.h"
 #include "TestEnvironment.h"
+#include "WidgetDriver.h"
 #include "WidgetHooks.h"
 #include "ZlkApi.h"
 #include "frmEmailNotificationDetails.h"
@@ -19,35 +20,6 @@
 #include <deque>
 
 namespace {
-
-template <typename T = QWidget>
-T* child(QWidget* window, const QString& name)
-{
-    T* widget = window->findChild<T*>(name);
-    if (!widget)
-        qWarning("no %s", qPrintable(name));
-    return widget;
-}
-
-// A radio button takes clicks on its indicator and text only, not on the
-// blank rest of its row: it is clicked through its own click().
-void click(QWidget* window, const QString& name)
-{
-    auto* button = child<QAbstractButton>(window, name);
-    if (qobject_cast<QRadioButton*>(button))
-        button->click();
-    else
-        QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void type(QWidget* window, const QString& name, const QString& text)
-{
-    auto* box = child<QLineEdit>(window, name);
-    box->selectAll();
-    QTest::keyClicks(box, text);
-    if (text.isEmpty())
-        box->clear();
-}
 
 QString stored(const QString& key)
 {

@@ -3,6 +3,7 @@
 #include "HelpTopics.h"
 #include "Settings.h"
 #include "WeightTableRoutines.h"
+#include "WidgetDriver.h"
 #include "frmOptions.h"
 #include "frmEmailNotificationDetails.h"
 #include "frmEmailNotificationProperties.h"
@@ -42,16 +43,6 @@ frmView* openWithWeights(ViewerFixture& f, const QStringList& rows)
         f.db.exec(QStringLiteral("INSERT INTO weight VALUES (%1, '%2', %3)").arg(c[0], c[1], c[2]));
     }
     return f.openWith({});
-}
-
-template <typename T> T* child(QWidget* window, const char* name)
-{
-    return window->findChild<T*>(QString::fromLatin1(name));
-}
-
-void click(QWidget* window, const char* button)
-{
-    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
 }
 
 QStringList listTexts(QWidget* options)
@@ -226,7 +217,7 @@ void tst_OptionsWindows::weightList()
     else if (action == "menuDelete")
         child<QAction>(&options, "menuDelete")->trigger();
     else
-        click(&options, action.toLatin1());
+        click(&options, action);
     QTEST(listTexts(&options), "list");
     QTEST(weightRows(), "table");
     QCOMPARE(options.currentTab(), 1);

@@ -3,6 +3,7 @@
 #include "AuditTestDb.h"
 #include "AuditView.h"
 #include "CommandLine.h"
+#include "CommandLinePrinter.h"
 #include "NumericText.h"
 #include "ProgramRun.h"
 #include "Settings.h"
@@ -19,39 +20,6 @@
 
 namespace {
 
-// The options and flags that differ from a run without keywords, in a fixed
-// order, e.g. "Destination=3 Address=/tmp/x Status Unattended".
-QString describe(const RunOptions& o)
-{
-    const RunOptions d;
-    // clang-format off
-    const QList<std::tuple<const char*, QVariant, QVariant>> fields = {
-        {"Destination", o.Destination, d.Destination}, {"Address", o.Address, d.Address},
-        {"Status", o.Status, d.Status}, {"Warning", o.Warning, d.Warning},
-        {"Error", o.Error, d.Error}, {"Fatal", o.Fatal, d.Fatal},
-        {"AgeMode", o.AgeMode, d.AgeMode}, {"Days", o.Days, d.Days},
-        {"SpanStart", o.SpanStart, d.SpanStart}, {"SpanEnd", o.SpanEnd, d.SpanEnd},
-        {"Delete", o.Delete, d.Delete}, {"Subject", o.Subject, d.Subject},
-        {"AttachAtSize", o.AttachAtSize, d.AttachAtSize}, {"ZipAtSize", o.ZipAtSize, d.ZipAtSize},
-        {"AbortAttachAtSize", o.AbortAttachAtSize, d.AbortAttachAtSize},
-        {"SortBy1", o.SortBy1, d.SortBy1}, {"SortBy2", o.SortBy2, d.SortBy2},
-        {"SortBy3", o.SortBy3, d.SortBy3}, {"Query", o.Query, d.Query},
-        {"Summary", o.Summary, d.Summary}, {"Detail", o.Detail, d.Detail},
-        {"Debug", DebugMode, false}, {"Unattended", UnattendedMode, false},
-        {"Html", HtmlOutput, false}, {"InstallRoot", InstallRoot, QString()}};
-    // clang-format on
-    QStringList parts;
-    for (const auto& [name, value, normal] : fields) {
-        if (value == normal)
-            continue;
-        if (value.typeId() == QMetaType::Bool)
-            parts << (value.toBool() ? "" : "No") + QString::fromLatin1(name);
-        else
-            parts << QString::fromLatin1(name) + '=' + value.toString();
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 void row(const char* name, const QString& line, bool valid, const QString& result)
 {
     QTest::newRow(name) << line << valid << result;
@@ -62,7 +30,7 @@ void row(const char* name, const QString& line, bool valid, const QString& resul
 // Start-up in this process: the command-line grammar, separate arguments and
 // argument files, the one numeric grammar, Booleans, hand-edited settings read
 // whole, and what a start prepares. Runs of the real program are in
-// tst_auditlog_run and tst_outsideruns.
+// tst_outsideruns.
 class tst_Startup : public QObject
 {
     Q_OBJECT
@@ -136,7 +104,7 @@ private slots:
         options.Summary = true;
         HtmlOutput = true;
         QTEST(ParseCommandLine(line, options), "valid");
-        QTEST(describe(options), "result");
+        QTEST(describe(parsedNow(true, options)), "result");
     }
 
     void fromArguments_data()
@@ -241,7 +209,7 @@ private slots:
 
         RunOptions options;
         QCOMPARE(ParseCommandLine(QString(line).replace("%1", named), options), valid);
-        QTEST(describe(options), "result");
+        QTEST(describe(parsedNow(true, options)), "result");
         if (valid)
             UseUpArgumentFiles();
         // A file that was read is used up once its line is accepted.

@@ -6,6 +6,7 @@
 #include "PostgresBackend.h"
 #include "PostgresDialect.h"
 #include "SqlDate.h"
+#include "SqlScript.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,28 +89,21 @@ bool AuditTestDb::isServer() const
     return PostgresBackend::isUri(m_path);
 }
 
-// Runs the schema file's statements (comments dropped) in one transaction, with
-// no syncing: test files need not survive a crash.
+// The schema file's statements in one transaction, with no syncing: test
+// files need not survive a crash.
 bool AuditTestDb::create()
 {
     initSchemaResource();
-    QFile file(QStringLiteral(":/sql/audit_schema.sql"));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const SqlScript schema = SqlScript::read(QStringLiteral(":/sql/audit_schema.sql"));
+    if (schema.isEmpty()) {
         m_error = QStringLiteral("the schema resource is missing");
         return false;
     }
-    QString text;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-        text += line.left(line.indexOf(QLatin1String("--"))) + QLatin1Char('\n');
-    QStringList statements = {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=OFF", "BEGIN"};
-    for (const QString& part : text.split(QLatin1Char(';')))
-        if (!part.trimmed().isEmpty())
-            statements.append(part.trimmed());
-    statements.append(QStringLiteral("COMMIT"));
-    for (const QString& statement : statements)
-        if (!exec(statement))
-            return false;
-    return true;
+    const QStringList statements = QStringList{"PRAGMA journal_mode=WAL", "PRAGMA synchronous=OFF",
+                                               "BEGIN"} + schema.tables + schema.indexes +
+                                   QStringList{"COMMIT"};
+    return std::all_of(statements.begin(), statements.end(),
+                       [this](const QString& statement) { return exec(statement); });
 }
 
 QSqlDatabase AuditTestDb::db() const

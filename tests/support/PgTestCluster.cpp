@@ -1,10 +1,10 @@
 #include "PgTestCluster.h"
 
 #include "PostgresBackend.h"
+#include "SqlScript.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -89,23 +89,17 @@ public:
     }
 
 private:
-    // The template: the schema file's statements (comments dropped).
+    // The template: the schema file's statements.
     QString makeTemplate()
     {
         initSchemaResource();
-        QFile file(QStringLiteral(":/sql/audit_schema_postgresql.sql"));
-        if (!file.open(QIODevice::ReadOnly))
+        const SqlScript schema =
+            SqlScript::read(QStringLiteral(":/sql/audit_schema_postgresql.sql"));
+        if (schema.isEmpty())
             return QStringLiteral("the PostgreSQL schema resource is missing");
-        QString text;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-            text += line.left(line.indexOf(QLatin1String("--"))) + QLatin1Char('\n');
-        QStringList statements;
-        for (const QString& part : text.split(QLatin1Char(';')))
-            if (!part.trimmed().isEmpty())
-                statements.append(part.trimmed());
         QString failure = run(QStringLiteral("postgres"),
                               {QStringLiteral("CREATE DATABASE ") + Template});
-        return failure.isEmpty() ? run(Template, statements) : failure;
+        return failure.isEmpty() ? run(Template, schema.tables + schema.indexes) : failure;
     }
 
     QTemporaryDir m_folder{QDir::tempPath() + QStringLiteral("/auditlog-pg-XXXXXX")};

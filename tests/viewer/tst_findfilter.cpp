@@ -3,6 +3,7 @@
 #include "CellMatcher.h"
 #include "GridCellText.h"
 #include "ViewerFixture.h"
+#include "WidgetDriver.h"
 #include "frmFilter.h"
 #include "frmFind.h"
 
@@ -35,11 +36,6 @@ frmView* openWithRows(ViewerFixture& f, int rows, const Cells& cells, int level 
     if (hidden > 0)
         f.env.setSetting(QStringLiteral("LevelWarning"), QStringLiteral("False"));
     return f.db.add(entries) ? f.open() : nullptr;
-}
-
-template <typename T> T* child(QWidget* window, const char* name)
-{
-    return window->findChild<T*>(QLatin1String(name));
 }
 
 QString source()
@@ -117,7 +113,7 @@ private slots:
         child<QLineEdit>(find, "txt_Find")->setText(text);
         child<QCheckBox>(find, "chk_MatchCase")->setChecked(matchCase);
         child<QCheckBox>(find, "chk_WholeWord")->setChecked(wholeCell);
-        QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
+        click(find, "cmd_Find");
 
         QCOMPARE(grid->currentIndex().row(), hit < 0 ? active : hit);
         QCOMPARE(AuditView::instance().currentRow(), hit < 0 ? active : hit);
@@ -132,7 +128,7 @@ private slots:
         ViewerFixture f;
         frmView* viewer = openWithRows(f, 5, {{1, "Fatal here"}, {3, "needle"}}, 3);
         QVERIFY(viewer);
-        viewer->findChild<QAction*>("mFileFind")->trigger();
+        child<QAction>(viewer, "mFileFind")->trigger();
         auto* find = viewer->findChild<frmFind*>();
         QVERIFY(find && find->isVisible());
         auto* text = child<QLineEdit>(find, "txt_Find");
@@ -170,7 +166,7 @@ private slots:
         // The grid shows the locale's date and time, not the stored text.
         for (const QString& search : {stored, shown}) {
             text->setText(search);
-            QTest::mouseClick(child<QPushButton>(find, "cmd_Find"), Qt::LeftButton);
+            click(find, "cmd_Find");
         }
         QCOMPARE(f.env.messageTexts(), QStringList{"Finished searching"});
         QCOMPARE(viewer->grid()->currentIndex(), viewer->model()->index(2, 5));
@@ -234,7 +230,7 @@ private slots:
         frmView* viewer = openWithRows(f, 3, {});
         QVERIFY(viewer);
         f.env.recordSqlLog();
-        viewer->findChild<QAction*>("mViewFilter")->trigger();
+        child<QAction>(viewer, "mViewFilter")->trigger();
         auto* filter = viewer->findChild<frmFilter*>();
         QVERIFY(filter && FilterWindowOpen);
         QCOMPARE(child<QComboBox>(filter, "errorLevelBox")->currentIndex(), -1);
@@ -324,7 +320,7 @@ private slots:
 
         frmFilter* filter = frmFilter::showFor(viewer);
         child<QLineEdit>(filter, "descriptionBox")->setText("row");
-        QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
+        click(filter, "findCommand");
         QVERIFY(IsFilterQuery(source()));
         QCOMPARE(viewer->model()->rowCount(), 3);
         QCOMPARE(status->text(), "3 entries match the filter");
@@ -345,7 +341,7 @@ private slots:
         QCOMPARE(viewer->model()->rowCount(), 5);
 
         // Cancel: the viewer's own query, with the sort the heading click chose.
-        QTest::mouseClick(child<QPushButton>(filter, "cancelCommand"), Qt::LeftButton);
+        click(filter, "cancelCommand");
         QTRY_VERIFY(!viewer->findChild<frmFilter*>());
         QVERIFY(!FilterWindowOpen);
         QCOMPARE(source(), QString(viewQuery).replace("[When]", "[Description]"));
@@ -366,7 +362,7 @@ private slots:
         const QString viewQuery = source();
         frmFilter* filter = frmFilter::showFor(viewer);
         QVERIFY(f.db.exec("ALTER TABLE Audit RENAME TO Elsewhere"));
-        QTest::mouseClick(child<QPushButton>(filter, "findCommand"), Qt::LeftButton);
+        click(filter, "findCommand");
         QCOMPARE(f.env.messages().size(), 1);
         QCOMPARE(f.env.messages().first().caption, "Filter");
         QVERIFY(f.env.messages().first().text.contains(

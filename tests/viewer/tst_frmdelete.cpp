@@ -1,6 +1,7 @@
 #include "AuditTableModel.h"
 #include "Settings.h"
 #include "ViewerFixture.h"
+#include "WidgetDriver.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,11 +23,6 @@ frmView* openAged(ViewerFixture& f)
             entries.append(AuditTestDb::entry(
                 level, QDateTime(QDate::currentDate().addDays(-age), QTime(12, 0))));
     return f.db.add(entries) ? f.open() : nullptr;
-}
-
-QPushButton* button(QWidget* window, const char* name)
-{
-    return window->findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
 } // namespace
@@ -69,19 +65,18 @@ private slots:
 
         bool closed = false;
         f.driveModal([&](QWidget* window) {
-            auto* cboType = window->findChild<QComboBox*>(QStringLiteral("cboType"));
-            auto* txtDays = window->findChild<QLineEdit*>(QStringLiteral("txtDays"));
+            auto* cboType = child<QComboBox>(window, "cboType");
+            auto* txtDays = child<QLineEdit>(window, "txtDays");
             QCOMPARE(txtDays->text(), QStringLiteral("12"));
             cboType->setCurrentIndex(type);
             txtDays->clear();
             QTest::keyClicks(txtDays, days);
-            QTest::mouseClick(button(window, message == "cancel" ? "cmdCancel" : "cmdOK"),
-                              Qt::LeftButton);
+            click(window, message == "cancel" ? "cmdCancel" : "cmdOK");
             closed = !window->isVisible();
             if (!closed)
-                QTest::mouseClick(button(window, "cmdCancel"), Qt::LeftButton);
+                click(window, "cmdCancel");
         });
-        viewer->findChild<QAction*>(QStringLiteral("mFileDelete"))->trigger();
+        child<QAction>(viewer, "mFileDelete")->trigger();
         const bool rejected = message.startsWith("Days");
         QCOMPARE(closed, !rejected);
         QCOMPARE(f.env.messageTexts(), rejected ? QStringList{message} : QStringList());
@@ -109,9 +104,9 @@ private slots:
         bool stillOpen = false;
         f.driveModal([&](QWidget* window) {
             // DeleteDays is not set: its default.
-            QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("txtDays"))->text(), "7");
+            QCOMPARE(child<QLineEdit>(window, "txtDays")->text(), "7");
             AuditDatabase::instance().close();
-            QTest::mouseClick(button(window, "cmdOK"), Qt::LeftButton);
+            click(window, "cmdOK");
             stillOpen = window->isVisible();
             window->close();
         });

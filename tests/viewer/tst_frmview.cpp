@@ -3,6 +3,7 @@
 #include "Twips.h"
 #include "ViewQuery.h"
 #include "ViewerFixture.h"
+#include "WidgetDriver.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -19,11 +20,6 @@ const QString Select = QStringLiteral("SELECT Audit.* FROM Audit");
 const QStringList LevelKeys = {"LevelStatus", "LevelWarning", "LevelError", "LevelFatalError"};
 const QStringList LevelItems = {"mViewStatus", "mViewWarnings", "mViewErrors", "mViewFatal"};
 const QStringList LevelButtons = {"STATUS", "WARNING", "ERROR", "FATAL"};
-
-QAction* action(frmView* viewer, const QString& name)
-{
-    return viewer->findChild<QAction*>(name);
-}
 
 QString source()
 {
@@ -82,12 +78,12 @@ private slots:
         if (auto* button = viewer->findChild<QToolButton*>(control))
             QTest::mouseClick(button, Qt::LeftButton);
         else
-            action(viewer, control)->trigger();
+            child<QAction>(viewer, control)->trigger();
         QCOMPARE(source(), Select + where + " Order By [AutoIndex] DESC;");
         const QString key = LevelKeys[level];
         const bool on = stored.contains(key);
-        QCOMPARE(action(viewer, LevelItems[level])->isChecked(), on);
-        QCOMPARE(viewer->findChild<QToolButton*>(LevelButtons[level])->isChecked(), on);
+        QCOMPARE(child<QAction>(viewer, LevelItems[level])->isChecked(), on);
+        QCOMPARE(child<QToolButton>(viewer, LevelButtons[level])->isChecked(), on);
         QCOMPARE(GetSettingValue(key), on ? QStringLiteral("True") : QStringLiteral("False"));
     }
 
@@ -138,8 +134,8 @@ private slots:
         auto enabled = [viewer] {
             return QList<bool>{viewer->toolbarButton("DELETE")->isEnabled(),
                                viewer->toolbarButton("FIND")->isEnabled(),
-                               action(viewer, "mFileDelete")->isEnabled(),
-                               action(viewer, "mFileFind")->isEnabled()};
+                               child<QAction>(viewer, "mFileDelete")->isEnabled(),
+                               child<QAction>(viewer, "mFileFind")->isEnabled()};
         };
         QCOMPARE(enabled(), QList<bool>({true, true, true, true}));
 
@@ -182,11 +178,11 @@ private slots:
         const qint64 neighbour = view.keyAt(row == 4 ? 3 : row + 1);
 
         if (how == "button")
-            QTest::mouseClick(viewer->findChild<QToolButton*>("DELETE"), Qt::LeftButton);
+            click(viewer, "DELETE");
         else if (how == "key")
             QTest::keyClick(grid, Qt::Key_Delete);
         else
-            action(viewer, "mPopupDelete")->trigger();
+            child<QAction>(viewer, "mPopupDelete")->trigger();
         QCOMPARE(viewer->model()->rowCount(), 4);
         QVERIFY(!f.db.keys().contains(deleted));
         QCOMPARE(view.currentRow(), expectedRow);
@@ -216,7 +212,7 @@ private slots:
             description =
                 window->findChild<QWidget*>("txtField1")->property("plainText").toString();
             f.env.answerNext(answer);
-            QTest::mouseClick(window->findChild<QPushButton*>("cmdDelete"), Qt::LeftButton);
+            click(window, "cmdDelete");
             stillOpen = window->isVisible();
             window->close();
         });
@@ -261,7 +257,7 @@ private slots:
             viewer->move(30, 40);
         }
 
-        action(viewer, "mFileExit")->trigger();
+        child<QAction>(viewer, "mFileExit")->trigger();
         QCOMPARE(f.env.endStatuses(), QList<int>({0}));
         QVERIFY(!viewer->isVisible());
         QCOMPARE(GetSettingValue(SettingKey::WindowState), windowState);

@@ -3,6 +3,8 @@
 #include "AppState.h"
 #include "CommandLine.h"
 
+#include <QVariant>
+
 namespace {
 
 const QString defaultRoot = QStringLiteral("/fuzz-root/");
@@ -56,62 +58,60 @@ ParsedLine parseLine(const QString& text)
     UnattendedMode = false;
     HtmlOutput = false;
     InstallRoot = defaultRoot;
-    ParsedLine p;
-    p.accepted = ParseCommandLine(text, p.options);
-    p.debug = DebugMode;
-    p.unattended = UnattendedMode;
-    p.html = HtmlOutput;
-    p.installRoot = InstallRoot;
-    return p;
+    RunOptions options;
+    const bool accepted = ParseCommandLine(text, options);
+    return parsedNow(accepted, options);
+}
+
+ParsedLine parsedNow(bool accepted, const RunOptions& options)
+{
+    return {accepted, options, DebugMode, UnattendedMode, HtmlOutput, InstallRoot};
 }
 
 QStringList valuesOf(const ParsedLine& p)
 {
     const RunOptions& o = p.options;
-    return {p.installRoot, o.SortBy1, o.SortBy2, o.SortBy3, o.Subject,
+    return {p.installRoot, o.SortBy1, o.SortBy2,   o.SortBy3, o.Subject,
             o.Query,       o.Address, o.SpanStart, o.SpanEnd};
+}
+
+QString describe(const ParsedLine& p)
+{
+    const RunOptions& o = p.options;
+    const RunOptions d;
+    // clang-format off
+    const QList<std::tuple<const char*, QVariant, QVariant>> fields = {
+        {"Destination", o.Destination, d.Destination}, {"Address", o.Address, d.Address},
+        {"Status", o.Status, d.Status}, {"Warning", o.Warning, d.Warning},
+        {"Error", o.Error, d.Error}, {"Fatal", o.Fatal, d.Fatal},
+        {"AgeMode", o.AgeMode, d.AgeMode}, {"Days", o.Days, d.Days},
+        {"SpanStart", o.SpanStart, d.SpanStart}, {"SpanEnd", o.SpanEnd, d.SpanEnd},
+        {"Delete", o.Delete, d.Delete}, {"Subject", o.Subject, d.Subject},
+        {"AttachAtSize", o.AttachAtSize, d.AttachAtSize}, {"ZipAtSize", o.ZipAtSize, d.ZipAtSize},
+        {"AbortAttachAtSize", o.AbortAttachAtSize, d.AbortAttachAtSize},
+        {"SortBy1", o.SortBy1, d.SortBy1}, {"SortBy2", o.SortBy2, d.SortBy2},
+        {"SortBy3", o.SortBy3, d.SortBy3}, {"Query", o.Query, d.Query},
+        {"Summary", o.Summary, d.Summary}, {"Detail", o.Detail, d.Detail},
+        {"Debug", p.debug, false}, {"Unattended", p.unattended, false},
+        {"Html", p.html, false}, {"InstallRoot", p.installRoot, QString()}};
+    // clang-format on
+    QStringList parts;
+    for (const auto& [name, value, normal] : fields) {
+        if (value == normal)
+            continue;
+        if (value.typeId() == QMetaType::Bool)
+            parts << (value.toBool() ? "" : "No") + QString::fromLatin1(name);
+        else
+            parts << QString::fromLatin1(name) + QLatin1Char('=') + value.toString();
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 QString differenceBetween(const ParsedLine& a, const ParsedLine& b)
 {
-    const RunOptions& x = a.options;
-    const RunOptions& y = b.options;
-    const auto num = [](auto v) { return QString::number(v); };
-    const struct
-    {
-        const char* name;
-        QString left, right;
-    } fields[] = {
-        {"accepted", num(a.accepted), num(b.accepted)},
-        {"debug", num(a.debug), num(b.debug)},
-        {"unattended", num(a.unattended), num(b.unattended)},
-        {"html", num(a.html), num(b.html)},
-        {"root", a.installRoot, b.installRoot},
-        {"destination", num(x.Destination), num(y.Destination)},
-        {"levels", num(x.Status * 8 + x.Warning * 4 + x.Error * 2 + x.Fatal),
-         num(y.Status * 8 + y.Warning * 4 + y.Error * 2 + y.Fatal)},
-        {"agemode", num(x.AgeMode), num(y.AgeMode)},
-        {"days", num(x.Days), num(y.Days)},
-        {"spanstart", x.SpanStart, y.SpanStart},
-        {"spanend", x.SpanEnd, y.SpanEnd},
-        {"delete", num(x.Delete), num(y.Delete)},
-        {"address", x.Address, y.Address},
-        {"subject", x.Subject, y.Subject},
-        {"attach", num(x.AttachAtSize), num(y.AttachAtSize)},
-        {"zip", num(x.ZipAtSize), num(y.ZipAtSize)},
-        {"abort", num(x.AbortAttachAtSize), num(y.AbortAttachAtSize)},
-        {"sortby1", x.SortBy1, y.SortBy1},
-        {"sortby2", x.SortBy2, y.SortBy2},
-        {"sortby3", x.SortBy3, y.SortBy3},
-        {"query", x.Query, y.Query},
-        {"summary", num(x.Summary), num(y.Summary)},
-        {"detail", num(x.Detail), num(y.Detail)},
-    };
-    for (const auto& f : fields)
-        if (f.left != f.right)
-            return QStringLiteral("%1: [%2] vs [%3]")
-                .arg(QLatin1String(f.name), f.left, f.right);
-    return QString();
+    const QString left = QString::number(a.accepted) + QLatin1Char(' ') + describe(a);
+    const QString right = QString::number(b.accepted) + QLatin1Char(' ') + describe(b);
+    return left == right ? QString() : QStringLiteral("[%1] vs [%2]").arg(left, right);
 }
 
 std::optional<QString> printLine(const ParsedLine& p)
