@@ -70,8 +70,7 @@ QString ReportCondition::deleteText(const QString& where)
     return QStringLiteral("DELETE FROM Audit WHERE") + where;
 }
 
-QString ReportCondition::deleteText(const QString& where, qint64 lowestIndex,
-                                    qint64 highestIndex)
+QString ReportCondition::deleteText(const QString& where, qint64 lowestIndex, qint64 highestIndex)
 {
     // W between parentheses, so nothing in it can loosen the bound.
     return QStringLiteral("DELETE FROM Audit WHERE (") + where +
