@@ -19,7 +19,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <random>
 #include <sqlite3.h>
@@ -278,9 +280,13 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("%1 exists; use --force to replace it or --append to "
                                          "add to it")
                               .arg(path));
-    if (exists && parser.isSet(force))
-        removeDatabase(path);
-    const bool fresh = !QFileInfo::exists(path);
+    // A new file is made under a name of its own and renamed into place when
+    // complete: a run that fails or is killed leaves no half-made database at
+    // the path, and --force keeps the old one until the new one is there.
+    const bool fresh = !exists || parser.isSet(force);
+    const QString work = fresh ? path + QStringLiteral(".part") : path;
+    if (fresh)
+        removeDatabase(work);
 
     QElapsedTimer timer;
     timer.start();
@@ -291,7 +297,7 @@ int main(int argc, char* argv[])
         const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
                           (fresh ? SQLITE_OPEN_CREATE : 0);
         const int opened =
-            sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+            sqlite3_open_v2(QFile::encodeName(work).constData(), &db, flags, nullptr);
         check(opened, db, "opening the database");
         sqlite3_busy_timeout(db, 10000);
         // A new file is written without a journal (nobody else can see it yet, and a
@@ -341,11 +347,22 @@ int main(int argc, char* argv[])
         if (db)
             sqlite3_close(db);
         if (fresh)
-            removeDatabase(path);
+            removeDatabase(work);
         std::fprintf(stderr, "makedemo: %s: %s\n", qPrintable(path), qPrintable(failure.text));
         return 1;
     }
     sqlite3_close(db);
+    if (fresh) {
+        // The old file's journals would be read as the new file's.
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            QFile::remove(path + QLatin1String(suffix));
+        if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(path).constData())) {
+            std::fprintf(stderr, "makedemo: %s: cannot rename %s into place: %s\n",
+                         qPrintable(path), qPrintable(work), std::strerror(errno));
+            removeDatabase(work);
+            return 1;
+        }
+    }
     if (server)
         return server->finish(parser.isSet(force), parser.isSet(append), rows, timer);
     std::printf("makedemo: %lld entries %s %s in %.2f s\n", static_cast<long long>(rows),

@@ -198,7 +198,11 @@ bool PostgresBackend::storeKeys(QSqlDatabase db, const QString& table, const QLi
                                    "(autoindex bigint PRIMARY KEY)").arg(table), error) &&
            exec(db, QStringLiteral("TRUNCATE pg_temp.") + table, error) &&
            exec(db, QStringLiteral("INSERT INTO pg_temp.%1 SELECT DISTINCT unnest('{%2}'::bigint[])")
-                        .arg(table, numbers.join(QLatin1Char(','))), error);
+                        .arg(table, numbers.join(QLatin1Char(','))), error) &&
+           // Autovacuum never sees a temporary table: without statistics the
+           // planner guesses thousands of keys and hashes them against a walk of
+           // all of audit instead of looking each one up by its key.
+           exec(db, QStringLiteral("ANALYZE pg_temp.") + table, error);
 }
 
 bool PostgresBackend::dropKeys(QSqlDatabase db, const QString& table, AuditError* error) const

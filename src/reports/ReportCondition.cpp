@@ -70,11 +70,13 @@ QString ReportCondition::deleteText(const QString& where)
     return QStringLiteral("DELETE FROM Audit WHERE") + where;
 }
 
-QString ReportCondition::deleteText(const QString& where, qint64 highestIndex)
+QString ReportCondition::deleteText(const QString& where, qint64 lowestIndex, qint64 highestIndex)
 {
     // W between parentheses, so nothing in it can loosen the bound.
     return QStringLiteral("DELETE FROM Audit WHERE (") + where +
-           QStringLiteral(") AND [AutoIndex] <= %1 AND [AutoIndex] IN (SELECT [AutoIndex] FROM ")
+           QStringLiteral(") AND [AutoIndex] BETWEEN %1 AND %2 AND [AutoIndex] IN "
+                          "(SELECT [AutoIndex] FROM ")
+               .arg(lowestIndex)
                .arg(highestIndex) +
            ReportedRowsTable + QLatin1Char(')');
 }

@@ -36,8 +36,11 @@ struct ReportCondition
     // "DELETE FROM Audit WHERE" W.
     static QString deleteText(const QString& where);
     // The same, limited to entries that existed when the report was read and
-    // that the report read (their AutoIndex listed in ReportedRowsTable):
-    // "(" W ") AND [AutoIndex] <= " highestIndex " AND [AutoIndex] IN (SELECT ...)".
-    static QString deleteText(const QString& where, qint64 highestIndex);
+    // that the report read (their AutoIndex listed in ReportedRowsTable, all
+    // between lowestIndex and highestIndex): "(" W ") AND [AutoIndex] BETWEEN "
+    // lowestIndex " AND " highestIndex " AND [AutoIndex] IN (SELECT ...)". The
+    // range adds no condition of its own; it lets any planner find the keys
+    // by a range of the table's key rather than by walking the whole table.
+    static QString deleteText(const QString& where, qint64 lowestIndex, qint64 highestIndex);
     static inline const QString ReportedRowsTable = QStringLiteral("ReportedRows");
 };

@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <memory>
 
 const ReportEngine::Kind ReportEngine::Summary{QStringLiteral("Audit Log Summary"),
@@ -390,7 +391,8 @@ void ReportEngine::deleteReported(const QString& where, qint64 highest,
     // Exactly the rows the report read: their keys go into a temporary table
     // that the DELETE is limited to, whatever the condition's texts say. The
     // bound keeps entries appended meanwhile out as well.
-    m_delete = ReportCondition::deleteText(where, highest);
+    const auto lowest = std::min_element(keysRead.begin(), keysRead.end());
+    m_delete = ReportCondition::deleteText(where, lowest == keysRead.end() ? 0 : *lowest, highest);
     AuditDatabase& database = AuditDatabase::instance();
     QSqlDatabase db = database.connection();
     const QString table = ReportCondition::ReportedRowsTable;

@@ -1,6 +1,7 @@
 #include "AuditTestDb.h"
 #include "ProgramRun.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +59,8 @@ private slots:
         const QString rowsBefore = value(dump).toString();
         QCOMPARE(ProgramRun::makeDemo(first + QStringList{"--force"}), 0);
         QCOMPARE(value(dump).toString(), rowsBefore);
+        // The new file was made under a name of its own and renamed into place.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"Audit.mdb"});
 
         QTEST(ProgramRun::makeDemo(
                   QStringList{m_path, "50", "--seed", "2", "--now", "2026-03-20T12:00:00"} + flags),

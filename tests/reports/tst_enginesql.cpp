@@ -85,9 +85,9 @@ void tst_EngineSql::texts()
              "SELECT Audit.* FROM Audit WHERE" + where + " ORDER BY " + order);
     QCOMPARE(ReportCondition::deleteText(w), "DELETE FROM Audit WHERE" + where);
     // The bounded form that leaves entries appended after the report alone.
-    QCOMPARE(ReportCondition::deleteText(w, 4711),
+    QCOMPARE(ReportCondition::deleteText(w, 17, 4711),
              "DELETE FROM Audit WHERE (" + where +
-                 ") AND [AutoIndex] <= 4711 AND [AutoIndex] IN (SELECT [AutoIndex] FROM "
+                 ") AND [AutoIndex] BETWEEN 17 AND 4711 AND [AutoIndex] IN (SELECT [AutoIndex] FROM "
                  "ReportedRows)");
 }
 
