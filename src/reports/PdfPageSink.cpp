@@ -1,0 +1,450 @@
+#include "PdfPageSink.h"
+
+#include "ArialMetrics.h"
+#include "PdfFontFace.h"
+#include "ReportLayout.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
+
+namespace {
+
+// Rules are 15 twips wide: one pixel on a 96 dpi screen.
+constexpr double RuleWidth = 15 / 20.0;
+
+double points(int twips)
+{
+    return twips / 20.0;
+}
+
+// Whether a character needs more than its own glyph: marks, invisible
+// controls, right-to-left and joining scripts. Those lines Qt shapes.
+bool needsShaping(char32_t c)
+{
+    if (c < 0x300)
+        return c < 0x20 || (c >= 0x7F && c < 0xA0);
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_Control:
+    case QChar::Other_Surrogate:
+        return true;
+    default:
+        break;
+    }
+    switch (QChar::direction(c)) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirAN:
+    case QChar::DirNSM:
+    case QChar::DirBN:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirPDF:
+    case QChar::DirRLI:
+    case QChar::DirLRI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
+        return true;
+    default:
+        break;
+    }
+    if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0xA960 && c <= 0xA97F) ||
+        (c >= 0xD7B0 && c <= 0xD7FF))
+        return true; // jamo that join into syllables
+    switch (QChar::script(c)) {
+    case QChar::Script_Common:
+    case QChar::Script_Latin:
+    case QChar::Script_Greek:
+    case QChar::Script_Cyrillic:
+    case QChar::Script_Armenian:
+    case QChar::Script_Georgian:
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+    case QChar::Script_Bopomofo:
+    case QChar::Script_Hangul:
+        return false;
+    default:
+        return true;
+    }
+}
+
+QString programName()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return QCoreApplication::applicationName() +
+           (version.isEmpty() ? QString() : QLatin1Char(' ') + version);
+}
+
+} // namespace
+
+PdfPageSink::PdfPageSink(QIODevice* device, const ReportLayout& layout)
+    : m_layout(layout),
+      m_out(device),
+      m_width(points(layout.paperSize().width())),
+      m_height(points(layout.paperSize().height())),
+      m_left(layout.leftMargin())
+{
+}
+
+PdfPageSink::~PdfPageSink() = default;
+
+bool PdfPageSink::failed()
+{
+    const AuditError error = m_out.error();
+    return fail(error.number, error.description);
+}
+
+bool PdfPageSink::beginDocument(int pageCount)
+{
+    m_pages.reserve(pageCount);
+    m_catalog = m_out.reserve();
+    m_pageTree = m_out.reserve();
+    m_resources = m_out.reserve();
+    m_info = m_out.reserve();
+    return m_out.begin() || failed();
+}
+
+bool PdfPageSink::beginPage(int)
+{
+    m_content.resize(0);
+    m_font = -1;
+    m_content.append("0.75 w 2 J\n"); // rules with square ends, as the painter draws them
+    return true;
+}
+
+PdfPageSink::Chain& PdfPageSink::chain(const ReportFont& f)
+{
+    if (Chain* known = m_chainsByFont.value(&f))
+        return *known;
+    const QString name = f.family + (f.bold ? QLatin1String("/b") : QLatin1String("/"));
+    Chain* c = m_chainsByName.value(name);
+    if (!c) {
+        QFont primary(f.family);
+        primary.setBold(f.bold);
+        primary.setHintingPreference(QFont::PreferNoHinting);
+        // A family list is taken literally: "Arial" must be given as the
+        // face that answers for it.
+        const QStringList families =
+            QStringList{QFontInfo(primary).family()} + ArialMetrics::fallbackFamilies();
+        m_chains.push_back(std::make_unique<Chain>());
+        c = m_chains.back().get();
+        c->font = primary;
+        c->font.setFamilies(families);
+        for (const QString& family : families) {
+            QFont face = primary;
+            face.setFamily(family);
+            c->faces.push_back(faceOf(QRawFont::fromFont(face)));
+        }
+        const PdfFontFace& layoutFace = *m_faces[size_t(c->faces.front())];
+        c->ascentEm = double(layoutFace.ascent()) / layoutFace.unitsPerEm();
+        c->bmp.assign(0x10000, 0);
+        m_chainsByName.insert(name, c);
+    }
+    m_chainsByFont.insert(&f, c);
+    return *c;
+}
+
+int PdfPageSink::faceOf(const QRawFont& font)
+{
+    const QString key = font.familyName() + QLatin1Char('/') + font.styleName();
+    const auto it = m_faceIndex.constFind(key);
+    if (it != m_faceIndex.constEnd())
+        return *it;
+    m_faces.push_back(std::make_unique<PdfFontFace>(font, m_out));
+    return *m_faceIndex.insert(key, int(m_faces.size() - 1));
+}
+
+quint32 PdfPageSink::resolve(Chain& chain, char32_t c)
+{
+    quint32& known = c < 0x10000 ? chain.bmp[c] : chain.astral[c];
+    if (known)
+        return known;
+    known = Shaped; // also where no face of the chain has it: Qt finds one
+    if (!needsShaping(c)) {
+        for (int face : chain.faces) {
+            if (const quint16 glyph = m_faces[size_t(face)]->glyph(c)) {
+                known = (quint32(face + 1) << 16) | glyph;
+                break;
+            }
+        }
+    }
+    return known;
+}
+
+void PdfPageSink::setFont(int font, double size)
+{
+    if (font == m_font && size == m_size)
+        return;
+    m_font = font;
+    m_size = size;
+    m_content.append("/F");
+    PdfObjectWriter::appendInt(m_content, font);
+    m_content.append(' ');
+    PdfObjectWriter::appendNumber(m_content, size);
+    m_content.append(" Tf ");
+}
+
+void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView line, double left,
+                           double width, double y)
+{
+    m_glyphs.clear();
+    double advance = 0; // in ems
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        char32_t c = line[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < line.size() && line[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), line[++i].unicode());
+        const quint32 found = resolve(chain, c);
+        if (found == Shaped) {
+            drawShaped(chain, e, line, left, width, y);
+            return;
+        }
+        const int face = int(found >> 16) - 1;
+        const quint16 glyph = quint16(found & 0xFFFF);
+        const PdfFontFace& f = *m_faces[size_t(face)];
+        advance += double(f.advance(glyph)) / f.unitsPerEm();
+        m_glyphs.push_back({face, glyph, c});
+    }
+    const double size = e.font.pointSize;
+    double x = left;
+    if (e.alignment == ReportAlignment::Right)
+        x += width - advance * size;
+    else if (e.alignment == ReportAlignment::Center)
+        x += (width - advance * size) / 2;
+
+    static const char Hex[] = "0123456789ABCDEF";
+    m_content.append("BT ");
+    bool placed = false;
+    bool open = false;
+    for (const Glyph& g : m_glyphs) {
+        PdfFontFace& face = *m_faces[size_t(g.face)];
+        const PdfFontFace::Code code = face.use(g.glyph, g.text);
+        if (code.font != m_font || size != m_size) {
+            if (open)
+                m_content.append("> Tj ");
+            open = false;
+            setFont(code.font, size);
+        }
+        if (!placed) {
+            PdfObjectWriter::appendNumber(m_content, x);
+            m_content.append(' ');
+            PdfObjectWriter::appendNumber(m_content, y);
+            m_content.append(" Td ");
+            placed = true;
+        }
+        if (!open) {
+            m_content.append('<');
+            open = true;
+        }
+        const quint16 v = code.value;
+        if (face.wideCodes()) {
+            const char digits[4] = {Hex[v >> 12], Hex[(v >> 8) & 15], Hex[(v >> 4) & 15],
+                                    Hex[v & 15]};
+            m_content.append(digits, 4);
+        } else {
+            const char digits[2] = {Hex[(v >> 4) & 15], Hex[v & 15]};
+            m_content.append(digits, 2);
+        }
+    }
+    m_content.append(open ? "> Tj ET\n" : "ET\n");
+}
+
+// Glyphs placed where Qt put them: joined, reordered and combined as it
+// shapes the line.
+void PdfPageSink::drawShaped(Chain& chain, const ReportElement& e, QStringView line, double left,
+                             double width, double y)
+{
+    QFont font = chain.font;
+    font.setPointSizeF(e.font.pointSize);
+    QTextLayout layout(line.toString(), font);
+    QTextOption option;
+    option.setUseDesignMetrics(true);
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    textLine.setLineWidth(1e6);
+    layout.endLayout();
+    const QList<QGlyphRun> runs = textLine.glyphRuns();
+    if (runs.isEmpty())
+        return;
+    const double scale = e.font.pointSize / runs.first().rawFont().pixelSize();
+    const double advance = textLine.naturalTextWidth() * scale;
+    double x = left;
+    if (e.alignment == ReportAlignment::Right)
+        x += width - advance;
+    else if (e.alignment == ReportAlignment::Center)
+        x += (width - advance) / 2;
+
+    // Glyphs in the order of their characters' faces, as a painter draws
+    // them, so that a mark from another face follows its letter.
+    auto faceOf = [&](qsizetype at) {
+        const char32_t c = QStringView(line).mid(at).toUcs4().value(0);
+        for (size_t k = 0; k < chain.faces.size(); ++k) {
+            if (m_faces[chain.faces[k]]->glyph(c))
+                return int(k);
+        }
+        return -1;
+    };
+    m_content.append("BT ");
+    for (qsizetype from = 0; from < line.size();) {
+        const int face = faceOf(from);
+        qsizetype to = from + 1;
+        while (to < line.size() && (line[to].isLowSurrogate() || faceOf(to) == face))
+            ++to;
+        for (const QGlyphRun& run : textLine.glyphRuns(int(from), int(to - from)))
+            drawRun(run, e.font.pointSize, x, y + textLine.ascent() * scale);
+        from = to;
+    }
+    m_content.append("ET\n");
+}
+
+// The glyphs of a run at their positions from (x, y), the top of the line
+// Qt laid out (y grows downwards there).
+void PdfPageSink::drawRun(const QGlyphRun& run, double size, double x, double y)
+{
+    PdfFontFace& face = *m_faces[size_t(faceOf(run.rawFont()))];
+    const double scale = size / run.rawFont().pixelSize();
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const PdfFontFace::Code code = face.use(quint16(glyphs[i]));
+        setFont(code.font, size);
+        m_content.append("1 0 0 1 ");
+        PdfObjectWriter::appendNumber(m_content, x + positions[i].x() * scale);
+        m_content.append(' ');
+        PdfObjectWriter::appendNumber(m_content, y - positions[i].y() * scale);
+        m_content.append(" Tm <");
+        QByteArray hex = QByteArray::number(code.value, 16);
+        hex.prepend(QByteArray((face.wideCodes() ? 4 : 2) - hex.size(), '0'));
+        m_content.append(hex);
+        m_content.append("> Tj ");
+    }
+}
+
+bool PdfPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
+{
+    auto line = [this](double x1, double y1, double x2, double y2) {
+        PdfObjectWriter::appendNumber(m_content, x1);
+        m_content.append(' ');
+        PdfObjectWriter::appendNumber(m_content, m_height - y1);
+        m_content.append(" m ");
+        PdfObjectWriter::appendNumber(m_content, x2);
+        m_content.append(' ');
+        PdfObjectWriter::appendNumber(m_content, m_height - y2);
+        m_content.append(" l S\n");
+    };
+    for (const LaidOutElement& item : band.elements) {
+        const ReportElement& e = *item.element;
+        const int left = m_left + e.left;
+        switch (e.kind) {
+        case ReportElementKind::HorizontalLine:
+            if (item.top >= sliceTop && item.top < sliceBottom)
+                line(points(left), points(originY + item.top), points(left + e.width),
+                     points(originY + item.top));
+            break;
+        case ReportElementKind::VerticalLine: {
+            const int from = std::max(item.top, sliceTop);
+            const int to = std::min(item.bottom(), sliceBottom);
+            if (to > from)
+                line(points(left), points(originY + from), points(left), points(originY + to));
+            break;
+        }
+        case ReportElementKind::Label:
+        case ReportElementKind::Field: {
+            Chain& c = chain(e.font);
+            const double boxLeft = points(left + item.inset);
+            const double boxWidth = points(e.width - 2 * item.inset);
+            const double ascent = c.ascentEm * e.font.pointSize;
+            for (int i = 0; i < item.lines.size(); ++i) {
+                const int top = item.lineTop(i);
+                const QString& text = item.lines.at(i);
+                if (top < sliceTop || top >= sliceBottom || text.isEmpty())
+                    continue;
+                drawLine(c, e, text, boxLeft, boxWidth, m_height - points(originY + top) - ascent);
+            }
+            break;
+        }
+        }
+    }
+    return true;
+}
+
+bool PdfPageSink::endPage()
+{
+    const int content = m_out.reserve();
+    const int page = m_out.reserve();
+    m_out.stream(content, {}, m_content);
+    QByteArray body = "<</Type /Page /Parent ";
+    PdfObjectWriter::appendRef(body, m_pageTree);
+    body.append(" /MediaBox [0 0 ");
+    PdfObjectWriter::appendNumber(body, m_width);
+    body.append(' ');
+    PdfObjectWriter::appendNumber(body, m_height);
+    body.append("] /Resources ");
+    PdfObjectWriter::appendRef(body, m_resources);
+    body.append(" /Contents ");
+    PdfObjectWriter::appendRef(body, content);
+    body.append(">>");
+    m_out.object(page, body);
+    m_pages.append(page);
+    return m_out.flush() || failed();
+}
+
+bool PdfPageSink::endDocument()
+{
+    QByteArray fonts;
+    for (const auto& face : m_faces) {
+        if (face->fonts().isEmpty())
+            continue;
+        face->write();
+        for (int font : face->fonts()) {
+            fonts.append("/F");
+            PdfObjectWriter::appendInt(fonts, font);
+            fonts.append(' ');
+            PdfObjectWriter::appendRef(fonts, font);
+            fonts.append('\n');
+        }
+        if (!m_out.flush())
+            return failed();
+    }
+    m_out.object(m_resources, "<</Font <<" + fonts + ">> /ProcSet [/PDF /Text]>>");
+
+    QByteArray body = "<</Type /Pages /Count ";
+    PdfObjectWriter::appendInt(body, m_pages.size());
+    body.append(" /Kids [");
+    for (int page : std::as_const(m_pages)) {
+        PdfObjectWriter::appendRef(body, page);
+        body.append(' ');
+    }
+    body.append("]>>");
+    m_out.object(m_pageTree, body);
+
+    body = "<</Type /Catalog /Pages ";
+    PdfObjectWriter::appendRef(body, m_pageTree);
+    body.append(">>");
+    m_out.object(m_catalog, body);
+
+    body = "<</Creator ";
+    PdfObjectWriter::appendText(body, programName());
+    body.append(" /Producer ");
+    PdfObjectWriter::appendText(body, programName());
+    if (!m_layout.title().isEmpty()) {
+        body.append(" /Title ");
+        PdfObjectWriter::appendText(body, m_layout.title());
+    }
+    body.append(" /CreationDate (D:" +
+                QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() +
+                "Z)>>");
+    m_out.object(m_info, body);
+    return m_out.finish(m_catalog, m_info) || failed();
+}
