@@ -45,9 +45,7 @@ PdfFontFace::PdfFontFace(const QRawFont& font, PdfObjectWriter& out) : m_font(fo
         m_advances[size_t(g)] = TT::u16(hmtx, 4 * std::min(g, metrics - 1));
     m_used.resize(m_advances.size());
     m_text.resize(m_advances.size());
-    if (m_trueType)
-        m_fonts.append(m_out.reserve());
-    else
+    if (!m_trueType)
         m_outlineCodes.assign(m_advances.size(), -1);
 }
 
@@ -79,8 +77,22 @@ PdfFontFace::Code PdfFontFace::use(quint16 glyph, char32_t text)
     } else if (!m_text[glyph]) {
         m_text[glyph] = text;
     }
-    if (m_trueType)
-        return {m_fonts.first(), glyph};
+    if (m_trueType && text > 0 && text < 0x100 && glyph) {
+        if (!m_byteFont) {
+            m_byteFont = m_out.reserve();
+            m_fonts.append(m_byteFont);
+            m_byteGlyphs.assign(256, 0);
+        }
+        m_byteGlyphs[text] = glyph;
+        return {m_byteFont, quint16(text), false};
+    }
+    if (m_trueType) {
+        if (!m_wideFont) {
+            m_wideFont = m_out.reserve();
+            m_fonts.append(m_wideFont);
+        }
+        return {m_wideFont, glyph, true};
+    }
     int& code = m_outlineCodes[glyph];
     if (code < 0) {
         code = int(m_outlineGlyphs.size());
@@ -88,7 +100,7 @@ PdfFontFace::Code PdfFontFace::use(quint16 glyph, char32_t text)
         if (code % 256 == 0)
             m_fonts.append(m_out.reserve());
     }
-    return {m_fonts.at(code / 256), quint16(code % 256)};
+    return {m_fonts.at(code / 256), quint16(code % 256), false};
 }
 
 // Glyphs drawn for a shaped text stand for the characters the face maps to
@@ -170,7 +182,9 @@ QByteArray PdfFontFace::toUnicode(const std::vector<quint16>& glyphs, bool wide)
         inBlock = 0;
     };
     for (size_t code = 0; code < glyphs.size(); ++code) {
-        const char32_t text = m_text[glyphs[code]];
+        // One-byte codes of a TrueType face are their characters.
+        const char32_t text = m_trueType && !wide ? (glyphs[code] ? char32_t(code) : 0)
+                                                  : m_text[glyphs[code]];
         if (!text)
             continue;
         block.append('<');
@@ -190,27 +204,50 @@ void PdfFontFace::writeTrueType()
 {
     const QByteArray name = baseName();
     const QByteArray program = TrueTypeSubsetter::subset(m_font, m_used);
-    const int type0 = m_fonts.first();
     const int cidFont = m_out.reserve();
     const int descriptor = m_out.reserve();
     const int file = m_out.reserve();
-    const int cmap = m_out.reserve();
     std::vector<quint16> glyphs(m_used.size()); // codes are the glyph numbers
     for (size_t g = 0; g < glyphs.size(); ++g)
         glyphs[g] = quint16(g);
-
-    QByteArray body = "<</Type /Font /Subtype /Type0 /BaseFont /" + name +
-                      " /Encoding /Identity-H /DescendantFonts [";
-    PdfObjectWriter::appendRef(body, cidFont);
-    body.append("] /ToUnicode ");
-    PdfObjectWriter::appendRef(body, cmap);
-    body.append(">>");
-    m_out.object(type0, body);
+    if (m_wideFont)
+        writeComposite(m_wideFont, name, cidFont, "/Identity-H", glyphs, true);
+    if (m_byteFont) {
+        // The one-byte codes as a character map of the font's own.
+        QByteArray map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                         "/CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>> "
+                         "def\n/CMapName /" + name.mid(7) + "-Bytes def\n/CMapType 1 def\n"
+                         "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
+        QByteArray entries;
+        int count = 0;
+        for (int code = 0; code < 256; ++code) {
+            if (!m_byteGlyphs[size_t(code)])
+                continue;
+            entries.append('<');
+            appendHex(entries, quint32(code), 2);
+            entries.append("> ");
+            PdfObjectWriter::appendInt(entries, m_byteGlyphs[size_t(code)]);
+            entries.append('\n');
+            ++count;
+        }
+        PdfObjectWriter::appendInt(map, count);
+        map.append(" begincidchar\n" + entries + "endcidchar\nendcmap\n"
+                   "CMapName currentdict /CMap defineresource pop\nend\nend\n");
+        const int encoding = m_out.reserve();
+        m_out.stream(encoding,
+                     "/Type /CMap /CMapName /" + name.mid(7) +
+                         "-Bytes /CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) "
+                         "/Supplement 0>> ",
+                     map);
+        QByteArray ref = " ";
+        PdfObjectWriter::appendRef(ref, encoding);
+        writeComposite(m_byteFont, name, cidFont, ref, m_byteGlyphs, false);
+    }
 
     // Widths of the glyphs drawn, in runs of consecutive glyph numbers.
-    body = "<</Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
-           " /CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>>"
-           " /CIDToGIDMap /Identity /FontDescriptor ";
+    QByteArray body = "<</Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+                      " /CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>>"
+                      " /CIDToGIDMap /Identity /FontDescriptor ";
     PdfObjectWriter::appendRef(body, descriptor);
     body.append(" /W [");
     for (size_t g = 0; g < m_used.size(); ++g) {
@@ -247,7 +284,23 @@ void PdfFontFace::writeTrueType()
     QByteArray length = "/Length1 ";
     PdfObjectWriter::appendInt(length, program.size());
     m_out.stream(file, length, program);
-    m_out.stream(cmap, {}, toUnicode(glyphs, true));
+}
+
+// A composite font over the face's glyphs: its codes (one or two bytes) are
+// glyphs[code], through the encoding given.
+void PdfFontFace::writeComposite(int font, const QByteArray& name, int cidFont,
+                                 const QByteArray& encoding, const std::vector<quint16>& glyphs,
+                                 bool wide)
+{
+    const int cmap = m_out.reserve();
+    QByteArray body = "<</Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding " +
+                      encoding + " /DescendantFonts [";
+    PdfObjectWriter::appendRef(body, cidFont);
+    body.append("] /ToUnicode ");
+    PdfObjectWriter::appendRef(body, cmap);
+    body.append(">>");
+    m_out.object(font, body);
+    m_out.stream(cmap, {}, toUnicode(glyphs, wide));
 }
 
 // Fonts of up to 256 glyphs each whose glyphs are their outlines, in font

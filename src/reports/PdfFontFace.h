@@ -9,25 +9,26 @@ class PdfObjectWriter;
 
 // One font face as a PDF embeds it: the glyphs drawn so far, what text each
 // stands for (so that the text can be copied and searched), and at the end
-// the fonts themselves. A TrueType face becomes one composite font whose
-// codes are the glyph numbers, with a subset of its program; a face without
-// TrueType outlines becomes fonts of 256 glyphs each drawn from its outlines.
+// the fonts themselves. A TrueType face becomes a subset of its program
+// under two composite fonts: one whose one-byte codes are the characters
+// U+0000 to U+00FF (most of a report's text, a byte a character), one whose
+// two-byte codes are the glyph numbers. A face without TrueType outlines
+// becomes fonts of 256 glyphs each drawn from its outlines.
 class PdfFontFace
 {
 public:
     // How a glyph is written in a text string: the object number of the PDF
-    // font that holds it and its code there (two bytes, or one with
-    // wideCodes() false).
+    // font that holds it and its code there, of two bytes or one.
     struct Code
     {
         int font;
         quint16 value;
+        bool wide;
     };
 
     PdfFontFace(const QRawFont& font, PdfObjectWriter& out);
 
     const QRawFont& rawFont() const { return m_font; }
-    bool wideCodes() const { return m_trueType; }
     // The face's glyph for c, 0 when it has none.
     quint16 glyph(char32_t c) const;
     // Widths and heights in font units.
@@ -51,6 +52,8 @@ private:
     void writeTrueType();
     void writeOutlines();
     QByteArray toUnicode(const std::vector<quint16>& glyphs, bool wide) const;
+    void writeComposite(int font, const QByteArray& name, int cidFont, const QByteArray& encoding,
+                        const std::vector<quint16>& glyphs, bool wide);
     QByteArray baseName() const;
     double scaled(int units) const { return units * 1000.0 / m_unitsPerEm; }
 
@@ -66,5 +69,10 @@ private:
     std::vector<quint16> m_outlineGlyphs;
     std::vector<int> m_outlineCodes;
     QList<int> m_fonts;
+    // The fonts of a TrueType face (0 until used), the one-byte font's glyphs
+    // by code.
+    int m_wideFont = 0;
+    int m_byteFont = 0;
+    std::vector<quint16> m_byteGlyphs;
     PdfObjectWriter& m_out;
 };

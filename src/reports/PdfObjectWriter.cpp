@@ -1,8 +1,9 @@
 #include "PdfObjectWriter.h"
 
+#include "PdfDeflater.h"
+
 #include <cmath>
 #include <cstdio>
-#include <zlib.h>
 
 PdfObjectWriter::PdfObjectWriter(QIODevice* device) : m_out(device)
 {
@@ -35,15 +36,11 @@ void PdfObjectWriter::object(int number, QByteArrayView body)
 
 void PdfObjectWriter::stream(int number, QByteArrayView entries, QByteArrayView data)
 {
-    // The fastest level: pages are mostly short runs of glyph numbers and
-    // coordinates, which deflate well even so.
-    uLongf size = compressBound(uLong(data.size()));
-    QByteArray packed(qsizetype(size), Qt::Uninitialized);
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()),
-                  Z_BEST_SPEED) != Z_OK)
-        size = 0; // cannot happen with a buffer of compressBound's size
-    packed.truncate(qsizetype(size));
+    packedStream(number, entries, PdfDeflater::deflate(data.data(), data.size()));
+}
+
+void PdfObjectWriter::packedStream(int number, QByteArrayView entries, QByteArrayView packed)
+{
     m_offsets[number] = m_out.position();
     m_scratch.resize(0);
     appendInt(m_scratch, number);
@@ -95,45 +92,4 @@ void PdfObjectWriter::appendText(QByteArray& out, QStringView text)
         out.append(digits, 4);
     }
     out.append('>');
-}
-
-void PdfObjectWriter::appendInt(QByteArray& out, qint64 value)
-{
-    char digits[24];
-    char* end = digits + sizeof digits;
-    char* p = end;
-    const bool negative = value < 0;
-    quint64 v = negative ? quint64(-value) : quint64(value);
-    do {
-        *--p = char('0' + v % 10);
-        v /= 10;
-    } while (v);
-    if (negative)
-        *--p = '-';
-    out.append(p, end - p);
-}
-
-void PdfObjectWriter::appendNumber(QByteArray& out, double value)
-{
-    qint64 thousandths = std::llround(value * 1000);
-    if (thousandths < 0) {
-        out.append('-');
-        thousandths = -thousandths;
-    }
-    appendInt(out, thousandths / 1000);
-    int fraction = int(thousandths % 1000);
-    if (fraction == 0)
-        return;
-    char digits[4] = {'.', char('0' + fraction / 100), char('0' + fraction / 10 % 10),
-                      char('0' + fraction % 10)};
-    int n = 4;
-    while (digits[n - 1] == '0')
-        --n;
-    out.append(digits, n);
-}
-
-void PdfObjectWriter::appendRef(QByteArray& out, int number)
-{
-    appendInt(out, number);
-    out.append(" 0 R");
 }

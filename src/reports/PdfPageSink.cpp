@@ -116,7 +116,7 @@ bool PdfPageSink::beginDocument(int pageCount)
 
 bool PdfPageSink::beginPage(int)
 {
-    m_content.resize(0);
+    m_content.clear();
     m_font = -1;
     m_content.append("0.75 w 2 J\n"); // rules with square ends, as the painter draws them
     return true;
@@ -189,7 +189,7 @@ void PdfPageSink::setFont(int font, double size)
     m_size = size;
     m_content.append("/F");
     PdfObjectWriter::appendInt(m_content, font);
-    m_content.append(' ');
+    m_content.push_back(' ');
     PdfObjectWriter::appendNumber(m_content, size);
     m_content.append(" Tf ");
 }
@@ -221,41 +221,56 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
     else if (e.alignment == ReportAlignment::Center)
         x += (width - advance * size) / 2;
 
-    static const char Hex[] = "0123456789ABCDEF";
     m_content.append("BT ");
     bool placed = false;
     bool open = false;
     for (const Glyph& g : m_glyphs) {
-        PdfFontFace& face = *m_faces[size_t(g.face)];
-        const PdfFontFace::Code code = face.use(g.glyph, g.text);
+        const PdfFontFace::Code code = m_faces[size_t(g.face)]->use(g.glyph, g.text);
         if (code.font != m_font || size != m_size) {
             if (open)
-                m_content.append("> Tj ");
+                m_content.append(") Tj ");
             open = false;
             setFont(code.font, size);
         }
         if (!placed) {
             PdfObjectWriter::appendNumber(m_content, x);
-            m_content.append(' ');
+            m_content.push_back(' ');
             PdfObjectWriter::appendNumber(m_content, y);
             m_content.append(" Td ");
             placed = true;
         }
         if (!open) {
-            m_content.append('<');
+            m_content.push_back('(');
             open = true;
         }
-        const quint16 v = code.value;
-        if (face.wideCodes()) {
-            const char digits[4] = {Hex[v >> 12], Hex[(v >> 8) & 15], Hex[(v >> 4) & 15],
-                                    Hex[v & 15]};
-            m_content.append(digits, 4);
-        } else {
-            const char digits[2] = {Hex[(v >> 4) & 15], Hex[v & 15]};
-            m_content.append(digits, 2);
-        }
+        putCode(code);
     }
-    m_content.append(open ? "> Tj ET\n" : "ET\n");
+    m_content.append(open ? ") Tj ET\n" : "ET\n");
+}
+
+void PdfPageSink::putCode(const PdfFontFace::Code& code)
+{
+    auto put = [this](uchar byte) {
+        switch (byte) {
+        case '(':
+        case ')':
+        case '\\':
+            m_content.push_back('\\');
+            break;
+        case '\r': // a line end in a string would be read as a newline
+            m_content.append("\\r");
+            return;
+        case '\n':
+            m_content.append("\\n");
+            return;
+        default:
+            break;
+        }
+        m_content.push_back(char(byte));
+    };
+    if (code.wide)
+        put(uchar(code.value >> 8));
+    put(uchar(code.value & 0xFF));
 }
 
 // Glyphs placed where Qt put them: joined, reordered and combined as it
@@ -321,13 +336,11 @@ void PdfPageSink::drawRun(const QGlyphRun& run, double size, double x, double y)
         setFont(code.font, size);
         m_content.append("1 0 0 1 ");
         PdfObjectWriter::appendNumber(m_content, x + positions[i].x() * scale);
-        m_content.append(' ');
+        m_content.push_back(' ');
         PdfObjectWriter::appendNumber(m_content, y - positions[i].y() * scale);
-        m_content.append(" Tm <");
-        QByteArray hex = QByteArray::number(code.value, 16);
-        hex.prepend(QByteArray((face.wideCodes() ? 4 : 2) - hex.size(), '0'));
-        m_content.append(hex);
-        m_content.append("> Tj ");
+        m_content.append(" Tm (");
+        putCode(code);
+        m_content.append(") Tj ");
     }
 }
 
@@ -335,11 +348,11 @@ bool PdfPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, i
 {
     auto line = [this](double x1, double y1, double x2, double y2) {
         PdfObjectWriter::appendNumber(m_content, x1);
-        m_content.append(' ');
+        m_content.push_back(' ');
         PdfObjectWriter::appendNumber(m_content, m_height - y1);
         m_content.append(" m ");
         PdfObjectWriter::appendNumber(m_content, x2);
-        m_content.append(' ');
+        m_content.push_back(' ');
         PdfObjectWriter::appendNumber(m_content, m_height - y2);
         m_content.append(" l S\n");
     };
@@ -383,7 +396,13 @@ bool PdfPageSink::endPage()
 {
     const int content = m_out.reserve();
     const int page = m_out.reserve();
-    m_out.stream(content, {}, m_content);
+    // A few pages' contents are deflated at a time, beside the drawing.
+    m_deflater.submit(std::move(m_content));
+    m_content = std::string();
+    m_content.reserve(16 * 1024);
+    m_deflated.push_back(content);
+    while (m_deflater.pending() > 8)
+        writeContent();
     QByteArray body = "<</Type /Page /Parent ";
     PdfObjectWriter::appendRef(body, m_pageTree);
     body.append(" /MediaBox [0 0 ");
@@ -400,8 +419,16 @@ bool PdfPageSink::endPage()
     return m_out.flush() || failed();
 }
 
+void PdfPageSink::writeContent()
+{
+    m_out.packedStream(m_deflated.front(), {}, m_deflater.take());
+    m_deflated.pop_front();
+}
+
 bool PdfPageSink::endDocument()
 {
+    while (m_deflater.pending() > 0)
+        writeContent();
     QByteArray fonts;
     for (const auto& face : m_faces) {
         if (face->fonts().isEmpty())

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "PdfDeflater.h"
+#include "PdfFontFace.h"
 #include "PdfObjectWriter.h"
 #include "ReportPageSink.h"
 
 #include <QFont>
 #include <QHash>
+#include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
-class PdfFontFace;
 class QGlyphRun;
 class QIODevice;
 class QRawFont;
@@ -65,6 +68,10 @@ private:
                     double width, double y);
     void drawRun(const QGlyphRun& run, double size, double x, double y);
     void setFont(int font, double size);
+    // The bytes of a code in a literal string.
+    void putCode(const PdfFontFace::Code& code);
+    // The oldest page content deflated, as its object.
+    void writeContent();
     bool failed();
 
     const ReportLayout& m_layout;
@@ -77,7 +84,9 @@ private:
     int m_resources = 0;
     int m_info = 0;
     QList<int> m_pages;
-    QByteArray m_content;
+    std::string m_content; // of the page being drawn
+    PdfDeflater m_deflater;
+    std::deque<int> m_deflated; // object numbers of the contents in the deflater
     int m_font = -1; // the content's font and size now
     double m_size = 0;
     std::vector<std::unique_ptr<PdfFontFace>> m_faces;
