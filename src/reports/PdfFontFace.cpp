@@ -183,8 +183,8 @@ QByteArray PdfFontFace::toUnicode(const std::vector<quint16>& glyphs, bool wide)
     };
     for (size_t code = 0; code < glyphs.size(); ++code) {
         // One-byte codes of a TrueType face are their characters.
-        const char32_t text = m_trueType && !wide ? (glyphs[code] ? char32_t(code) : 0)
-                                                  : m_text[glyphs[code]];
+        const char32_t text =
+            m_trueType && !wide ? (glyphs[code] ? char32_t(code) : 0) : m_text[glyphs[code]];
         if (!text)
             continue;
         block.append('<');
@@ -216,7 +216,9 @@ void PdfFontFace::writeTrueType()
         // The one-byte codes as a character map of the font's own.
         QByteArray map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                          "/CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>> "
-                         "def\n/CMapName /" + name.mid(7) + "-Bytes def\n/CMapType 1 def\n"
+                         "def\n/CMapName /" +
+                         name.mid(7) +
+                         "-Bytes def\n/CMapType 1 def\n"
                          "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
         QByteArray entries;
         int count = 0;
@@ -231,7 +233,8 @@ void PdfFontFace::writeTrueType()
             ++count;
         }
         PdfObjectWriter::appendInt(map, count);
-        map.append(" begincidchar\n" + entries + "endcidchar\nendcmap\n"
+        map.append(" begincidchar\n" + entries +
+                   "endcidchar\nendcmap\n"
                    "CMapName currentdict /CMap defineresource pop\nend\nend\n");
         const int encoding = m_out.reserve();
         m_out.stream(encoding,

@@ -37,8 +37,7 @@ public:
     static void appendText(QByteArray& out, QStringView text);
     // A number with at most three decimals, without trailing zeros, into a
     // QByteArray or std::string.
-    template <typename Out>
-    static void appendNumber(Out& out, double value)
+    template <typename Out> static void appendNumber(Out& out, double value)
     {
         qint64 thousandths = std::llround(value * 1000);
         if (thousandths < 0) {
@@ -56,8 +55,7 @@ public:
             --n;
         out.append(digits, n);
     }
-    template <typename Out>
-    static void appendInt(Out& out, qint64 value)
+    template <typename Out> static void appendInt(Out& out, qint64 value)
     {
         char digits[24];
         char* end = digits + sizeof digits;
@@ -72,8 +70,7 @@ public:
         out.append(p, end - p);
     }
     // A reference "n 0 R".
-    template <typename Out>
-    static void appendRef(Out& out, int number)
+    template <typename Out> static void appendRef(Out& out, int number)
     {
         appendInt(out, number);
         out.append(" 0 R", 4);

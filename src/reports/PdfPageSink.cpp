@@ -88,11 +88,8 @@ QString programName()
 } // namespace
 
 PdfPageSink::PdfPageSink(QIODevice* device, const ReportLayout& layout)
-    : m_layout(layout),
-      m_out(device),
-      m_width(points(layout.paperSize().width())),
-      m_height(points(layout.paperSize().height())),
-      m_left(layout.leftMargin())
+    : m_layout(layout), m_out(device), m_width(points(layout.paperSize().width())),
+      m_height(points(layout.paperSize().height())), m_left(layout.leftMargin())
 {
 }
 
@@ -199,11 +196,17 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
 {
     m_glyphs.clear();
     double advance = 0; // in ems
+    // Whether the line is one string of one-byte codes, as most are once
+    // their characters have been drawn before.
+    const int firstFace = int(resolve(chain, line[0].unicode()) >> 16) - 1;
+    bool bytes = firstFace >= 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         char32_t c = line[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < line.size() && line[i + 1].isLowSurrogate())
             c = QChar::surrogateToUcs4(char16_t(c), line[++i].unicode());
-        const quint32 found = resolve(chain, c);
+        quint32 found = c < 0x10000 ? chain.bmp[c] : 0;
+        if (!found)
+            found = resolve(chain, c);
         if (found == Shaped) {
             drawShaped(chain, e, line, left, width, y);
             return;
@@ -212,6 +215,7 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         const quint16 glyph = quint16(found & 0xFFFF);
         const PdfFontFace& f = *m_faces[size_t(face)];
         advance += double(f.advance(glyph)) / f.unitsPerEm();
+        bytes = bytes && face == firstFace && f.hasByteCode(c, glyph);
         m_glyphs.push_back({face, glyph, c});
     }
     const double size = e.font.pointSize;
@@ -220,6 +224,42 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         x += width - advance * size;
     else if (e.alignment == ReportAlignment::Center)
         x += (width - advance * size) / 2;
+
+    if (bytes) {
+        setFont(m_faces[size_t(firstFace)]->byteFont(), size);
+        m_content.append("BT ");
+        PdfObjectWriter::appendNumber(m_content, x);
+        m_content.push_back(' ');
+        PdfObjectWriter::appendNumber(m_content, y);
+        m_content.append(" Td (");
+        const size_t at = m_content.size();
+        m_content.resize(at + 2 * size_t(line.size()));
+        char* out = m_content.data() + at;
+        for (QChar c : line) {
+            const char byte = char(c.unicode());
+            switch (byte) {
+            case '(':
+            case ')':
+            case '\\':
+                *out++ = '\\';
+                *out++ = byte;
+                break;
+            case '\r': // a line end in a string would be read as a newline
+                *out++ = '\\';
+                *out++ = 'r';
+                break;
+            case '\n':
+                *out++ = '\\';
+                *out++ = 'n';
+                break;
+            default:
+                *out++ = byte;
+            }
+        }
+        m_content.resize(size_t(out - m_content.data()));
+        m_content.append(") Tj ET\n");
+        return;
+    }
 
     m_content.append("BT ");
     bool placed = false;
@@ -469,9 +509,10 @@ bool PdfPageSink::endDocument()
         body.append(" /Title ");
         PdfObjectWriter::appendText(body, m_layout.title());
     }
-    body.append(" /CreationDate (D:" +
-                QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() +
-                "Z)>>");
+    body.append(
+        " /CreationDate (D:" +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() +
+        "Z)>>");
     m_out.object(m_info, body);
     return m_out.finish(m_catalog, m_info) || failed();
 }

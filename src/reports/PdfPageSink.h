@@ -62,8 +62,8 @@ private:
     int faceOf(const QRawFont& font);
     // Draws one line of text with its box's left edge, width and alignment,
     // the baseline at y (points from the page's bottom).
-    void drawLine(Chain& chain, const ReportElement& e, QStringView line, double left,
-                  double width, double y);
+    void drawLine(Chain& chain, const ReportElement& e, QStringView line, double left, double width,
+                  double y);
     void drawShaped(Chain& chain, const ReportElement& e, QStringView line, double left,
                     double width, double y);
     void drawRun(const QGlyphRun& run, double size, double x, double y);
@@ -87,7 +87,7 @@ private:
     std::string m_content; // of the page being drawn
     PdfDeflater m_deflater;
     std::deque<int> m_deflated; // object numbers of the contents in the deflater
-    int m_font = -1; // the content's font and size now
+    int m_font = -1;            // the content's font and size now
     double m_size = 0;
     std::vector<std::unique_ptr<PdfFontFace>> m_faces;
     QHash<QString, int> m_faceIndex;

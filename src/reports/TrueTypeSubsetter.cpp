@@ -114,7 +114,7 @@ QByteArray TrueTypeSubsetter::subset(const QRawFont& font, std::vector<bool> use
         }
     }
     put32(newLoca, quint32(newGlyf.size()));
-    set32(head, 8, 0);       // checkSumAdjustment, set below
+    set32(head, 8, 0);          // checkSumAdjustment, set below
     head[50] = 0, head[51] = 1; // long offsets in loca
 
     struct Table
@@ -124,7 +124,8 @@ QByteArray TrueTypeSubsetter::subset(const QRawFont& font, std::vector<bool> use
     };
     // In tag order, as the table directory wants them.
     std::vector<Table> tables;
-    for (const char* tag : {"cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "prep"}) {
+    for (const char* tag :
+         {"cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "prep"}) {
         const QByteArrayView name(tag);
         QByteArray data = name == "glyf"   ? newGlyf
                           : name == "loca" ? newLoca
