@@ -16,18 +16,24 @@ PdfDeflater::~PdfDeflater()
 
 void PdfDeflater::submit(std::string data)
 {
+    bool idle = false;
     {
         std::lock_guard lock(m_mutex);
+        idle = m_input.empty() && m_idle;
         m_input.push_back(std::move(data));
     }
     ++m_pending;
-    m_changed.notify_all();
+    // A busy thread takes the next data without being woken.
+    if (idle)
+        m_changed.notify_all();
 }
 
 QByteArray PdfDeflater::take()
 {
     std::unique_lock lock(m_mutex);
+    m_waiting = true;
     m_changed.wait(lock, [this] { return !m_output.empty(); });
+    m_waiting = false;
     QByteArray packed = std::move(m_output.front());
     m_output.pop_front();
     --m_pending;
@@ -38,7 +44,9 @@ void PdfDeflater::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
+        m_idle = true;
         m_changed.wait(lock, [this] { return m_stop || !m_input.empty(); });
+        m_idle = false;
         if (m_input.empty())
             return;
         const std::string data = std::move(m_input.front());
@@ -47,7 +55,8 @@ void PdfDeflater::run()
         QByteArray packed = deflate(data.data(), qsizetype(data.size()));
         lock.lock();
         m_output.push_back(std::move(packed));
-        m_changed.notify_all();
+        if (m_waiting)
+            m_changed.notify_all();
     }
 }
 

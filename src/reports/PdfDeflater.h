@@ -32,6 +32,8 @@ private:
     std::deque<std::string> m_input;
     std::deque<QByteArray> m_output;
     bool m_stop = false;
+    bool m_idle = false;    // the thread waits for data
+    bool m_waiting = false; // take() waits for the thread
     int m_pending = 0;
     std::thread m_thread;
 };

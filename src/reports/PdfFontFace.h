@@ -41,11 +41,7 @@ public:
     // Marks glyph as drawn, standing for text (nothing: drawn as part of a
     // text whose meaning is given otherwise); the first text given stays.
     Code use(quint16 glyph, char32_t text = 0);
-    // Whether glyph has been drawn for c < U+0100 with a one-byte code, c.
-    bool hasByteCode(char32_t c, quint16 glyph) const
-    {
-        return c < 0x100 && !m_byteGlyphs.empty() && m_byteGlyphs[c] == glyph;
-    }
+    // The font of one-byte codes, 0 until a character used it.
     int byteFont() const { return m_byteFont; }
     // The fonts' objects, once every page is written.
     void write();

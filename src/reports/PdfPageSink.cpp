@@ -145,6 +145,7 @@ PdfPageSink::Chain& PdfPageSink::chain(const ReportFont& f)
         const PdfFontFace& layoutFace = *m_faces[size_t(c->faces.front())];
         c->ascentEm = double(layoutFace.ascent()) / layoutFace.unitsPerEm();
         c->bmp.assign(0x10000, 0);
+        c->byteEm.fill(-1);
         m_chainsByName.insert(name, c);
     }
     m_chainsByFont.insert(&f, c);
@@ -194,41 +195,30 @@ void PdfPageSink::setFont(int font, double size)
 void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView line, double left,
                            double width, double y)
 {
-    m_glyphs.clear();
-    double advance = 0; // in ems
-    // Whether the line is one string of one-byte codes, as most are once
-    // their characters have been drawn before.
-    const int firstFace = int(resolve(chain, line[0].unicode()) >> 16) - 1;
-    bool bytes = firstFace >= 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        char32_t c = line[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < line.size() && line[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(char16_t(c), line[++i].unicode());
-        quint32 found = c < 0x10000 ? chain.bmp[c] : 0;
-        if (!found)
-            found = resolve(chain, c);
-        if (found == Shaped) {
-            drawShaped(chain, e, line, left, width, y);
-            return;
-        }
-        const int face = int(found >> 16) - 1;
-        const quint16 glyph = quint16(found & 0xFFFF);
-        const PdfFontFace& f = *m_faces[size_t(face)];
-        advance += double(f.advance(glyph)) / f.unitsPerEm();
-        bytes = bytes && face == firstFace && f.hasByteCode(c, glyph);
-        m_glyphs.push_back({face, glyph, c});
-    }
     const double size = e.font.pointSize;
-    double x = left;
-    if (e.alignment == ReportAlignment::Right)
-        x += width - advance * size;
-    else if (e.alignment == ReportAlignment::Center)
-        x += (width - advance * size) / 2;
-
+    auto start = [&](double advance) {
+        double x = left;
+        if (e.alignment == ReportAlignment::Right)
+            x += width - advance * size;
+        else if (e.alignment == ReportAlignment::Center)
+            x += (width - advance * size) / 2;
+        return x;
+    };
+    // Most lines are characters the layout face has drawn before with
+    // one-byte codes: one string, written as it is.
+    double advance = 0; // in ems
+    bool bytes = true;
+    for (QChar c : line) {
+        if (c.unicode() >= 0x100 || chain.byteEm[c.unicode()] < 0) {
+            bytes = false;
+            break;
+        }
+        advance += chain.byteEm[c.unicode()];
+    }
     if (bytes) {
-        setFont(m_faces[size_t(firstFace)]->byteFont(), size);
+        setFont(m_faces[size_t(chain.faces.front())]->byteFont(), size);
         m_content.append("BT ");
-        PdfObjectWriter::appendNumber(m_content, x);
+        PdfObjectWriter::appendNumber(m_content, start(advance));
         m_content.push_back(' ');
         PdfObjectWriter::appendNumber(m_content, y);
         m_content.append(" Td (");
@@ -261,11 +251,33 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         return;
     }
 
+    m_glyphs.clear();
+    advance = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        char32_t c = line[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < line.size() && line[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), line[++i].unicode());
+        const quint32 found = resolve(chain, c);
+        if (found == Shaped) {
+            drawShaped(chain, e, line, left, width, y);
+            return;
+        }
+        const int face = int(found >> 16) - 1;
+        const quint16 glyph = quint16(found & 0xFFFF);
+        const PdfFontFace& f = *m_faces[size_t(face)];
+        advance += double(f.advance(glyph)) / f.unitsPerEm();
+        m_glyphs.push_back({face, glyph, c});
+    }
+    const double x = start(advance);
+
     m_content.append("BT ");
     bool placed = false;
     bool open = false;
     for (const Glyph& g : m_glyphs) {
-        const PdfFontFace::Code code = m_faces[size_t(g.face)]->use(g.glyph, g.text);
+        PdfFontFace& face = *m_faces[size_t(g.face)];
+        const PdfFontFace::Code code = face.use(g.glyph, g.text);
+        if (!code.wide && g.face == chain.faces.front() && code.font == face.byteFont())
+            chain.byteEm[g.text] = double(face.advance(g.glyph)) / face.unitsPerEm();
         if (code.font != m_font || size != m_size) {
             if (open)
                 m_content.append(") Tj ");

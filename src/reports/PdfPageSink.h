@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <array>
 #include <deque>
 #include <memory>
 #include <string>
@@ -48,6 +49,9 @@ private:
         // Shaped for characters drawn through Qt, 0 until looked up.
         std::vector<quint32> bmp;
         QHash<char32_t, quint32> astral;
+        // Advances of the characters below U+0100 that the layout face has
+        // drawn with one-byte codes, -1 for the others.
+        std::array<double, 256> byteEm;
     };
     static constexpr quint32 Shaped = 0x80000000u;
     struct Glyph
