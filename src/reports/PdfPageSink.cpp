@@ -113,9 +113,12 @@ bool PdfPageSink::beginDocument(int pageCount)
 
 bool PdfPageSink::beginPage(int)
 {
-    m_content.clear();
+    // Rules with square ends, as the painter draws them, then the text.
+    m_rules = "0.75 w 2 J\n";
+    m_content = "BT\n";
+    m_content.reserve(16 * 1024);
     m_font = -1;
-    m_content.append("0.75 w 2 J\n"); // rules with square ends, as the painter draws them
+    m_lineX = m_lineY = 0;
     return true;
 }
 
@@ -179,6 +182,19 @@ quint32 PdfPageSink::resolve(Chain& chain, char32_t c)
     return known;
 }
 
+void PdfPageSink::moveTo(double x, double y)
+{
+    // In thousandths of a point, as written: the moves add up exactly.
+    const qint64 toX = std::llround(x * 1000);
+    const qint64 toY = std::llround(y * 1000);
+    PdfObjectWriter::appendNumber(m_content, double(toX - m_lineX) / 1000);
+    m_content.push_back(' ');
+    PdfObjectWriter::appendNumber(m_content, double(toY - m_lineY) / 1000);
+    m_content.append(" Td ");
+    m_lineX = toX;
+    m_lineY = toY;
+}
+
 void PdfPageSink::setFont(int font, double size)
 {
     if (font == m_font && size == m_size)
@@ -217,11 +233,8 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
     }
     if (bytes) {
         setFont(m_faces[size_t(chain.faces.front())]->byteFont(), size);
-        m_content.append("BT ");
-        PdfObjectWriter::appendNumber(m_content, start(advance));
-        m_content.push_back(' ');
-        PdfObjectWriter::appendNumber(m_content, y);
-        m_content.append(" Td (");
+        moveTo(start(advance), y);
+        m_content.push_back('(');
         const size_t at = m_content.size();
         m_content.resize(at + 2 * size_t(line.size()));
         char* out = m_content.data() + at;
@@ -247,7 +260,7 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
             }
         }
         m_content.resize(size_t(out - m_content.data()));
-        m_content.append(") Tj ET\n");
+        m_content.append(") Tj\n");
         return;
     }
 
@@ -270,7 +283,6 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
     }
     const double x = start(advance);
 
-    m_content.append("BT ");
     bool placed = false;
     bool open = false;
     for (const Glyph& g : m_glyphs) {
@@ -285,10 +297,7 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
             setFont(code.font, size);
         }
         if (!placed) {
-            PdfObjectWriter::appendNumber(m_content, x);
-            m_content.push_back(' ');
-            PdfObjectWriter::appendNumber(m_content, y);
-            m_content.append(" Td ");
+            moveTo(x, y);
             placed = true;
         }
         if (!open) {
@@ -297,7 +306,8 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         }
         putCode(code);
     }
-    m_content.append(open ? ") Tj ET\n" : "ET\n");
+    if (open)
+        m_content.append(") Tj\n");
 }
 
 void PdfPageSink::putCode(const PdfFontFace::Code& code)
@@ -362,7 +372,6 @@ void PdfPageSink::drawShaped(Chain& chain, const ReportElement& e, QStringView l
         }
         return -1;
     };
-    m_content.append("BT ");
     for (qsizetype from = 0; from < line.size();) {
         const int face = faceOf(from);
         qsizetype to = from + 1;
@@ -372,7 +381,9 @@ void PdfPageSink::drawShaped(Chain& chain, const ReportElement& e, QStringView l
             drawRun(run, e.font.pointSize, x, y + textLine.ascent() * scale);
         from = to;
     }
-    m_content.append("ET\n");
+    // The next line moves from the origin again.
+    m_content.append("1 0 0 1 0 0 Tm\n");
+    m_lineX = m_lineY = 0;
 }
 
 // The glyphs of a run at their positions from (x, y), the top of the line
@@ -399,14 +410,14 @@ void PdfPageSink::drawRun(const QGlyphRun& run, double size, double x, double y)
 bool PdfPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom)
 {
     auto line = [this](double x1, double y1, double x2, double y2) {
-        PdfObjectWriter::appendNumber(m_content, x1);
-        m_content.push_back(' ');
-        PdfObjectWriter::appendNumber(m_content, m_height - y1);
-        m_content.append(" m ");
-        PdfObjectWriter::appendNumber(m_content, x2);
-        m_content.push_back(' ');
-        PdfObjectWriter::appendNumber(m_content, m_height - y2);
-        m_content.append(" l S\n");
+        PdfObjectWriter::appendNumber(m_rules, x1);
+        m_rules.push_back(' ');
+        PdfObjectWriter::appendNumber(m_rules, m_height - y1);
+        m_rules.append(" m ");
+        PdfObjectWriter::appendNumber(m_rules, x2);
+        m_rules.push_back(' ');
+        PdfObjectWriter::appendNumber(m_rules, m_height - y2);
+        m_rules.append(" l S\n");
     };
     for (const LaidOutElement& item : band.elements) {
         const ReportElement& e = *item.element;
@@ -449,9 +460,9 @@ bool PdfPageSink::endPage()
     const int content = m_out.reserve();
     const int page = m_out.reserve();
     // A few pages' contents are deflated at a time, beside the drawing.
-    m_deflater.submit(std::move(m_content));
-    m_content = std::string();
-    m_content.reserve(16 * 1024);
+    m_rules.append(m_content);
+    m_rules.append("ET\n");
+    m_deflater.submit(std::move(m_rules));
     m_deflated.push_back(content);
     while (m_deflater.pending() > 8)
         writeContent();

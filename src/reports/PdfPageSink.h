@@ -72,6 +72,8 @@ private:
                     double width, double y);
     void drawRun(const QGlyphRun& run, double size, double x, double y);
     void setFont(int font, double size);
+    // Starts a line of text at (x, y).
+    void moveTo(double x, double y);
     // The bytes of a code in a literal string.
     void putCode(const PdfFontFace::Code& code);
     // The oldest page content deflated, as its object.
@@ -88,7 +90,13 @@ private:
     int m_resources = 0;
     int m_info = 0;
     QList<int> m_pages;
-    std::string m_content; // of the page being drawn
+    // The page being drawn: its rules, and its text in one text object
+    // whose lines each move from the one before (m_lineX, m_lineY in
+    // thousandths of a point).
+    std::string m_rules;
+    std::string m_content;
+    qint64 m_lineX = 0;
+    qint64 m_lineY = 0;
     PdfDeflater m_deflater;
     std::deque<int> m_deflated; // object numbers of the contents in the deflater
     int m_font = -1;            // the content's font and size now
