@@ -1,6 +1,7 @@
 #include "PdfPageSink.h"
 
 #include "ArialMetrics.h"
+#include "ComplexText.h"
 #include "PdfFontFace.h"
 #include "ReportLayout.h"
 
@@ -21,61 +22,28 @@ double points(int twips)
     return twips / 20.0;
 }
 
-// Whether a character needs more than its own glyph: marks, invisible
-// controls, right-to-left and joining scripts. Those lines Qt shapes.
-bool needsShaping(char32_t c)
+// A byte of a literal string at out, escaped where it must be; the end.
+char* putByte(char* out, char byte)
 {
-    if (c < 0x300)
-        return c < 0x20 || (c >= 0x7F && c < 0xA0);
-    switch (QChar::category(c)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Other_Format:
-    case QChar::Other_Control:
-    case QChar::Other_Surrogate:
-        return true;
+    switch (byte) {
+    case '(':
+    case ')':
+    case '\\':
+        *out++ = '\\';
+        break;
+    case '\r': // a line end in a string would be read as a newline
+        *out++ = '\\';
+        byte = 'r';
+        break;
+    case '\n':
+        *out++ = '\\';
+        byte = 'n';
+        break;
     default:
         break;
     }
-    switch (QChar::direction(c)) {
-    case QChar::DirR:
-    case QChar::DirAL:
-    case QChar::DirAN:
-    case QChar::DirNSM:
-    case QChar::DirBN:
-    case QChar::DirRLE:
-    case QChar::DirRLO:
-    case QChar::DirLRE:
-    case QChar::DirLRO:
-    case QChar::DirPDF:
-    case QChar::DirRLI:
-    case QChar::DirLRI:
-    case QChar::DirFSI:
-    case QChar::DirPDI:
-        return true;
-    default:
-        break;
-    }
-    if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0xA960 && c <= 0xA97F) ||
-        (c >= 0xD7B0 && c <= 0xD7FF))
-        return true; // jamo that join into syllables
-    switch (QChar::script(c)) {
-    case QChar::Script_Common:
-    case QChar::Script_Latin:
-    case QChar::Script_Greek:
-    case QChar::Script_Cyrillic:
-    case QChar::Script_Armenian:
-    case QChar::Script_Georgian:
-    case QChar::Script_Han:
-    case QChar::Script_Hiragana:
-    case QChar::Script_Katakana:
-    case QChar::Script_Bopomofo:
-    case QChar::Script_Hangul:
-        return false;
-    default:
-        return true;
-    }
+    *out++ = byte;
+    return out;
 }
 
 QString programName()
@@ -171,7 +139,7 @@ quint32 PdfPageSink::resolve(Chain& chain, char32_t c)
     if (known)
         return known;
     known = Shaped; // also where no face of the chain has it: Qt finds one
-    if (!needsShaping(c)) {
+    if (!ComplexText::needsShaping(c)) {
         for (int face : chain.faces) {
             if (const quint16 glyph = m_faces[size_t(face)]->glyph(c)) {
                 known = (quint32(face + 1) << 16) | glyph;
@@ -238,27 +206,8 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         const size_t at = m_content.size();
         m_content.resize(at + 2 * size_t(line.size()));
         char* out = m_content.data() + at;
-        for (QChar c : line) {
-            const char byte = char(c.unicode());
-            switch (byte) {
-            case '(':
-            case ')':
-            case '\\':
-                *out++ = '\\';
-                *out++ = byte;
-                break;
-            case '\r': // a line end in a string would be read as a newline
-                *out++ = '\\';
-                *out++ = 'r';
-                break;
-            case '\n':
-                *out++ = '\\';
-                *out++ = 'n';
-                break;
-            default:
-                *out++ = byte;
-            }
-        }
+        for (QChar c : line)
+            out = putByte(out, char(c.unicode()));
         m_content.resize(size_t(out - m_content.data()));
         m_content.append(") Tj\n");
         return;
@@ -312,27 +261,12 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
 
 void PdfPageSink::putCode(const PdfFontFace::Code& code)
 {
-    auto put = [this](uchar byte) {
-        switch (byte) {
-        case '(':
-        case ')':
-        case '\\':
-            m_content.push_back('\\');
-            break;
-        case '\r': // a line end in a string would be read as a newline
-            m_content.append("\\r");
-            return;
-        case '\n':
-            m_content.append("\\n");
-            return;
-        default:
-            break;
-        }
-        m_content.push_back(char(byte));
-    };
+    char bytes[4];
+    char* end = bytes;
     if (code.wide)
-        put(uchar(code.value >> 8));
-    put(uchar(code.value & 0xFF));
+        end = putByte(end, char(code.value >> 8));
+    end = putByte(end, char(code.value & 0xFF));
+    m_content.append(bytes, size_t(end - bytes));
 }
 
 // Glyphs placed where Qt put them: joined, reordered and combined as it
