@@ -46,6 +46,16 @@ char* putByte(char* out, char byte)
     return out;
 }
 
+// Where a line advance points wide starts in a box of an element.
+double aligned(const ReportElement& e, double left, double width, double advance)
+{
+    if (e.alignment == ReportAlignment::Right)
+        return left + width - advance;
+    if (e.alignment == ReportAlignment::Center)
+        return left + (width - advance) / 2;
+    return left;
+}
+
 QString programName()
 {
     const QString version = QCoreApplication::applicationVersion();
@@ -82,7 +92,9 @@ bool PdfPageSink::beginDocument(int pageCount)
 bool PdfPageSink::beginPage(int)
 {
     // Rules with square ends, as the painter draws them, then the text.
-    m_rules = "0.75 w 2 J\n";
+    m_rules.clear();
+    PdfObjectWriter::appendNumber(m_rules, RuleWidth);
+    m_rules.append(" w 2 J\n");
     m_content = "BT\n";
     m_content.reserve(16 * 1024);
     m_font = -1;
@@ -92,7 +104,10 @@ bool PdfPageSink::beginPage(int)
 
 PdfPageSink::Chain& PdfPageSink::chain(const ReportFont& f)
 {
-    if (Chain* known = m_chainsByFont.value(&f))
+    // By the font's address first: the layout's elements stay put while it
+    // is drawn.
+    Chain* known = m_chainsByFont.value(&f);
+    if (known && known->family == f.family && known->bold == f.bold)
         return *known;
     const QString name = f.family + (f.bold ? QLatin1String("/b") : QLatin1String("/"));
     Chain* c = m_chainsByName.value(name);
@@ -106,6 +121,8 @@ PdfPageSink::Chain& PdfPageSink::chain(const ReportFont& f)
             QStringList{QFontInfo(primary).family()} + ArialMetrics::fallbackFamilies();
         m_chains.push_back(std::make_unique<Chain>());
         c = m_chains.back().get();
+        c->family = f.family;
+        c->bold = f.bold;
         c->font = primary;
         c->font.setFamilies(families);
         for (const QString& family : families) {
@@ -180,14 +197,6 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
                            double width, double y)
 {
     const double size = e.font.pointSize;
-    auto start = [&](double advance) {
-        double x = left;
-        if (e.alignment == ReportAlignment::Right)
-            x += width - advance * size;
-        else if (e.alignment == ReportAlignment::Center)
-            x += (width - advance * size) / 2;
-        return x;
-    };
     // Most lines are characters the layout face has drawn before with
     // one-byte codes: one string, written as it is.
     double advance = 0; // in ems
@@ -201,7 +210,7 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
     }
     if (bytes) {
         setFont(m_faces[size_t(chain.faces.front())]->byteFont(), size);
-        moveTo(start(advance), y);
+        moveTo(aligned(e, left, width, advance * size), y);
         m_content.push_back('(');
         const size_t at = m_content.size();
         m_content.resize(at + 2 * size_t(line.size()));
@@ -230,7 +239,7 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
         advance += double(f.advance(glyph)) / f.unitsPerEm();
         m_glyphs.push_back({face, glyph, c});
     }
-    const double x = start(advance);
+    const double x = aligned(e, left, width, advance * size);
 
     bool placed = false;
     bool open = false;
@@ -289,16 +298,11 @@ void PdfPageSink::drawShaped(Chain& chain, const ReportElement& e, QStringView l
     if (runs.isEmpty())
         return;
     const double scale = e.font.pointSize / runs.first().rawFont().pixelSize();
-    const double advance = textLine.naturalTextWidth() * scale;
-    double x = left;
-    if (e.alignment == ReportAlignment::Right)
-        x += width - advance;
-    else if (e.alignment == ReportAlignment::Center)
-        x += (width - advance) / 2;
+    const double x = aligned(e, left, width, textLine.naturalTextWidth() * scale);
 
     // Glyphs in the order of their characters' faces, as a painter draws
     // them, so that a mark from another face follows its letter.
-    auto faceOf = [&](qsizetype at) {
+    auto faceIndex = [&](qsizetype at) {
         const char32_t c = QStringView(line).mid(at).toUcs4().value(0);
         for (size_t k = 0; k < chain.faces.size(); ++k) {
             if (m_faces[chain.faces[k]]->glyph(c))
@@ -307,9 +311,9 @@ void PdfPageSink::drawShaped(Chain& chain, const ReportElement& e, QStringView l
         return -1;
     };
     for (qsizetype from = 0; from < line.size();) {
-        const int face = faceOf(from);
+        const int face = faceIndex(from);
         qsizetype to = from + 1;
-        while (to < line.size() && (line[to].isLowSurrogate() || faceOf(to) == face))
+        while (to < line.size() && (line[to].isLowSurrogate() || faceIndex(to) == face))
             ++to;
         for (const QGlyphRun& run : textLine.glyphRuns(int(from), int(to - from)))
             drawRun(run, e.font.pointSize, x, y + textLine.ascent() * scale);

@@ -42,6 +42,8 @@ private:
     // what each character resolves to (looked up once).
     struct Chain
     {
+        QString family; // of the layout font
+        bool bold = false;
         QFont font; // all the faces, for lines Qt shapes
         std::vector<int> faces;
         double ascentEm = 0; // of the layout face
