@@ -38,6 +38,11 @@ PdfFontFace::PdfFontFace(const QRawFont& font, PdfObjectWriter& out) : m_font(fo
     m_unitsPerEm = std::max<int>(16, TT::u16(head, 18));
     m_ascent = TT::s16(hhea, 4);
     m_descent = TT::s16(hhea, 6);
+    const QByteArray os2 = m_font.fontTable("OS/2");
+    m_bold = os2.size() >= 6 ? TT::u16(os2, 4) >= 600 : (TT::u16(head, 44) & 1) != 0;
+    m_underline = TT::s16(m_font.fontTable("post"), 10);
+    if (m_underline <= 0)
+        m_underline = m_unitsPerEm / 20;
     const int glyphs = TT::u16(m_font.fontTable("maxp"), 4);
     const int metrics = std::clamp<int>(TT::u16(hhea, 34), 1, std::max(1, glyphs));
     m_advances.resize(size_t(std::max(glyphs, 1)));

@@ -34,6 +34,10 @@ public:
     // Widths and heights in font units.
     int unitsPerEm() const { return m_unitsPerEm; }
     int ascent() const { return m_ascent; }
+    // Whether the face is a bold one, and how thick its underline is: a
+    // face that is not stands in for bold drawn twice, that far apart.
+    bool isBold() const { return m_bold; }
+    int underline() const { return m_underline; }
     int advance(quint16 glyph) const
     {
         return m_advances.empty() ? 0 : m_advances[std::min<size_t>(glyph, m_advances.size() - 1)];
@@ -63,6 +67,8 @@ private:
     int m_unitsPerEm = 1000;
     int m_ascent = 0;
     int m_descent = 0;
+    bool m_bold = false;
+    int m_underline = 0;
     std::vector<int> m_advances;
     std::vector<bool> m_used;
     std::vector<char32_t> m_text;

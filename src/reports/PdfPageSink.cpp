@@ -266,6 +266,33 @@ void PdfPageSink::drawLine(Chain& chain, const ReportElement& e, QStringView lin
     }
     if (open)
         m_content.append(") Tj\n");
+    if (chain.bold)
+        emboldenFallbacks(x, y, size);
+}
+
+// Glyphs of a face that is not bold drawn again half its underline's
+// thickness to the right, as bold; in a span without text, so that the text
+// reads once.
+void PdfPageSink::emboldenFallbacks(double x, double y, double size)
+{
+    bool any = false;
+    for (const Glyph& g : m_glyphs) {
+        PdfFontFace& face = *m_faces[size_t(g.face)];
+        if (!face.isBold()) {
+            if (!any)
+                m_content.append("/Span <</ActualText <>>> BDC\n");
+            any = true;
+            const PdfFontFace::Code code = face.use(g.glyph, g.text);
+            setFont(code.font, size);
+            moveTo(x + 0.5 * size * face.underline() / face.unitsPerEm(), y);
+            m_content.push_back('(');
+            putCode(code);
+            m_content.append(") Tj\n");
+        }
+        x += size * face.advance(g.glyph) / face.unitsPerEm();
+    }
+    if (any)
+        m_content.append("EMC\n");
 }
 
 void PdfPageSink::putCode(const PdfFontFace::Code& code)

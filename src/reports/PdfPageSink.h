@@ -70,6 +70,7 @@ private:
     // the baseline at y (points from the page's bottom).
     void drawLine(Chain& chain, const ReportElement& e, QStringView line, double left, double width,
                   double y);
+    void emboldenFallbacks(double x, double y, double size);
     void drawShaped(Chain& chain, const ReportElement& e, QStringView line, double left,
                     double width, double y);
     void drawRun(const QGlyphRun& run, double size, double x, double y);
