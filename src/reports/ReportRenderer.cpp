@@ -5,6 +5,7 @@
 #include "HtmlPageSink.h"
 #include "OutputFile.h"
 #include "PainterPageSink.h"
+#include "PdfPageSink.h"
 #include "PrivateTempFolder.h"
 #include "ReportLayout.h"
 #include "ReportOutputError.h"
@@ -13,24 +14,9 @@
 #include "ReportRowSource.h"
 #include "TextPageSink.h"
 
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <cerrno>
-
-namespace {
-
-QPageSize pageSizeOf(const ReportLayout& layout)
-{
-    if (layout.paperSize() == ReportLayout::LetterSize)
-        return QPageSize(QPageSize::Letter);
-    const QSizeF inches(layout.paperSize().width() / 1440.0, layout.paperSize().height() / 1440.0);
-    return QPageSize(inches, QPageSize::Inch);
-}
-
-} // namespace
 
 ReportRenderer::ReportRenderer(ReportLayout& layout) : m_layout(layout) {}
 
@@ -164,15 +150,12 @@ bool ReportRenderer::writePdf(const QString& fileName)
         const AuditError error = ReportOutputError::ofOpen(&file, fileName);
         return fail(error.number, error.description);
     }
-    {
-        QPdfWriter writer(&file);
-        writer.setTitle(m_layout.title());
-        writer.setPageLayout(
-            QPageLayout(pageSizeOf(m_layout), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        if (!paint(&writer)) {
-            file.cancelWriting();
-            return false;
-        }
+    const ArialMetrics metrics;
+    PdfPageSink sink(&file, m_layout);
+    ReportPaginator paginator(m_layout, metrics);
+    if (!render(paginator, sink, m_layout)) {
+        file.cancelWriting();
+        return false;
     }
     return commit(file, fileName);
 }

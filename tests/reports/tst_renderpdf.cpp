@@ -19,9 +19,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// The painter back end on real PDF files read back with poppler's tools, the
-// printer and preview, and failures: the renderer returns false, the layout's
-// error handler is told once, and no output file is left behind.
+// PDF files (the PDF back end) and the painter back end read back with
+// poppler's tools, the printer and preview, and failures: the renderer
+// returns false, the layout's error handler is told once, and no output file
+// is left behind.
 class tst_RenderPdf : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,9 @@ private slots:
     void layoutsToPdf_data();
     void layoutsToPdf();
     void twipsFromPaperCorner();
+    void pdfTextAndFonts();
+    void pdfAlignment_data();
+    void pdfAlignment();
     void printerAndPreview();
     void exportFailures_data();
     void exportFailures();
@@ -191,6 +195,69 @@ void tst_RenderPdf::twipsFromPaperCorner()
     QVERIFY(qAbs(match.captured(2).toDouble() - (720 + 24) / 20.0) < 2.0);
 }
 
+// Latin with a string's special characters, ideographs and an emoji from
+// the fallback faces read back exactly; each face is embedded as a subset.
+void tst_RenderPdf::pdfTextAndFonts()
+{
+    const QStringList descriptions{"Sent (ACME) \\ 100% done", "上海贸易 发票已拒收", "Box 📦 sent"};
+    MemoryRowSource rows(ReportTestData::Columns);
+    for (const QString& description : descriptions)
+        rows.addRow({1, 2, 3024, description, "Translator", "2003-03-02 14:05:07", "operator",
+                     "Details", "/edi/in", 0, "Retried", "Inbound"});
+    ReportLayout report = bound("dataReportSummary", &rows);
+    const QString file = m_dir->filePath(QStringLiteral("scripts.pdf"));
+    QVERIFY(ReportRenderer(report).writePdf(file));
+    const QString text = tool(QStringLiteral("pdftotext"), {"-raw", file, "-"});
+    for (const QString& description : descriptions)
+        QVERIFY2(text.contains(description), qPrintable(text));
+    const QString fonts = tool(QStringLiteral("pdffonts"), {file});
+    for (const char* face : {"LiberationSans-Regular", "DroidSansFallback", "Symbola"}) {
+        QVERIFY2(
+            fonts.contains(QRegularExpression(
+                QStringLiteral("\\n[A-Z]{6}\\+%1\\S* +CID TrueType +\\S+ +yes yes yes").arg(face))),
+            qPrintable(fonts));
+    }
+    QVERIFY(QFileInfo(file).size() < 120 * 1024); // subsets, not whole faces
+}
+
+void tst_RenderPdf::pdfAlignment_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("edge");  // of the word's box: xMin, centre or xMax
+    QTest::addColumn<double>("points"); // from the paper's left edge
+    // The Summary at 720 twips margins; boxes less their 30-twip insets.
+    QTest::newRow("left") << "Entry1"
+                          << "xMin" << (720 + 2160 + 30) / 20.0;
+    QTest::newRow("centred") << "Description"
+                             << "centre" << (720 + 2056 + 3118 / 2.0) / 20;
+    QTest::newRow("right") << "PM"
+                           << "xMax" << (720 + 7741 + 2018 - 30) / 20.0;
+}
+
+void tst_RenderPdf::pdfAlignment()
+{
+    QFETCH(QString, word);
+    QFETCH(QString, edge);
+    QFETCH(double, points);
+    Rows source(1);
+    ReportLayout report = bound("dataReportSummary", &source);
+    const QString file = m_dir->filePath(QStringLiteral("aligned.pdf"));
+    QVERIFY(ReportRenderer(report).writePdf(file));
+    const QString boxes = tool(QStringLiteral("pdftotext"), {"-bbox", file, "-"});
+    QRegularExpressionMatch match; // the last one: the row's, not the page header's
+    for (auto it = QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" "
+                                                     "xMax=\"([\\d.]+)\"[^>]*>%1</word>")
+                                          .arg(word))
+                       .globalMatch(boxes);
+         it.hasNext();)
+        match = it.next();
+    QVERIFY2(match.hasMatch(), qPrintable(boxes.left(800)));
+    const double xMin = match.captured(1).toDouble();
+    const double xMax = match.captured(2).toDouble();
+    const double x = edge == "xMin" ? xMin : edge == "xMax" ? xMax : (xMin + xMax) / 2;
+    QVERIFY2(qAbs(x - points) < 0.3, qPrintable(QString::number(x)));
+}
+
 void tst_RenderPdf::printerAndPreview()
 {
     Rows source(120);
@@ -244,8 +311,7 @@ void tst_RenderPdf::printerAndPreview()
     });
     ReportPreview::show(audit);
     SetModalHandler(previous);
-    QCOMPARE(seen,
-             QStringLiteral("Audit Report modal 1 maximised 1 pages %1").arg(pages));
+    QCOMPARE(seen, QStringLiteral("Audit Report modal 1 maximised 1 pages %1").arg(pages));
     QCOMPARE(shown.size(), 1);
 }
 
