@@ -117,15 +117,17 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
             measured = true;
         }
     }
-    int units = 1;
-    const qreal* ascii = asciiAdvances(font);
-    for (qsizetype i = 0; !measured && i < text.size(); i += units) {
-        const char32_t c = codePointAt(text, i, &units);
-        if (c < 0x20 || c == 0x7F) {
-            clean = false;
-            break;
+    if (!measured) {
+        int units = 1;
+        const qreal* ascii = asciiAdvances(font);
+        for (qsizetype i = 0; i < text.size(); i += units) {
+            const char32_t c = codePointAt(text, i, &units);
+            if (c < 0x20 || c == 0x7F) {
+                clean = false;
+                break;
+            }
+            used += c < 128 ? ascii[c] : advance(c, font);
         }
-        used += c < 128 ? ascii[c] : advance(c, font);
     }
     if (clean && used <= maxWidth) {
         if (text.isEmpty() || !isBlank(text.back()))
