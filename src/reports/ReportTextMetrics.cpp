@@ -90,9 +90,18 @@ qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
     return total;
 }
 
-QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
-                                    const ReportFont& font, int maxLines, bool* cut) const
+QStringList ReportTextMetrics::wrap(const QString& text, qreal maxWidth, const ReportFont& font,
+                                    int maxLines, bool* cut) const
 {
+    QStringList lines;
+    wrap(text, maxWidth, font, maxLines, lines, cut);
+    return lines;
+}
+
+void ReportTextMetrics::wrap(const QString& original, qreal maxWidth, const ReportFont& font,
+                             int maxLines, QStringList& lines, bool* cut) const
+{
+    lines.clear();
     bool ignored = false;
     bool& broken = cut ? *cut : ignored;
     broken = false;
@@ -130,14 +139,12 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
         }
     }
     if (clean && used <= maxWidth) {
-        if (text.isEmpty() || !isBlank(text.back()))
-            return {original};
-        return {trimmedRight(text)};
+        lines.append(text.isEmpty() || !isBlank(text.back()) ? original : trimmedRight(text));
+        return;
     }
     if (clean) {
-        QStringList lines;
         wrapParagraph(text, maxWidth, font, maxLines, lines, broken);
-        return lines;
+        return;
     }
 
     QString cleaned;
@@ -145,7 +152,6 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
         cleaned = printable(text);
         text = cleaned;
     }
-    QStringList lines;
     qsizetype pos = 0;
     const qsizetype n = text.size();
     for (;;) {
@@ -164,7 +170,6 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
     }
     if (lines.isEmpty())
         lines.append(QString());
-    return lines;
 }
 
 // Appends the lines of one paragraph; false once maxLines lines are there.
