@@ -108,20 +108,25 @@ void ReportTextMetrics::wrap(const QString& original, qreal maxWidth, const Repo
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
     bool clean = true;
+    // Whether a control character other than a line break may be there.
+    bool otherControl = true;
     qreal used = 0;
     bool measured = false;
     if (fixedAdvance() > 0) {
         // Equally wide characters: one pass without branches.
         const char16_t* units = text.utf16();
         char16_t control = 0;
+        char16_t other = 0;
         char16_t wide = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = units[i];
             control |= (c < 0x20) | (c == 0x7F);
+            other |= (c < 0x20 && c != u'\n' && c != u'\r') | (c == 0x7F);
             wide |= c >= 0x0300;
         }
         if (!wide) {
             clean = !control;
+            otherControl = other;
             used = text.size() * fixedAdvance();
             measured = true;
         }
@@ -148,7 +153,7 @@ void ReportTextMetrics::wrap(const QString& original, qreal maxWidth, const Repo
     }
 
     QString cleaned;
-    if (needsCleaning(text)) {
+    if (otherControl && needsCleaning(text)) {
         cleaned = printable(text);
         text = cleaned;
     }
