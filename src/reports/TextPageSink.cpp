@@ -253,27 +253,40 @@ int TextPageSink::rowLength(int rowIndex) const
 
 void TextPageSink::writeRows(int count, qint64* rowStarts)
 {
+    if (!m_hasWide) {
+        // The rows in one go, into room for three bytes a cell and a line end.
+        const qint64 base = m_out.position();
+        char* const start = m_out.claim(qsizetype(count) * (3 * qsizetype(m_width) + 1));
+        char* out = start;
+        for (int r = 0; r < count; ++r) {
+            if (rowStarts)
+                rowStarts[r] = base + (out - start);
+            const char16_t* cells = m_cells.constData() + qsizetype(r) * m_width;
+            out = ReportStreamWriter::putUtf8(out, QStringView(cells, rowLength(r)));
+            *out++ = '\n';
+        }
+        if (rowStarts)
+            rowStarts[count] = base + (out - start);
+        m_out.release(out);
+        return;
+    }
     for (int r = 0; r < count; ++r) {
         if (rowStarts)
             rowStarts[r] = m_out.position();
         const qsizetype rowStart = qsizetype(r) * m_width;
         const char16_t* cells = m_cells.constData() + rowStart;
         const int length = rowLength(r);
-        if (!m_hasWide) {
-            m_out.append(QStringView(cells, length));
-        } else {
-            // Whole, so that a surrogate pair split over a cell and its
-            // extra reaches the encoder in one piece.
-            QString line;
-            for (int c = 0; c < length; ++c) {
-                if (cells[c] != Continuation)
-                    line += QChar(cells[c]);
-                const auto extra = m_extra.constFind(rowStart + c);
-                if (extra != m_extra.constEnd())
-                    line += *extra;
-            }
-            m_out.append(line);
+        // Whole, so that a surrogate pair split over a cell and its extra
+        // reaches the encoder in one piece.
+        QString line;
+        for (int c = 0; c < length; ++c) {
+            if (cells[c] != Continuation)
+                line += QChar(cells[c]);
+            const auto extra = m_extra.constFind(rowStart + c);
+            if (extra != m_extra.constEnd())
+                line += *extra;
         }
+        m_out.append(line);
         m_out.append('\n');
     }
     if (rowStarts)
