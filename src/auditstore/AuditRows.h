@@ -32,6 +32,28 @@ public:
     // The column's value: a whole number, a real number, a text or Null.
     virtual QVariant value(int column) const = 0;
 
+    // What raw() found.
+    struct Raw
+    {
+        enum Kind
+        {
+            Null,
+            Integer, // in integer
+            Text,    // in text, as UTF-8
+            Other    // a real number or anything else: ask value()
+        };
+        Kind kind = Other;
+        QByteArrayView text;
+        qint64 integer = 0;
+    };
+    // The column's value without wrapping it in a QVariant, where it is a
+    // text or a whole number; a text is valid until the next step.
+    virtual Raw raw(int column) const
+    {
+        Q_UNUSED(column);
+        return {};
+    }
+
 protected:
     AuditError m_error;
 };

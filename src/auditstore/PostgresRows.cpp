@@ -164,6 +164,26 @@ QVariant PostgresRows::value(int column) const
     }
 }
 
+AuditRows::Raw PostgresRows::raw(int column) const
+{
+    if (PQgetisnull(m_result, m_row, column))
+        return {Raw::Null, {}, 0};
+    const char* text = PQgetvalue(m_result, m_row, column);
+    switch (PQftype(m_result, column)) {
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+        return {Raw::Integer, {}, qint64(std::strtoll(text, nullptr, 10))};
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+    case BoolOid:
+        return {};
+    default:
+        return {Raw::Text, QByteArrayView(text, PQgetlength(m_result, m_row, column)), 0};
+    }
+}
+
 // The connection is still the one the rows were made on, and open.
 bool PostgresRows::alive() const
 {

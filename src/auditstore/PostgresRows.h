@@ -24,6 +24,7 @@ public:
     qint64 integer(int column) const override;
     QByteArrayView text(int column) const override;
     QVariant value(int column) const override;
+    Raw raw(int column) const override;
     PostgresRows(const PostgresRows&) = delete;
     PostgresRows& operator=(const PostgresRows&) = delete;
 

@@ -87,3 +87,17 @@ QVariant SqliteRows::value(int column) const
         return QVariant();
     }
 }
+
+AuditRows::Raw SqliteRows::raw(int column) const
+{
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_NULL:
+        return {Raw::Null, {}, 0};
+    case SQLITE_INTEGER:
+        return {Raw::Integer, {}, sqlite3_column_int64(m_statement, column)};
+    case SQLITE_TEXT:
+        return {Raw::Text, text(column), 0};
+    default:
+        return {};
+    }
+}

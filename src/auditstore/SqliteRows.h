@@ -20,6 +20,7 @@ public:
     qint64 integer(int column) const override;
     QByteArrayView text(int column) const override;
     QVariant value(int column) const override;
+    Raw raw(int column) const override;
     SqliteRows(const SqliteRows&) = delete;
     SqliteRows& operator=(const SqliteRows&) = delete;
 

@@ -82,6 +82,9 @@ void BandLayoutEngine::layout(const QList<QString>& texts, LaidOutBand* out) con
             item.lineHeight = last.lineHeight;
             item.inset = last.inset;
         } else {
+            // The kept lines are let go first: the item's own list is then
+            // reused for the new ones (unless a stored band still holds it).
+            last.lines = QStringList();
             if (!text.isEmpty())
                 item.lineHeight = m_metrics->lineHeight(e.font, text);
             wrapText(e, text, &item);
@@ -124,7 +127,7 @@ void BandLayoutEngine::wrapText(const ReportElement& e, const QString& text,
     const int maxLines = e.canGrow ? 0 : std::max(1, e.height / std::max(1, item->lineHeight));
     item->inset = std::min(m_metrics->horizontalInset(), e.width / 4);
     bool cut = false;
-    item->lines = m_metrics->wrap(text, e.width - 2 * item->inset, e.font, maxLines, &cut);
+    m_metrics->wrap(text, e.width - 2 * item->inset, e.font, maxLines, item->lines, &cut);
     // Lines that were neither broken nor left out are the same at the full width.
     if (item->inset == 0 || !cut)
         return;

@@ -22,7 +22,10 @@ bool BoundedRowSource::start(QString* error)
 bool BoundedRowSource::next()
 {
     while (m_rows.next()) {
-        const qint64 index = m_rows.value(AutoIndexField).toLongLong();
+        const AuditRows::Raw raw = m_rows.raw(AutoIndexField);
+        const qint64 index = raw.kind == AuditRows::Raw::Integer
+                                 ? raw.integer
+                                 : m_rows.value(AutoIndexField).toLongLong();
         if (index > m_bound)
             continue;
         m_highestRead = qMax(m_highestRead, index);

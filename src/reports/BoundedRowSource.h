@@ -16,6 +16,7 @@ public:
     bool start(QString* error) override;
     bool next() override;
     QVariant value(const QString& field) const override;
+    AuditRows::Raw raw(const QString& field) const override { return m_rows.raw(field); }
     QString lastError() const override { return m_rows.lastError(); }
     int lastErrorNumber() const override { return m_rows.lastErrorNumber(); }
     void finish() override { m_rows.finish(); }

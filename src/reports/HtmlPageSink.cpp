@@ -2,6 +2,7 @@
 
 #include "ReportLayout.h"
 
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -26,9 +27,48 @@ const char* alignmentName(ReportAlignment alignment)
     return "left";
 }
 
-void put(QByteArray& out, QByteArrayView bytes)
+// Writes bytes at out, which has room for them; returns their end.
+char* put(char* out, QByteArrayView bytes)
 {
-    ReportStreamWriter::appendBytes(out, bytes);
+    std::memcpy(out, bytes.data(), size_t(bytes.size()));
+    return out + bytes.size();
+}
+
+// Writes code units below 0x80, or UTF-8 bytes, escaped.
+template <typename Unit>
+char* putEscaped(char* out, const Unit* units, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto c = units[i];
+        switch (c) {
+        case '&':
+            out = put(out, "&amp;");
+            break;
+        case '<':
+            out = put(out, "&lt;");
+            break;
+        case '>':
+            out = put(out, "&gt;");
+            break;
+        case '"':
+            out = put(out, "&quot;");
+            break;
+        case '\'':
+            out = put(out, "&#39;");
+            break;
+        default:
+            *out++ = char(c);
+            break;
+        }
+    }
+    return out;
+}
+
+// The most bytes a text takes escaped: three bytes of UTF-8 a code unit, each
+// at most an entity of six.
+qsizetype escapedRoom(QStringView text)
+{
+    return 18 * text.size();
 }
 
 const char* bandName(ReportBand::Kind kind)
@@ -64,34 +104,33 @@ QString HtmlPageSink::escaped(QStringView text)
 
 void HtmlPageSink::appendEscaped(QByteArray& out, QStringView text)
 {
-    // Runs without a special character are copied in one piece.
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        QLatin1StringView entity;
-        switch (text[i].unicode()) {
-        case '&':
-            entity = QLatin1StringView("&amp;");
-            break;
-        case '<':
-            entity = QLatin1StringView("&lt;");
-            break;
-        case '>':
-            entity = QLatin1StringView("&gt;");
-            break;
-        case '"':
-            entity = QLatin1StringView("&quot;");
-            break;
-        case '\'':
-            entity = QLatin1StringView("&#39;");
-            break;
-        default:
-            continue;
-        }
-        ReportStreamWriter::appendUtf8(out, text.mid(from, i - from));
-        put(out, QByteArrayView(entity.data(), entity.size()));
-        from = i + 1;
+    const qsizetype at = out.size();
+    out.resize(at + escapedRoom(text));
+    out.resize(writeEscaped(out.data() + at, text) - out.constData());
+}
+
+char* HtmlPageSink::writeEscaped(char* out, QStringView text)
+{
+    // ASCII is written as it is read; other text as UTF-8 first (the
+    // characters escaped are ASCII, so escaping the bytes is the same).
+    const char16_t* units = text.utf16();
+    const qsizetype n = text.size();
+    char16_t all = 0;
+    bool special = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = units[i];
+        all |= c;
+        special |= (c == u'&') | (c == u'<') | (c == u'>') | (c == u'"') | (c == u'\'');
     }
-    ReportStreamWriter::appendUtf8(out, text.mid(from));
+    if (all < 0x80 && !special) {
+        for (qsizetype i = 0; i < n; ++i)
+            out[i] = char(units[i]);
+        return out + n;
+    }
+    if (all < 0x80)
+        return putEscaped(out, units, n);
+    const QByteArray utf8 = text.toUtf8();
+    return putEscaped(out, reinterpret_cast<const uchar*>(utf8.constData()), utf8.size());
 }
 
 bool HtmlPageSink::beginDocument(int)
@@ -248,25 +287,41 @@ bool HtmlPageSink::bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBo
     const QList<RowTags>& tags = rowTags(kind);
     const bool whole = sliceTop <= 0 && sliceBottom >= band.height;
 
+    // Room for the whole band: its fixed markup and every line escaped.
+    qsizetype room = 64;
+    for (const RowTags& row : tags) {
+        room += row.open.size() + 8;
+        for (const QByteArray& cell : row.cells)
+            room += cell.size() + 8;
+    }
+    for (const LaidOutElement& item : band.elements) {
+        for (const QString& line : item.lines)
+            room += escapedRoom(line) + 4;
+    }
     QByteArray& html = m_html;
-    html.resize(0);
+    html.resize(room);
+    char* out = html.data();
     // One marker per row: the rest of a row split over two pages has none.
-    if (kind == ReportBand::Detail && sliceTop <= 0)
-        put(html, "<tbody class=\"report-row\">\n");
-    else if (kind == ReportBand::Detail)
-        put(html, "<tbody data-band=\"detail-continued\">\n");
-    else
-        html += QByteArray("<tbody data-band=\"") + bandName(kind) + "\">\n";
+    if (kind == ReportBand::Detail && sliceTop <= 0) {
+        out = put(out, "<tbody class=\"report-row\">\n");
+    } else if (kind == ReportBand::Detail) {
+        out = put(out, "<tbody data-band=\"detail-continued\">\n");
+    } else {
+        out = put(out, "<tbody data-band=\"");
+        out = put(out, bandName(kind));
+        out = put(out, "\">\n");
+    }
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const HtmlTablePlan::Row& row = rows.at(r);
-        // A band split over pages: each part shows the text lines that fall in it.
-        QByteArray& cells = m_cells;
-        cells.resize(0);
+        // A band split over pages: each part shows the text lines that fall
+        // in it; a row that shows nothing is taken back.
+        char* const rowStart = out;
+        out = put(out, tags.at(r).open);
         bool shown = whole;
         bool hasText = false;
         for (qsizetype c = 0; c < row.cells.size(); ++c) {
             const HtmlTablePlan::Cell& cell = row.cells.at(c);
-            put(cells, tags.at(r).cells.at(c));
+            out = put(out, tags.at(r).cells.at(c));
             bool firstLine = true;
             hasText = hasText || !cell.elements.isEmpty();
             for (int index : cell.elements) {
@@ -277,22 +332,23 @@ bool HtmlPageSink::bandMarkup(const LaidOutBand& band, int sliceTop, int sliceBo
                         continue;
                     shown = true;
                     if (!firstLine)
-                        put(cells, "<br>");
-                    appendEscaped(cells, item.lines.at(i));
+                        out = put(out, "<br>");
+                    out = writeEscaped(out, item.lines.at(i));
                     firstLine = false;
                 }
             }
-            put(cells, "</td>");
+            out = put(out, "</td>");
         }
         if (!shown && !hasText)
             shown = row.top >= sliceTop && row.top < sliceBottom;
-        if (!shown)
+        if (!shown) {
+            out = rowStart;
             continue;
-        put(html, tags.at(r).open);
-        put(html, cells);
-        put(html, "</tr>\n");
+        }
+        out = put(out, "</tr>\n");
     }
-    put(html, "</tbody>\n");
+    out = put(out, "</tbody>\n");
+    html.resize(out - html.constData());
     return true;
 }
 

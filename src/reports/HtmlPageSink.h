@@ -43,6 +43,9 @@ public:
     static QString escaped(QStringView text);
     // Appends text to out, escaped, as UTF-8.
     static void appendEscaped(QByteArray& out, QStringView text);
+    // Writes text escaped as UTF-8 at out, which has room for 18 bytes a code
+    // unit; returns the end of what it wrote.
+    static char* writeEscaped(char* out, QStringView text);
 
 private:
     // The fixed markup of one table row of a band: its <tr> and each cell's
@@ -66,9 +69,8 @@ private:
     // Row tags per band kind, made on first use.
     std::array<QList<RowTags>, ReportBand::KindCount> m_rowTags;
     std::array<bool, ReportBand::KindCount> m_haveRowTags{};
-    // Reused for every band, so that their capacity stays.
+    // Reused for every band, so that its capacity stays.
     QByteArray m_html;
-    QByteArray m_cells;
     // The start of every page's table, after its page's own <div>.
     QByteArray m_pageTable;
     qint64 m_standInStart = 0;

@@ -393,7 +393,7 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
             if (text.constData() != e.text.constData() || text.size() != e.text.size())
                 text = substitute(e.text);
         } else if (e.kind == ReportElementKind::Field) {
-            text = m_formatter.format(source.value(e.field), e.format);
+            m_formatter.formatField(source, e.field, e.format, text);
         } else {
             text.clear();
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AuditRows.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -21,6 +23,14 @@ public:
     // The named column of the current row; an invalid QVariant for an unknown
     // column or a null value.
     virtual QVariant value(const QString& field) const = 0;
+    // The same column as a whole number or UTF-8 bytes (AuditRows::raw), a
+    // text valid until next(): no QVariant and no QString per value. Null for
+    // an unknown column; Other where only value() can tell.
+    virtual AuditRows::Raw raw(const QString& field) const
+    {
+        Q_UNUSED(field);
+        return {};
+    }
 
     // Why the last start() or next() failed, "" when it did not.
     virtual QString lastError() const { return QString(); }

@@ -42,6 +42,24 @@ void ReportStreamWriter::appendUtf8(QByteArray& out, QStringView text)
         bytes[i] = char(units[i]);
 }
 
+char* ReportStreamWriter::putUtf8(char* out, QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype n = text.size();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        all |= units[i];
+    if (all >= 0x80) {
+        const QByteArray utf8 = text.toUtf8();
+        std::memcpy(out, utf8.constData(), size_t(utf8.size()));
+        return out + utf8.size();
+    }
+    char* __restrict bytes = out;
+    for (qsizetype i = 0; i < n; ++i)
+        bytes[i] = char(units[i]);
+    return out + n;
+}
+
 bool ReportStreamWriter::flush(bool force)
 {
     if (m_error.isError())

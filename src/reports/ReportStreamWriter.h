@@ -28,6 +28,18 @@ public:
         out.resize(at + bytes.size());
         std::memcpy(out.data() + at, bytes.data(), size_t(bytes.size()));
     }
+    // Room for size more bytes at the end of the output: where they go.
+    // release() then keeps what was written, up to its end.
+    char* claim(qsizetype size)
+    {
+        const qsizetype at = m_buffer.size();
+        m_buffer.resize(at + size);
+        return m_buffer.data() + at;
+    }
+    void release(const char* end) { m_buffer.resize(end - m_buffer.constData()); }
+    // Writes text at out as UTF-8, which takes at most three bytes a code
+    // unit; returns the end.
+    static char* putUtf8(char* out, QStringView text);
     // Writes out the collected output once there is enough of it (always
     // when forced); false once a write failed.
     bool flush(bool force = false);

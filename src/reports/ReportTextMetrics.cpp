@@ -90,60 +90,73 @@ qreal ReportTextMetrics::width(QStringView text, const ReportFont& font) const
     return total;
 }
 
-QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
-                                    const ReportFont& font, int maxLines, bool* cut) const
+QStringList ReportTextMetrics::wrap(const QString& text, qreal maxWidth, const ReportFont& font,
+                                    int maxLines, bool* cut) const
 {
+    QStringList lines;
+    wrap(text, maxWidth, font, maxLines, lines, cut);
+    return lines;
+}
+
+void ReportTextMetrics::wrap(const QString& original, qreal maxWidth, const ReportFont& font,
+                             int maxLines, QStringList& lines, bool* cut) const
+{
+    lines.clear();
     bool ignored = false;
     bool& broken = cut ? *cut : ignored;
     broken = false;
     QStringView text = original;
     // Most texts are one clean line, and most of those fit.
     bool clean = true;
+    // Whether a control character other than a line break may be there.
+    bool otherControl = true;
     qreal used = 0;
     bool measured = false;
     if (fixedAdvance() > 0) {
         // Equally wide characters: one pass without branches.
         const char16_t* units = text.utf16();
         char16_t control = 0;
+        char16_t other = 0;
         char16_t wide = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = units[i];
             control |= (c < 0x20) | (c == 0x7F);
+            other |= (c < 0x20 && c != u'\n' && c != u'\r') | (c == 0x7F);
             wide |= c >= 0x0300;
         }
         if (!wide) {
             clean = !control;
+            otherControl = other;
             used = text.size() * fixedAdvance();
             measured = true;
         }
     }
-    int units = 1;
-    const qreal* ascii = asciiAdvances(font);
-    for (qsizetype i = 0; !measured && i < text.size(); i += units) {
-        const char32_t c = codePointAt(text, i, &units);
-        if (c < 0x20 || c == 0x7F) {
-            clean = false;
-            break;
+    if (!measured) {
+        int units = 1;
+        const qreal* ascii = asciiAdvances(font);
+        for (qsizetype i = 0; i < text.size(); i += units) {
+            const char32_t c = codePointAt(text, i, &units);
+            if (c < 0x20 || c == 0x7F) {
+                clean = false;
+                break;
+            }
+            used += c < 128 ? ascii[c] : advance(c, font);
         }
-        used += c < 128 ? ascii[c] : advance(c, font);
     }
     if (clean && used <= maxWidth) {
-        if (text.isEmpty() || !isBlank(text.back()))
-            return {original};
-        return {trimmedRight(text)};
+        lines.append(text.isEmpty() || !isBlank(text.back()) ? original : trimmedRight(text));
+        return;
     }
     if (clean) {
-        QStringList lines;
         wrapParagraph(text, maxWidth, font, maxLines, lines, broken);
-        return lines;
+        return;
     }
 
     QString cleaned;
-    if (needsCleaning(text)) {
+    if (otherControl && needsCleaning(text)) {
         cleaned = printable(text);
         text = cleaned;
     }
-    QStringList lines;
     qsizetype pos = 0;
     const qsizetype n = text.size();
     for (;;) {
@@ -162,7 +175,6 @@ QStringList ReportTextMetrics::wrap(const QString& original, qreal maxWidth,
     }
     if (lines.isEmpty())
         lines.append(QString());
-    return lines;
 }
 
 // Appends the lines of one paragraph; false once maxLines lines are there.

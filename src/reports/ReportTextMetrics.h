@@ -37,6 +37,9 @@ public:
     // every paragraph is one whole line, as it would be at any greater width).
     QStringList wrap(const QString& text, qreal maxWidth, const ReportFont& font,
                      int maxLines = 0, bool* cut = nullptr) const;
+    // The same into lines, whose storage is reused where it is not shared.
+    void wrap(const QString& text, qreal maxWidth, const ReportFont& font, int maxLines,
+              QStringList& lines, bool* cut = nullptr) const;
 
 private:
     // The advances of the ASCII characters in a font, asked of advance() once

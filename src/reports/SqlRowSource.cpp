@@ -58,11 +58,25 @@ QVariant SqlRowSource::value(const QString& field) const
 {
     if (!m_onRow)
         return QVariant();
+    const int column = columnOf(field);
+    return column < 0 ? QVariant() : m_query->value(column);
+}
+
+AuditRows::Raw SqlRowSource::raw(const QString& field) const
+{
+    if (!m_onRow)
+        return {AuditRows::Raw::Null, {}, 0};
+    const int column = columnOf(field);
+    return column < 0 ? AuditRows::Raw{AuditRows::Raw::Null, {}, 0} : m_query->raw(column);
+}
+
+int SqlRowSource::columnOf(const QString& field) const
+{
     // A layout asks for the same field strings on every row: a kept copy that
     // shares a string's characters is that very string, found without hashing.
     for (const KnownField& known : m_known) {
         if (known.field.constData() == field.constData() && known.field.size() == field.size())
-            return known.column < 0 ? QVariant() : m_query->value(known.column);
+            return known.column;
     }
     int column = m_index.value(field, -1);
     if (column < 0) {
@@ -79,9 +93,7 @@ QVariant SqlRowSource::value(const QString& field) const
     }
     if (m_known.size() < MaxKnownFields && !field.isEmpty() && field.data_ptr().isMutable())
         m_known.append({field, column});
-    if (column < 0)
-        return QVariant();
-    return m_query->value(column);
+    return column;
 }
 
 void SqlRowSource::close()

@@ -27,12 +27,15 @@ public:
     bool start(QString* error) override;
     bool next() override;
     QVariant value(const QString& field) const override;
+    AuditRows::Raw raw(const QString& field) const override;
     QString lastError() const override { return m_lastError; }
     int lastErrorNumber() const override { return m_lastErrorNumber; }
     void finish() override;
 
 private:
     void fail(int number, const QString& description);
+    // The column of a field name, -1 when there is none.
+    int columnOf(const QString& field) const;
     void close();
 
     QString m_statement;

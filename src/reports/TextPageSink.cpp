@@ -58,26 +58,29 @@ void TextPageSink::addRows(int index)
     const qsizetype needed = qsizetype(index + 1) * m_width;
     if (m_cells.size() < needed)
         m_cells.resize(needed);
-    m_filled.resize(index + 1);
-    std::fill(m_filled.begin() + m_rowCount, m_filled.end(), 0);
+    m_blank.resize(index + 1);
+    m_reach.resize(index + 1);
+    std::fill(m_blank.begin() + m_rowCount, m_blank.end(), 0);
+    std::fill(m_reach.begin() + m_rowCount, m_reach.end(), 0);
     m_rowCount = index + 1;
 }
 
-// Blank cells are set only as far as a row is used; nullptr for a row above the page.
+// A row's cells are set blank all at once when it is first used, so that
+// later writes find them set; nullptr for a row above the page.
 char16_t* TextPageSink::fillRow(int index, int columns)
 {
     if (index < 0)
         return nullptr;
     addRows(index);
     char16_t* cells = m_cells.data() + qsizetype(index) * m_width;
-    int& filled = m_filled[index];
-    const int end = std::min(columns, m_width);
-    if (filled < end) {
+    if (!m_blank[index]) {
         if (m_blanks.size() < m_width)
             m_blanks.fill(Blank, m_width);
-        std::memcpy(cells + filled, m_blanks.constData(), (end - filled) * sizeof(char16_t));
-        filled = end;
+        std::memcpy(cells, m_blanks.constData(), m_width * sizeof(char16_t));
+        m_blank[index] = 1;
     }
+    int& reach = m_reach[index];
+    reach = std::max(reach, std::min(columns, m_width));
     return cells;
 }
 
@@ -242,7 +245,7 @@ int TextPageSink::rowLength(int rowIndex) const
     if (rowIndex >= m_rowCount)
         return 0;
     const char16_t* cells = m_cells.constData() + qsizetype(rowIndex) * m_width;
-    int end = m_filled.at(rowIndex);
+    int end = m_reach[rowIndex];
     while (end > 0 && cells[end - 1] == Blank)
         --end;
     return end;
@@ -250,27 +253,40 @@ int TextPageSink::rowLength(int rowIndex) const
 
 void TextPageSink::writeRows(int count, qint64* rowStarts)
 {
+    if (!m_hasWide) {
+        // The rows in one go, into room for three bytes a cell and a line end.
+        const qint64 base = m_out.position();
+        char* const start = m_out.claim(qsizetype(count) * (3 * qsizetype(m_width) + 1));
+        char* out = start;
+        for (int r = 0; r < count; ++r) {
+            if (rowStarts)
+                rowStarts[r] = base + (out - start);
+            const char16_t* cells = m_cells.constData() + qsizetype(r) * m_width;
+            out = ReportStreamWriter::putUtf8(out, QStringView(cells, rowLength(r)));
+            *out++ = '\n';
+        }
+        if (rowStarts)
+            rowStarts[count] = base + (out - start);
+        m_out.release(out);
+        return;
+    }
     for (int r = 0; r < count; ++r) {
         if (rowStarts)
             rowStarts[r] = m_out.position();
         const qsizetype rowStart = qsizetype(r) * m_width;
         const char16_t* cells = m_cells.constData() + rowStart;
         const int length = rowLength(r);
-        if (!m_hasWide) {
-            m_out.append(QStringView(cells, length));
-        } else {
-            // Whole, so that a surrogate pair split over a cell and its
-            // extra reaches the encoder in one piece.
-            QString line;
-            for (int c = 0; c < length; ++c) {
-                if (cells[c] != Continuation)
-                    line += QChar(cells[c]);
-                const auto extra = m_extra.constFind(rowStart + c);
-                if (extra != m_extra.constEnd())
-                    line += *extra;
-            }
-            m_out.append(line);
+        // Whole, so that a surrogate pair split over a cell and its extra
+        // reaches the encoder in one piece.
+        QString line;
+        for (int c = 0; c < length; ++c) {
+            if (cells[c] != Continuation)
+                line += QChar(cells[c]);
+            const auto extra = m_extra.constFind(rowStart + c);
+            if (extra != m_extra.constEnd())
+                line += *extra;
         }
+        m_out.append(line);
         m_out.append('\n');
     }
     if (rowStarts)

@@ -7,7 +7,9 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 class QIODevice;
 class ReportLayout;
@@ -42,12 +44,14 @@ public:
 
 private:
     TextPageSink(QIODevice* device, int leftColumns, int width);
-    // The cells of a row, the first columns of them blank or written.
+    // The cells of a row, its first columns about to be written.
     char16_t* row(int index, int columns)
     {
-        if (index >= 0 && index < m_rowCount && m_filled[index] >= columns)
-            return m_cells.data() + qsizetype(index) * m_width;
-        return fillRow(index, columns);
+        if (index < 0 || index >= m_rowCount || !m_blank[index])
+            return fillRow(index, columns);
+        int& reach = m_reach[index];
+        reach = std::max(reach, std::min(columns, m_width));
+        return m_cells.data() + qsizetype(index) * m_width;
     }
     char16_t* fillRow(int index, int columns);
     void addRows(int index);
@@ -68,8 +72,10 @@ private:
     // The page: rows of m_width cells, as many rows as used so far.
     QList<char16_t> m_cells;
     int m_rowCount = 0;
-    // Columns of each row blank or written so far; the rest is unset.
-    QList<int> m_filled;
+    // Whether each row's cells are set (blank where nothing is written), and
+    // how far its writing reaches (the end of the row as written out).
+    std::vector<char> m_blank;
+    std::vector<int> m_reach;
     QList<char16_t> m_blanks; // a row of blanks to copy from
     // Code units that follow a cell's first one (the second half of a
     // surrogate pair, combining marks), by cell index.

@@ -3,6 +3,8 @@
 #include "ReportEngine.h"
 #include "ReportRunFixture.h"
 #include "ReportTestData.h"
+#include "ReportValueFormatter.h"
+#include "SqlRowSource.h"
 
 using namespace ReportTestData;
 
@@ -26,7 +28,8 @@ QStringList descriptionsIn(const QString& text)
 } // namespace
 
 // Whole report runs on a real database: the print and preview hooks, the
-// failures that must leave every entry in place, and the mail address. (Runs
+// failures that must leave every entry in place, the mail address, and row
+// values read as bytes printing as the same values read whole. (Runs
 // of the built program, with each destination, the deletion after a report
 // and the other failures, are in tst_e2ereports; a report-then-delete while
 // another program appends, in tst_purge.)
@@ -62,6 +65,8 @@ private slots:
     void failuresKeepEntries();
     void mailAddress_data();
     void mailAddress();
+    void bytesPrintAsValues_data();
+    void bytesPrintAsValues();
 
 private:
     // What the run left in the current folder and in its private one.
@@ -200,6 +205,54 @@ void tst_EngineRun::mailAddress()
              recipient.isEmpty() ? QStringList() : QStringList{recipient});
     QCOMPARE(run.db->count(), recipient.isEmpty() ? 7 : 5);
     QCOMPARE(RunFailed(), unattended && recipient.isEmpty());
+}
+
+void tst_EngineRun::bytesPrintAsValues_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("sqlite"); // the value, as an SQLite expression
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("fileOnly"); // a value a server's column cannot hold
+    auto row = [](const char* name, const char* column, const char* sqlite, const char* format,
+                  bool fileOnly = false) {
+        QTest::newRow(name) << column << sqlite << format << fileOnly;
+    };
+    row("ASCII", "Description", "'plain text'", "");
+    row("multi-byte and a pair", "Description", "'Grüße 日本 😀'", "");
+    row("invalid UTF-8", "Description", "CAST(X'41FF42C3' AS TEXT)", "", true);
+    row("NUL inside", "Description", "CAST(X'410042' AS TEXT)", "", true);
+    row("lowest number", "Error", "-9223372036854775807 - 1", "", true);
+    row("zero as Yes/No", "Unattended", "0", "Yes/No");
+    row("negative as Yes/No", "Unattended", "-3", "Yes/No");
+    row("text as Yes/No", "Description", "'no'", "Yes/No");
+    row("stored date, picture", "When", "'2003-03-14 21:05:09'", "m/d/yy h:nn AM/PM");
+    row("stored date, General Date", "When", "'2003-03-14 21:05:09'", "General Date");
+    row("no such day", "When", "'2003-02-30 10:00:00'", "mm/dd/yyyy", true);
+    row("number, date format", "Error", "42", "General Date");
+}
+
+void tst_EngineRun::bytesPrintAsValues()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, sqlite);
+    QFETCH(QString, format);
+    QFETCH(bool, fileOnly);
+    if (fileOnly && run.db->isServer())
+        QSKIP("a server's columns hold valid UTF-8 without NUL, 32-bit numbers and real dates");
+    QVERIFY2(run.db->exec(QStringLiteral("UPDATE Audit SET [%1] = %2").arg(column, sqlite)),
+             qPrintable(run.db->errorString()));
+    SqlRowSource rows(QStringLiteral("SELECT Audit.* FROM Audit ORDER BY [AutoIndex];"));
+    QString error;
+    QVERIFY2(rows.start(&error), qPrintable(error));
+    QVERIFY(rows.next());
+    const ReportValueFormatter formatter;
+    // A text that shares its buffer must not be written into.
+    const QString shared = QString::fromLatin1("a longer text shared with another");
+    QString printed = shared;
+    formatter.formatField(rows, column, format, printed);
+    QCOMPARE(printed, formatter.format(rows.value(column), format));
+    QCOMPARE(shared, QStringLiteral("a longer text shared with another"));
+    rows.finish();
 }
 
 QTEST_MAIN(tst_EngineRun)
