@@ -78,42 +78,24 @@ bool PainterPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTo
     for (const LaidOutElement& item : band.elements) {
         const ReportElement& e = *item.element;
         const int left = m_left + e.left;
-        switch (e.kind) {
-        case ReportElementKind::HorizontalLine:
-            if (item.top >= sliceTop && item.top < sliceBottom)
-                m_painter.drawLine(QPointF(x(left), y(originY + item.top)),
-                                   QPointF(x(left + e.width), y(originY + item.top)));
-            break;
-        case ReportElementKind::VerticalLine: {
-            const int from = std::max(item.top, sliceTop);
-            const int to = std::min(item.bottom(), sliceBottom);
-            if (to > from)
-                m_painter.drawLine(QPointF(x(left), y(originY + from)),
-                                   QPointF(x(left), y(originY + to)));
-            break;
-        }
-        case ReportElementKind::Label:
-        case ReportElementKind::Field: {
-            const Face& f = face(e.font);
-            m_painter.setFont(f.font);
-            const QFontMetricsF metrics(f.font, m_device);
-            const qreal boxLeft = x(left + item.inset);
-            const qreal boxWidth = (e.width - 2 * item.inset) * m_scaleX;
-            for (int i = 0; i < item.lines.size(); ++i) {
-                const int top = item.lineTop(i);
-                const QString& line = item.lines.at(i);
-                if (top < sliceTop || top >= sliceBottom || line.isEmpty())
-                    continue;
-                qreal spare = 0;
-                if (e.alignment != ReportAlignment::Left)
-                    spare = boxWidth - metrics.horizontalAdvance(line);
-                if (e.alignment == ReportAlignment::Center)
-                    spare /= 2;
-                m_painter.drawText(QPointF(boxLeft + spare, y(originY + top) + f.ascent), line);
-            }
-            break;
-        }
-        }
+        Rule r;
+        if (ruleIn(item, left, originY, sliceTop, sliceBottom, &r))
+            m_painter.drawLine(QPointF(x(r.x1), y(r.y1)), QPointF(x(r.x2), y(r.y2)));
+        if (e.kind != ReportElementKind::Label && e.kind != ReportElementKind::Field)
+            continue;
+        const Face& f = face(e.font);
+        m_painter.setFont(f.font);
+        const QFontMetricsF metrics(f.font, m_device);
+        const qreal boxLeft = x(left + item.inset);
+        const qreal boxWidth = (e.width - 2 * item.inset) * m_scaleX;
+        linesIn(item, sliceTop, sliceBottom, [&](const QString& line, int top) {
+            qreal spare = 0;
+            if (e.alignment != ReportAlignment::Left)
+                spare = boxWidth - metrics.horizontalAdvance(line);
+            if (e.alignment == ReportAlignment::Center)
+                spare /= 2;
+            m_painter.drawText(QPointF(boxLeft + spare, y(originY + top) + f.ascent), line);
+        });
     }
     return true;
 }

@@ -387,35 +387,18 @@ bool PdfPageSink::drawBand(const LaidOutBand& band, int originY, int sliceTop, i
     for (const LaidOutElement& item : band.elements) {
         const ReportElement& e = *item.element;
         const int left = m_left + e.left;
-        switch (e.kind) {
-        case ReportElementKind::HorizontalLine:
-            if (item.top >= sliceTop && item.top < sliceBottom)
-                line(points(left), points(originY + item.top), points(left + e.width),
-                     points(originY + item.top));
-            break;
-        case ReportElementKind::VerticalLine: {
-            const int from = std::max(item.top, sliceTop);
-            const int to = std::min(item.bottom(), sliceBottom);
-            if (to > from)
-                line(points(left), points(originY + from), points(left), points(originY + to));
-            break;
-        }
-        case ReportElementKind::Label:
-        case ReportElementKind::Field: {
-            Chain& c = chain(e.font);
-            const double boxLeft = points(left + item.inset);
-            const double boxWidth = points(e.width - 2 * item.inset);
-            const double ascent = c.ascentEm * e.font.pointSize;
-            for (int i = 0; i < item.lines.size(); ++i) {
-                const int top = item.lineTop(i);
-                const QString& text = item.lines.at(i);
-                if (top < sliceTop || top >= sliceBottom || text.isEmpty())
-                    continue;
-                drawLine(c, e, text, boxLeft, boxWidth, m_height - points(originY + top) - ascent);
-            }
-            break;
-        }
-        }
+        Rule r;
+        if (ruleIn(item, left, originY, sliceTop, sliceBottom, &r))
+            line(points(r.x1), points(r.y1), points(r.x2), points(r.y2));
+        if (e.kind != ReportElementKind::Label && e.kind != ReportElementKind::Field)
+            continue;
+        Chain& c = chain(e.font);
+        const double boxLeft = points(left + item.inset);
+        const double boxWidth = points(e.width - 2 * item.inset);
+        const double ascent = c.ascentEm * e.font.pointSize;
+        linesIn(item, sliceTop, sliceBottom, [&](const QString& text, int top) {
+            drawLine(c, e, text, boxLeft, boxWidth, m_height - points(originY + top) - ascent);
+        });
     }
     return true;
 }

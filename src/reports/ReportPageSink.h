@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 // A back end of the page layout: it receives the pages band by band, in page
 // order and from top to bottom, and draws them on its medium. Every call
 // returns false on a failure, which error() then describes.
@@ -53,6 +55,43 @@ public:
     }
 
     AuditError error() const { return m_error; }
+
+    // A rule in twips from the paper's top-left corner.
+    struct Rule
+    {
+        int x1, y1, x2, y2;
+    };
+    // The rule a line element draws in the slice [sliceTop, sliceBottom) of a
+    // band placed at left and originY; false for any other element and for a
+    // rule outside the slice.
+    static bool ruleIn(const LaidOutElement& item, int left, int originY, int sliceTop,
+                       int sliceBottom, Rule* rule)
+    {
+        const ReportElement& e = *item.element;
+        if (e.kind == ReportElementKind::HorizontalLine) {
+            *rule = {left, originY + item.top, left + e.width, originY + item.top};
+            return item.top >= sliceTop && item.top < sliceBottom;
+        }
+        if (e.kind == ReportElementKind::VerticalLine) {
+            const int from = std::max(item.top, sliceTop);
+            const int to = std::min(item.bottom(), sliceBottom);
+            *rule = {left, originY + from, left, originY + to};
+            return to > from;
+        }
+        return false;
+    }
+    // Calls draw(text, top) for each text line of an element that shows in
+    // the slice [sliceTop, sliceBottom) of its band (top in band twips).
+    template <typename Draw>
+    static void linesIn(const LaidOutElement& item, int sliceTop, int sliceBottom, Draw draw)
+    {
+        for (int i = 0; i < item.lines.size(); ++i) {
+            const int top = item.lineTop(i);
+            const QString& line = item.lines.at(i);
+            if (top >= sliceTop && top < sliceBottom && !line.isEmpty())
+                draw(line, top);
+        }
+    }
 
 protected:
     bool fail(int number, const QString& description)

@@ -10,6 +10,24 @@ namespace {
 
 constexpr qsizetype BlockSize = 64 * 1024;
 
+// Most report text is ASCII: tested and narrowed in loops without branches
+// that the compiler can vectorise.
+bool isAscii(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        all |= units[i];
+    return all < 0x80;
+}
+
+void narrow(char* __restrict bytes, QStringView ascii)
+{
+    const char16_t* units = ascii.utf16();
+    for (qsizetype i = 0; i < ascii.size(); ++i)
+        bytes[i] = char(units[i]);
+}
+
 } // namespace
 
 ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device)
@@ -24,40 +42,24 @@ void ReportStreamWriter::append(QStringView text)
 
 void ReportStreamWriter::appendUtf8(QByteArray& out, QStringView text)
 {
-    // Most report text is ASCII: narrowed in place, in loops without branches
-    // that the compiler can vectorise.
-    const char16_t* units = text.utf16();
-    const qsizetype n = text.size();
-    char16_t all = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        all |= units[i];
-    if (all >= 0x80) {
+    if (!isAscii(text)) {
         out.append(text.toUtf8());
         return;
     }
     const qsizetype start = out.size();
-    out.resize(start + n);
-    char* __restrict bytes = out.data() + start;
-    for (qsizetype i = 0; i < n; ++i)
-        bytes[i] = char(units[i]);
+    out.resize(start + text.size());
+    narrow(out.data() + start, text);
 }
 
 char* ReportStreamWriter::putUtf8(char* out, QStringView text)
 {
-    const char16_t* units = text.utf16();
-    const qsizetype n = text.size();
-    char16_t all = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        all |= units[i];
-    if (all >= 0x80) {
+    if (!isAscii(text)) {
         const QByteArray utf8 = text.toUtf8();
         std::memcpy(out, utf8.constData(), size_t(utf8.size()));
         return out + utf8.size();
     }
-    char* __restrict bytes = out;
-    for (qsizetype i = 0; i < n; ++i)
-        bytes[i] = char(units[i]);
-    return out + n;
+    narrow(out, text);
+    return out + text.size();
 }
 
 bool ReportStreamWriter::flush(bool force)
