@@ -227,13 +227,8 @@ bool ReportEngine::validate()
         fail(QStringLiteral("No output file was named: nothing was reported or deleted."));
         return false;
     }
-    if (m_request.Destination == TextFile &&
-        OutputFile::isDatabaseFile(m_request.Address, AuditDatabase::instance().databasePath())) {
-        fail(QStringLiteral("%1 is the audit database: a report is never written over it; "
-                            "nothing was reported or deleted.")
-                 .arg(m_request.Address));
+    if (m_request.Destination == TextFile && refusedAsTarget(m_request.Address))
         return false;
-    }
     // A sort name or the query must not reach beyond its own place in the
     // statements (an ORDER BY that limits the rows, a query that closes its
     // parentheses).
@@ -282,12 +277,24 @@ bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, cons
     return written;
 }
 
+bool ReportEngine::refusedAsTarget(const QString& file)
+{
+    if (!OutputFile::isDatabaseFile(file, AuditDatabase::instance().databasePath()))
+        return false;
+    fail(QStringLiteral("%1 is the audit database: a report is never written over it; "
+                        "nothing was reported or deleted.")
+             .arg(file));
+    return true;
+}
+
 bool ReportEngine::print(ReportLayout& layout)
 {
     // AUDITLOG_PRINT_TO_PDF=<file> prints to that PDF file instead of the
     // printer (machines without a printer, tests).
     const QString pdf = qEnvironmentVariable("AUDITLOG_PRINT_TO_PDF");
     if (!pdf.isEmpty()) {
+        if (refusedAsTarget(pdf))
+            return false;
         ReportRenderer renderer(layout);
         if (renderer.writePdf(pdf))
             return true;

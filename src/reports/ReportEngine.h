@@ -97,6 +97,9 @@ private:
     bool readHighestIndex(qint64& highest);
     // sync: whether the file is synced to disk (needed only before a deletion).
     bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file, bool sync);
+    // Whether file is the audit database (or one of its files); such a report
+    // target is refused with the run's error.
+    bool refusedAsTarget(const QString& file);
     bool print(ReportLayout& layout);
     bool preview(ReportLayout& layout);
     bool cancelledBy(const ReportLayout& layout);

@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <cerrno>
+#include <sys/stat.h>
 
 ReportRenderer::ReportRenderer(ReportLayout& layout) : m_layout(layout) {}
 
@@ -42,15 +43,9 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 {
     // Rendered whole into a private temporary file first: a failed or cancelled
     // render leaves the named file untouched.
-    QString folderError;
-    const QString folder = PrivateTempFolder::path(&folderError);
-    if (folder.isEmpty())
-        return fail(ReportErrorNumber::FileAccess, folderError);
-    QTemporaryFile file(folder + QStringLiteral("/render-XXXXXX"));
-    if (!file.open()) {
-        const AuditError error = ReportOutputError::ofOpen(&file, file.fileTemplate());
-        return fail(error.number, error.description);
-    }
+    QTemporaryFile file;
+    if (!openRenderFile(file))
+        return false;
     // Pages are written as they are laid out; the page count replaces its
     // stand-ins in the copy.
     if (format == ReportFormat::Html) {
@@ -142,18 +137,51 @@ bool ReportRenderer::paint(QPagedPaintDevice* device)
     return render(paginator, sink, m_layout);
 }
 
+bool ReportRenderer::openRenderFile(QTemporaryFile& file)
+{
+    QString folderError;
+    const QString folder = PrivateTempFolder::path(&folderError);
+    if (folder.isEmpty())
+        return fail(ReportErrorNumber::FileAccess, folderError);
+    file.setFileTemplate(folder + QStringLiteral("/render-XXXXXX"));
+    if (!file.open()) {
+        const AuditError error = ReportOutputError::ofOpen(&file, file.fileTemplate());
+        return fail(error.number, error.description);
+    }
+    return true;
+}
+
 bool ReportRenderer::writePdf(const QString& fileName)
 {
+    const auto renderInto = [this](QIODevice* device) {
+        const ArialMetrics metrics;
+        PdfPageSink sink(device, m_layout);
+        ReportPaginator paginator(m_layout, metrics);
+        return render(paginator, sink, m_layout);
+    };
+    // A FIFO or a device (also behind a link) is written into, never replaced
+    // by a file: the PDF is rendered whole first, then copied into it.
+    struct stat info = {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) == 0 && !S_ISREG(info.st_mode) &&
+        !S_ISDIR(info.st_mode)) {
+        QTemporaryFile rendered;
+        if (!openRenderFile(rendered) || !renderInto(&rendered))
+            return false;
+        AuditError error;
+        if (!rendered.flush())
+            error = ReportOutputError::ofWrite(&rendered, errno);
+        else if (OutputFile::copyInto(rendered, fileName, error))
+            return true;
+        return fail(error.number, error.description);
+    }
+    // Anything else is replaced only once the PDF is whole.
     QSaveFile file(fileName);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly)) {
         const AuditError error = ReportOutputError::ofOpen(&file, fileName);
         return fail(error.number, error.description);
     }
-    const ArialMetrics metrics;
-    PdfPageSink sink(&file, m_layout);
-    ReportPaginator paginator(m_layout, metrics);
-    if (!render(paginator, sink, m_layout)) {
+    if (!renderInto(&file)) {
         file.cancelWriting();
         return false;
     }

@@ -86,6 +86,8 @@ private:
                 bool nothingWithoutRows = false);
     bool deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches);
     bool fail(int number, const QString& description);
+    // Opens a private temporary file to render into.
+    bool openRenderFile(class QTemporaryFile& file);
     bool commit(class QSaveFile& file, const QString& fileName);
 
     ReportLayout& m_layout;

@@ -251,6 +251,9 @@ private slots:
         row("unwritable output file",
             Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"},
             "auditlog: Audit Report Error ", all);
+        // The print run's PDF (AUDITLOG_PRINT_TO_PDF) names the database here.
+        row("printed over the database", Selection + QStringList{"/PRINT", "/DELETE"},
+            "*is the audit database", all);
         row("recipient refused",
             Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"},
             "auditlog: The report could not be mailed to refused@example.org: ", all);
@@ -262,7 +265,7 @@ private slots:
     void deletes()
     {
         const int mails = m_server->messages().size();
-        m_case->runRow(environment());
+        m_case->runRow(environment(m_case->database()));
         QStringList left;
         for (const AuditEntry& e : m_db->entries())
             left << e.Description;
