@@ -1,5 +1,7 @@
 #include "ArialMetrics.h"
 
+#include <QFontInfo>
+
 #include <algorithm>
 #include <cmath>
 
@@ -125,6 +127,19 @@ int ArialMetrics::lineHeight(const ReportFont& font, QStringView text) const
 QStringList ArialMetrics::fallbackFamilies()
 {
     return {QStringLiteral("Droid Sans Fallback"), QStringLiteral("Symbola")};
+}
+
+QFont ArialMetrics::layoutFace(const ReportFont& f)
+{
+    QFont face(f.family);
+    face.setBold(f.bold);
+    face.setHintingPreference(QFont::PreferNoHinting);
+    return face;
+}
+
+QStringList ArialMetrics::drawingFamilies(const QFont& layoutFace)
+{
+    return QStringList{QFontInfo(layoutFace).family()} + fallbackFamilies();
 }
 
 qreal ArialMetrics::advance(char32_t c, const ReportFont& font) const

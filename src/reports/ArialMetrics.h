@@ -2,6 +2,8 @@
 
 #include "ReportTextMetrics.h"
 
+#include <QFont>
+
 // Arial's own character widths and line spacing, built in: pages are laid out
 // the same on every machine and without a display or font database. The
 // painter draws with the same face (Liberation Sans answers for Arial), so
@@ -23,4 +25,10 @@ public:
     // themselves in a PDF's text layer, and a monochrome one for emoji and
     // symbols (colour emoji print blank on many PDF readers).
     static QStringList fallbackFamilies();
+    // The face of a layout font as it draws (no hinting, no size set), and
+    // its families with the fallback faces behind it. A family list is taken
+    // literally: "Arial" must be given as the face that answers for it, or
+    // the fallback faces would draw Latin text too.
+    static QFont layoutFace(const ReportFont& font);
+    static QStringList drawingFamilies(const QFont& layoutFace);
 };

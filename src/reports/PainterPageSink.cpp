@@ -5,7 +5,6 @@
 #include "ReportRenderer.h"
 
 #include <QCoreApplication>
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
@@ -62,14 +61,10 @@ const PainterPageSink::Face& PainterPageSink::face(const ReportFont& f)
     auto it = m_faces.constFind(key);
     if (it != m_faces.constEnd())
         return *it;
-    QFont primary(f.family);
+    QFont primary = ArialMetrics::layoutFace(f);
     primary.setPointSizeF(f.pointSize);
-    primary.setBold(f.bold);
-    primary.setHintingPreference(QFont::PreferNoHinting);
-    // A family list is taken literally: "Arial" must be given as the face
-    // that answers for it, or the fallback faces would draw Latin text too.
     QFont font = primary;
-    font.setFamilies(QStringList{QFontInfo(primary).family()} + ArialMetrics::fallbackFamilies());
+    font.setFamilies(ArialMetrics::drawingFamilies(primary));
     return *m_faces.insert(key, {font, QFontMetricsF(primary, m_device).ascent()});
 }
 

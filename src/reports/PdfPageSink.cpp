@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFontInfo>
 #include <QGlyphRun>
 #include <QRawFont>
 #include <QTextLayout>
@@ -112,13 +111,8 @@ PdfPageSink::Chain& PdfPageSink::chain(const ReportFont& f)
     const QString name = f.family + (f.bold ? QLatin1String("/b") : QLatin1String("/"));
     Chain* c = m_chainsByName.value(name);
     if (!c) {
-        QFont primary(f.family);
-        primary.setBold(f.bold);
-        primary.setHintingPreference(QFont::PreferNoHinting);
-        // A family list is taken literally: "Arial" must be given as the
-        // face that answers for it.
-        const QStringList families =
-            QStringList{QFontInfo(primary).family()} + ArialMetrics::fallbackFamilies();
+        const QFont primary = ArialMetrics::layoutFace(f);
+        const QStringList families = ArialMetrics::drawingFamilies(primary);
         m_chains.push_back(std::make_unique<Chain>());
         c = m_chains.back().get();
         c->family = f.family;
