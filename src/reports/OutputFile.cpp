@@ -15,7 +15,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,8 +22,8 @@ namespace {
 
 // How long a FIFO without a reader is waited for.
 constexpr int FifoReaderWaitMs = 30000;
-// The most the kernel is asked to copy at a time.
-constexpr qint64 KernelCopyChunk = 16 * 1024 * 1024;
+// The size of the writes a copy is made of.
+constexpr qint64 CopyChunk = 1024 * 1024;
 
 QString reason(int code)
 {
@@ -120,7 +119,27 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     }
     const bool regular = S_ISREG(info.st_mode) && !isStdout;
 
-    source.seek(0);
+    // The copy goes through a buffer and leaves in large writes: a report has
+    // a patch on every page, and a write (or kernel copy) per patch costs more
+    // than the copy itself.
+    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
+    const int from = sourceFile && sourceFile->flush() ? sourceFile->handle() : -1;
+    if (from < 0)
+        source.seek(0);
+    // Reads up to size bytes of the source from at (pread on a file, so no
+    // seek is needed to skip a patched range); -1 on an error.
+    auto readAt = [&](qint64 at, char* into, qint64 size) -> qint64 {
+        if (from >= 0) {
+            for (;;) {
+                const ssize_t n = ::pread(from, into, size_t(size), off_t(at));
+                if (n >= 0 || errno != EINTR)
+                    return n;
+            }
+        }
+        return source.pos() == at || source.seek(at) ? source.read(into, size) : -1;
+    };
+    QByteArray buffer(CopyChunk * 2, Qt::Uninitialized);
+    qint64 used = 0;
     qint64 total = 0;
     qint64 position = 0; // in the source
     int code = 0;
@@ -136,61 +155,42 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
         patchFailed = !patching && patches && patches->patchError().isError();
         ok = ok && !patchFailed;
     };
+    auto drain = [&] {
+        ok = ok && writeAll(fd, buffer.constData(), used, code);
+        total += used;
+        used = 0;
+    };
     takePatch();
-    // A file is copied by the kernel (no copy through this process), anything
-    // else, or a target the kernel cannot copy to, read and written.
-    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
-    int from = sourceFile ? sourceFile->handle() : -1;
-    char buffer[65536];
-    while (ok) {
+    bool ended = false;
+    while (ok && !ended) {
+        if (used >= CopyChunk)
+            drain();
+        if (!ok)
+            break;
         if (patching && position == patchAt) {
-            ok = writeAll(fd, patch.constData(), patch.size(), code);
-            total += patch.size();
+            if (used + patch.size() > buffer.size())
+                buffer.resize(used + patch.size());
+            std::memcpy(buffer.data() + used, patch.constData(), size_t(patch.size()));
+            used += patch.size();
             position += patchLength;
-            if (ok && from < 0 && !source.seek(position)) {
-                ok = false;
-                code = EIO;
-            }
             takePatch();
             continue;
         }
-        if (from >= 0) {
-            const qint64 want = patching ? patchAt - position : qint64(KernelCopyChunk);
-            off_t offset = position;
-            const ssize_t n = want > 0 ? ::sendfile(fd, from, &offset, size_t(want)) : -1;
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && (errno == EINVAL || errno == ENOSYS) && want > 0) {
-                from = -1;
-                ok = source.seek(position);
-                code = EIO;
-                continue;
-            }
-            if (n < 0 || (n == 0 && patching)) {
-                ok = false;
-                code = n < 0 && want > 0 ? errno : EIO;
-            } else if (n == 0) {
-                break;
-            } else {
-                total += n;
-                position += n;
-            }
-            continue;
-        }
-        const qint64 want =
-            patching ? std::min<qint64>(sizeof buffer, patchAt - position) : qint64(sizeof buffer);
-        const qint64 n = source.read(buffer, want);
+        const qint64 room = buffer.size() - used;
+        const qint64 want = patching ? std::min(room, patchAt - position) : room;
+        const qint64 n = readAt(position, buffer.data() + used, want);
         if (n < 0 || (n == 0 && patching)) {
             ok = false;
-            code = EIO;
+            code = n < 0 && from >= 0 ? errno : EIO;
         } else if (n == 0) {
-            break;
+            ended = true;
         } else {
-            ok = writeAll(fd, buffer, n, code);
-            total += n;
+            used += n;
             position += n;
         }
     }
+    if (ok)
+        drain();
     if (patchFailed) {
         ::close(fd);
         error = patches->patchError();

@@ -1,4 +1,5 @@
 #include "OutputFile.h"
+#include "OutputPatches.h"
 #include "PrivateTempFolder.h"
 
 #include <QBuffer>
@@ -11,6 +12,20 @@
 // never be written over. (Runs of the program with FIFOs, device nodes and
 // links are in tst_outsideruns; a failed render over an older file in
 // tst_renderpdf.)
+class ListedPatches : public OutputPatches
+{
+public:
+    QList<std::tuple<qint64, qint64, QByteArray>> list;
+    bool nextPatch(qint64* offset, qint64* length, QByteArray* bytes) override
+    {
+        if (list.isEmpty())
+            return false;
+        std::tie(*offset, *length, *bytes) = list.takeFirst();
+        return true;
+    }
+    AuditError patchError() const override { return {}; }
+};
+
 class tst_OutputFile : public QObject
 {
     Q_OBJECT
@@ -45,6 +60,45 @@ private slots:
         QVERIFY2(failure.description.contains(error), qPrintable(failure.description));
         if (ends[1] >= 0)
             ::close(ends[1]);
+    }
+
+    // Patches at the start, across the copy's 1 MiB writes, at the end, longer
+    // and shorter than what they replace, into a longer older file.
+    void patchedCopy_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("from a file") << true;
+        QTest::newRow("from memory") << false;
+    }
+
+    void patchedCopy()
+    {
+        QFETCH(bool, fromFile);
+        QByteArray text;
+        for (int i = 0; text.size() < 3 * 1024 * 1024; ++i)
+            text += "line " + QByteArray::number(i) + " of ??\n";
+        const qint64 mib = 1024 * 1024;
+        ListedPatches patches;
+        patches.list = {{0, 4, "LINE"}, {mib - 2, 5, "across"}, {2 * mib, 0, "inserted"},
+                        {2 * mib + 10, 300, "x"}, {text.size() - 3, 3, "end"}};
+        QByteArray expected = text;
+        for (auto it = patches.list.crbegin(); it != patches.list.crend(); ++it)
+            expected.replace(std::get<0>(*it), std::get<1>(*it), std::get<2>(*it));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("source"));
+        QBuffer buffer(&text);
+        QIODevice& source = fromFile ? static_cast<QIODevice&>(file) : buffer;
+        QVERIFY(source.open(QIODevice::ReadWrite));
+        if (fromFile)
+            QCOMPARE(file.write(text), text.size());
+        QFile target(dir.filePath("target"));
+        QVERIFY(target.open(QIODevice::WriteOnly) && target.write(QByteArray(5 * mib, 'o')));
+        target.close();
+        AuditError error;
+        QVERIFY2(OutputFile::copyInto(source, target.fileName(), error, &patches),
+                 qPrintable(error.description));
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QVERIFY(target.readAll() == expected);
     }
 
     void privateFolder()
