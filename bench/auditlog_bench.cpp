@@ -31,6 +31,7 @@
 #include "ReportLayouts.h"
 #include "ReportRenderer.h"
 #include "ReportRoutines.h"
+#include "PrefetchRowSource.h"
 #include "SqlRowSource.h"
 #include "Startup.h"
 #include "UiHooks.h"
@@ -367,8 +368,10 @@ int caseHtml(const QString& database, const QString& out)
             AuditDatabase::instance().select(QStringLiteral("SELECT MAX([AutoIndex]) FROM Audit"));
         query && query->next())
         highest = query->value(0).toLongLong();
+    // The same chain of row sources as the report engine's.
     SqlRowSource sqlRows(select);
-    BoundedRowSource rows(sqlRows, highest);
+    PrefetchRowSource readAhead(sqlRows);
+    BoundedRowSource rows(readAhead, highest);
     ReportLayout layout = ReportLayouts::byName(ReportEngine::Audit.layoutName);
     layout.setDataSource(&rows);
     layout.setMargins(72);

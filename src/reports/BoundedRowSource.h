@@ -20,6 +20,7 @@ public:
     QString lastError() const override { return m_rows.lastError(); }
     int lastErrorNumber() const override { return m_rows.lastErrorNumber(); }
     void finish() override { m_rows.finish(); }
+    void holdReading(bool held) override { m_rows.holdReading(held); }
     // Passes the columns on, with AutoIndex, which the bound needs.
     void setFieldsToRead(const QStringList& fields) override;
 

@@ -12,6 +12,7 @@
 #include "ReportProgress.h"
 #include "ReportRenderer.h"
 #include "SqlDate.h"
+#include "PrefetchRowSource.h"
 #include "SqlRowSource.h"
 #include "SqlTextCheck.h"
 #include "UiHooks.h"
@@ -130,7 +131,9 @@ bool ReportEngine::run()
         return false;
 
     SqlRowSource sqlRows(m_select);
-    BoundedRowSource rows(sqlRows, highest);
+    // The database steps on a second thread while the report is laid out.
+    PrefetchRowSource readAhead(sqlRows);
+    BoundedRowSource rows(readAhead, highest);
     ReportLayout layout = ReportLayouts::byName(m_kind.layoutName);
     layout.setDataSource(&rows);
     setUpLayout(layout, PrintMargin, m_kind.title);

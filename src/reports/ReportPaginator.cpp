@@ -89,7 +89,9 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool no
         if (!place(band, keepTogether))
             return false;
         if (++m_rows % ReportProgress::RowsPerStep == 0 && progress) {
+            source.holdReading(true);
             progress->step(m_rows);
+            source.holdReading(false);
             if (progress->cancelled()) {
                 m_error = {ReportErrorNumber::Cancelled,
                            QStringLiteral("The report was cancelled.")};

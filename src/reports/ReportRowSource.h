@@ -41,4 +41,8 @@ public:
     // From the next start() on, the renderer reads only these columns: a
     // source may fetch less. A source that wraps another should pass this on.
     virtual void setFieldsToRead(const QStringList& fields) { Q_UNUSED(fields); }
+    // While held, a source that reads ahead on another thread leaves the
+    // database alone: the caller is about to process events, which may use the
+    // same connection. A source that wraps another should pass this on.
+    virtual void holdReading(bool held) { Q_UNUSED(held); }
 };
