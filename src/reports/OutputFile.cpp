@@ -1,5 +1,6 @@
 #include "OutputFile.h"
 
+#include "BackgroundWriter.h"
 #include "OutputPatches.h"
 #include "ReportRenderer.h"
 
@@ -155,9 +156,17 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
         patchFailed = !patching && patches && patches->patchError().isError();
         ok = ok && !patchFailed;
     };
+    // The target is written on a second thread while the next block is read.
+    BackgroundWriter writer([fd, &target](QByteArrayView block) {
+        int failure = 0;
+        return writeAll(fd, block.data(), block.size(), failure) ? AuditError()
+                                                                 : writeError(target, failure);
+    });
     auto drain = [&] {
-        ok = ok && writeAll(fd, buffer.constData(), used, code);
         total += used;
+        buffer.resize(used);
+        ok = ok && writer.write(buffer);
+        buffer.resize(CopyChunk * 2);
         used = 0;
     };
     takePatch();
@@ -191,9 +200,9 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     }
     if (ok)
         drain();
-    if (patchFailed) {
+    if (!writer.wait() || patchFailed) {
         ::close(fd);
-        error = patches->patchError();
+        error = patchFailed ? patches->patchError() : writer.error();
         return false;
     }
     if (ok && regular && (::ftruncate(fd, total) != 0 || (sync && ::fsync(fd) != 0))) {

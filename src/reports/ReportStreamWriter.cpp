@@ -30,7 +30,7 @@ void narrow(char* __restrict bytes, QStringView ascii)
 
 } // namespace
 
-ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device)
+ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device), m_writer(device)
 {
     m_buffer.reserve(BlockSize + 4096);
 }
@@ -66,16 +66,30 @@ bool ReportStreamWriter::flush(bool force)
 {
     if (m_error.isError())
         return false;
-    if (m_buffer.isEmpty() || (!force && m_buffer.size() < BlockSize))
+    if (!force && m_buffer.size() < BlockSize)
+        return m_writer.failed() ? failed() : true;
+    if (force && !m_writer.started()) {
+        // All the output fits in one block: written here, no thread needed.
+        errno = 0;
+        const qint64 written = m_buffer.isEmpty() ? 0 : m_device->write(m_buffer);
+        if (written != m_buffer.size()) {
+            m_error = ReportOutputError::ofWrite(m_device, errno);
+            return false;
+        }
+        m_written += written;
+        m_buffer.resize(0); // keeps its capacity
         return true;
-    errno = 0;
-    const qint64 written = m_device->write(m_buffer);
-    if (written != m_buffer.size()) {
-        m_error = ReportOutputError::ofWrite(m_device, errno);
-        return false;
     }
-    m_written += written;
-    m_buffer.resize(0); // keeps its capacity
-
+    m_written += m_buffer.size();
+    if (!m_buffer.isEmpty())
+        m_writer.write(m_buffer);
+    if ((force && !m_writer.wait()) || m_writer.failed())
+        return failed();
     return true;
+}
+
+bool ReportStreamWriter::failed()
+{
+    m_error = m_writer.error();
+    return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuditError.h"
+#include "BackgroundWriter.h"
 
 #include <QByteArray>
 #include <QStringView>
@@ -9,7 +10,9 @@
 class QIODevice;
 
 // Collects UTF-8 output and hands it to the device in large blocks, checking
-// every write. After a failure it writes nothing more and error() says why.
+// every write. The blocks are written on a second thread once there is more
+// than one; the device is the stream's until a forced flush() returns. After a
+// failure it writes nothing more and error() says why.
 class ReportStreamWriter
 {
 public:
@@ -40,16 +43,20 @@ public:
     // Writes text at out as UTF-8, which takes at most three bytes a code
     // unit; returns the end.
     static char* putUtf8(char* out, QStringView text);
-    // Writes out the collected output once there is enough of it (always
-    // when forced); false once a write failed.
+    // Writes out the collected output once there is enough of it; forced,
+    // writes all and waits until it is written. False once a write failed.
     bool flush(bool force = false);
     // Bytes appended so far, written out or not: where the next byte goes.
     qint64 position() const { return m_written + m_buffer.size(); }
     AuditError error() const { return m_error; }
 
 private:
+    // Takes the background writer's failure; false.
+    bool failed();
+
     QIODevice* m_device;
     QByteArray m_buffer;
+    BackgroundWriter m_writer;
     qint64 m_written = 0;
     AuditError m_error;
 };
