@@ -21,6 +21,11 @@ public:
     int lastErrorNumber() const override { return m_rows.lastErrorNumber(); }
     void finish() override { m_rows.finish(); }
     void holdReading(bool held) override { m_rows.holdReading(held); }
+    void setRowFormatter(RowFormatter formatter) override
+    {
+        m_rows.setRowFormatter(std::move(formatter));
+    }
+    const QList<QString>* formattedRow() const override { return m_rows.formattedRow(); }
     // Passes the columns on, with AutoIndex, which the bound needs.
     void setFieldsToRead(const QStringList& fields) override;
 

@@ -22,8 +22,22 @@ PrefetchRowSource::~PrefetchRowSource()
 
 void PrefetchRowSource::setFieldsToRead(const QStringList& fields)
 {
+    stopReading();
     m_fields = fields;
     m_rows.setFieldsToRead(fields);
+}
+
+void PrefetchRowSource::setRowFormatter(RowFormatter formatter)
+{
+    stopReading();
+    m_rowFormatter = std::move(formatter);
+}
+
+const QList<QString>* PrefetchRowSource::formattedRow() const
+{
+    if (!m_rowFormatter || !m_current || m_row < 0 || m_row >= m_current->rows)
+        return nullptr;
+    return &m_current->texts[size_t(m_row)];
 }
 
 bool PrefetchRowSource::start(QString* error)
@@ -98,6 +112,11 @@ void PrefetchRowSource::copyRow(Batch& batch)
             batch.others.append(m_rows.value(field));
         }
         batch.cells.push_back(cell);
+    }
+    if (m_rowFormatter) {
+        if (batch.texts.size() <= size_t(batch.rows))
+            batch.texts.resize(size_t(batch.rows) + 1);
+        m_rowFormatter(m_rows, &batch.texts[size_t(batch.rows)]);
     }
     ++batch.rows;
 }

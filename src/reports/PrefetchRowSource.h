@@ -13,7 +13,8 @@
 #include <vector>
 
 // Reads the rows of another source on a second thread, a few batches ahead of
-// the renderer, so that the database's stepping and the layout run at once.
+// the renderer, so that the database's stepping (and the formatting of the
+// values, with a row formatter) and the layout run at once.
 // Only the columns given to setFieldsToRead() are read; each is copied as
 // AuditRows::raw() gives it (a value() of it is made from that copy, or kept
 // when raw() cannot tell). The source below is used by one thread at a time:
@@ -37,6 +38,8 @@ public:
     void finish() override;
     void setFieldsToRead(const QStringList& fields) override;
     void holdReading(bool held) override;
+    void setRowFormatter(RowFormatter formatter) override;
+    const QList<QString>* formattedRow() const override;
 
 private:
     struct Cell
@@ -50,6 +53,7 @@ private:
         std::vector<Cell> cells;
         QByteArray bytes;
         QList<QVariant> others;
+        std::vector<QList<QString>> texts; // the row formatter's, by row
         int rows = 0;
         bool end = false; // the source has no more rows (or failed)
     };
@@ -63,6 +67,7 @@ private:
 
     ReportRowSource& m_rows;
     QStringList m_fields;
+    RowFormatter m_rowFormatter;
     std::vector<std::unique_ptr<Batch>> m_batches;
 
     mutable std::mutex m_mutex;

@@ -65,6 +65,18 @@ bool ReportPaginator::run(ReportRowSource& source, ReportPageSink& sink, bool no
             fields.append(e.field);
     }
     source.setFieldsToRead(fields);
+    // The fields are formatted where the rows are read (on a second thread
+    // where the source reads ahead); labels here, where the page is known.
+    const ReportValueFormatter readerFormatter(m_layout.locale());
+    source.setRowFormatter([this, &readerFormatter](const ReportRowSource& row,
+                                                    QList<QString>* texts) {
+        fieldTexts(row, readerFormatter, texts);
+    });
+    struct Unset
+    {
+        ReportRowSource& source;
+        ~Unset() { source.setRowFormatter({}); }
+    } unset{source};
 
     QString failure;
     if (!source.start(&failure)) {
@@ -383,9 +395,22 @@ void ReportPaginator::fixedTexts(const ReportBand& band, QList<QString>* texts) 
     }
 }
 
+void ReportPaginator::fieldTexts(const ReportRowSource& row, const ReportValueFormatter& formatter,
+                                 QList<QString>* texts) const
+{
+    const ReportBand& band = m_layout.band(ReportBand::Detail);
+    texts->resize(band.elements.size());
+    for (qsizetype i = 0; i < band.elements.size(); ++i) {
+        const ReportElement& e = band.elements.at(i);
+        if (e.kind == ReportElementKind::Field)
+            formatter.formatField(row, e.field, e.format, (*texts)[i]);
+    }
+}
+
 void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) const
 {
     const ReportBand& band = m_layout.band(ReportBand::Detail);
+    const QList<QString>* ready = source.formattedRow();
     texts->resize(band.elements.size());
     for (qsizetype i = 0; i < band.elements.size(); ++i) {
         const ReportElement& e = band.elements.at(i);
@@ -395,7 +420,10 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
             if (text.constData() != e.text.constData() || text.size() != e.text.size())
                 text = substitute(e.text);
         } else if (e.kind == ReportElementKind::Field) {
-            m_formatter.formatField(source, e.field, e.format, text);
+            if (ready)
+                text = ready->at(i);
+            else
+                m_formatter.formatField(source, e.field, e.format, text);
         } else {
             text.clear();
         }

@@ -71,6 +71,9 @@ private:
     const BandLayoutEngine& engine(ReportBand::Kind kind) const;
     void fixedTexts(const ReportBand& band, QList<QString>* texts) const;
     void rowTexts(ReportRowSource& source, QList<QString>* texts) const;
+    // The detail band's field texts of the row, by element (labels left empty).
+    void fieldTexts(const ReportRowSource& row, const ReportValueFormatter& formatter,
+                    QList<QString>* texts) const;
     QString substitute(const QString& text) const;
     bool sinkFailed();
     bool storeFailed(const LaidOutPageStore& store);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 // The rows a report layout prints. A render reads them once; a preview renders
 // again whenever it repaints, so start() must be callable again and must then
@@ -45,4 +46,14 @@ public:
     // database alone: the caller is about to process events, which may use the
     // same connection. A source that wraps another should pass this on.
     virtual void holdReading(bool held) { Q_UNUSED(held); }
+
+    // Makes texts of a row from the source below; run where the rows are read.
+    using RowFormatter = std::function<void(const ReportRowSource& row, QList<QString>* texts)>;
+    // From the next start() on, a source that reads ahead on another thread
+    // makes each row's texts there with formatter (empty: none), and
+    // formattedRow() gives them; other sources ignore it. Only while no
+    // reading runs. A source that wraps another should pass this on.
+    virtual void setRowFormatter(RowFormatter formatter) { Q_UNUSED(formatter); }
+    // The current row's texts made by the row formatter; null without one.
+    virtual const QList<QString>* formattedRow() const { return nullptr; }
 };

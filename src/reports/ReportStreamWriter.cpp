@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr qsizetype BlockSize = 64 * 1024;
+// Large enough that handing a block to the writing thread costs little.
+constexpr qsizetype BlockSize = 256 * 1024;
 
 // Most report text is ASCII: tested and narrowed in loops without branches
 // that the compiler can vectorise.

@@ -65,8 +65,9 @@ QString rowText(const ReportRowSource& rows, const QStringList& fields)
 
 } // namespace
 
-// The rows read on a second thread are the rows of the source below, in order,
-// with its error at the end; a held reader leaves the source alone.
+// The rows read on a second thread, and their texts made there, are the rows of
+// the source below, in order, with its error at the end; a held reader leaves
+// the source alone.
 class tst_ReadAhead : public QObject
 {
     Q_OBJECT
@@ -90,12 +91,16 @@ private slots:
         PrefetchRowSource ahead(below);
         const QStringList fields = direct.fields();
         ahead.setFieldsToRead(fields);
+        ahead.setRowFormatter([&fields](const ReportRowSource& row, QList<QString>* texts) {
+            *texts = {rowText(row, fields)};
+        });
         for (int pass = 0; pass < 2; ++pass) { // a preview's repaint reads again
             QVERIFY(direct.start(nullptr) && ahead.start(nullptr));
             int read = 0;
             while (direct.next()) {
                 QVERIFY(ahead.next());
                 QCOMPARE(rowText(ahead, fields), rowText(direct, fields));
+                QCOMPARE(ahead.formattedRow()->value(0), rowText(direct, fields));
                 // Held just after a batch was given back, when the reader has room.
                 if (++read % 256 == 1) {
                     ahead.holdReading(true);
