@@ -2,12 +2,69 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <memory>
 #include <unistd.h>
+
+namespace {
+
+// The folder's path for the signal handler, which may not allocate.
+char folderPath[PATH_MAX];
+volatile sig_atomic_t folderMade = 0;
+
+// A run ended by a signal (a scheduler's time limit, Ctrl+C) would leave the
+// folder behind, with a report or an archive in it: the handler empties and
+// removes it (system calls only), then ends the process as the signal would.
+void removeOnSignal(int signal)
+{
+    if (folderMade) {
+        const int dir = ::open(folderPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (dir >= 0) {
+            alignas(dirent64) char entries[4096];
+            ssize_t size;
+            while ((size = ::getdents64(dir, entries, sizeof entries)) > 0) {
+                for (ssize_t at = 0; at < size;) {
+                    const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+                    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                        ::unlinkat(dir, entry->d_name, 0);
+                    at += entry->d_reclen;
+                }
+            }
+            ::close(dir);
+        }
+        ::rmdir(folderPath);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void removeOnSignals(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (path.size() >= qsizetype(sizeof folderPath))
+        return;
+    std::memcpy(folderPath, path.constData(), size_t(path.size()) + 1);
+    folderMade = 1;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current = {};
+        // A signal the program or its caller handles or ignores is left alone.
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = removeOnSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace
 
 namespace PrivateTempFolder {
 
@@ -15,9 +72,14 @@ QString path(QString* error)
 {
     // Made with mode 0700 under a fresh random name; removed at exit.
     static std::unique_ptr<QTemporaryDir> folder;
-    if (!folder || !folder->isValid())
+    // Made again when it went away (a cleaner of old temporary files, a signal
+    // in a child process).
+    if (!folder || !folder->isValid() || !QFileInfo(folder->path()).isDir()) {
         folder =
             std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/auditlog-XXXXXX"));
+        if (folder->isValid())
+            removeOnSignals(folder->path());
+    }
     if (folder->isValid())
         return folder->path();
     if (error)

@@ -4,7 +4,8 @@
 
 // The run's own temporary folder: made on first use under the system's
 // temporary folder with mode 0700, so no other user can plant a file or a link
-// in it, and removed with its contents when the program ends. Report and
+// in it, and removed with its contents when the program ends (also when a
+// termination, interrupt or hang-up signal ends it). Report and
 // archive files on their way to the mail server or to an output file live
 // here.
 namespace PrivateTempFolder {

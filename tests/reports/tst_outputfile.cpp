@@ -5,7 +5,9 @@
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Writing a finished report into the named file, and the files that must
@@ -31,6 +33,37 @@ class tst_OutputFile : public QObject
     Q_OBJECT
 
 private slots:
+    // A run ended by a signal leaves no folder (and no report in it) behind,
+    // and still ends as that signal ends it. Each run is a child process that
+    // makes its folder under the test's own TMPDIR (first of the tests: this
+    // process has made no folder that a child would inherit).
+    void folderGoneOnSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("terminate") << SIGTERM;
+        QTest::newRow("interrupt") << SIGINT;
+        QTest::newRow("hang-up") << SIGHUP;
+    }
+
+    void folderGoneOnSignal()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir tmp;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (const int s : {SIGTERM, SIGINT, SIGHUP})
+                ::signal(s, SIG_DFL); // as the program starts, not as QtTest sets them
+            qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+            PrivateTempFolder::createFile(PrivateTempFolder::path() + "/AuditRpt.txt");
+            ::raise(signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), {});
+    }
+
     void failures_data()
     {
         QTest::addColumn<QString>("kind");
