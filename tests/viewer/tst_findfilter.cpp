@@ -360,9 +360,9 @@ private slots:
     void bytesAgreeWithShownText_data()
     {
         QTest::addColumn<QString>("cell");
-        for (const QString& cell : {"Error in file", "  ERR\t", "err", "two\r\nlines",
-                                    "two\nlines\r", "\tline one\n", "Überweisung an ERR",
-                                    "Kelvin \u212A", "", "eRr eRR"}) {
+        for (const QString cell : {"Error in file", "  ERR\t", "err", "two\r\nlines",
+                                   "two\nlines\r", "\tline one\n", "Überweisung an ERR",
+                                   "Kelvin \u212A", "", "eRr eRR"}) {
             const QString name = QString(cell).replace('\n', "\\n").replace('\r', "\\r");
             QTest::newRow(qPrintable(name)) << cell;
         }
@@ -372,8 +372,8 @@ private slots:
     {
         QFETCH(QString, cell);
         const QString shown = GridCellText::oneLine(cell);
-        for (const QString& text : {"err", "ERR", " err ", "two lines", "line one", "o l", "k",
-                                    "überweisung", "Error in file", "rr e"}) {
+        for (const QString text : {"err", "ERR", " err ", "two lines", "line one", "o l", "k",
+                                   "überweisung", "Error in file", "rr e"}) {
             for (int flags = 0; flags < 4; ++flags) {
                 const CellMatcher matcher(text, flags & 1, flags & 2);
                 QVERIFY2(matcher.matchesStored(cell.toUtf8()) == matcher.matches(shown),
