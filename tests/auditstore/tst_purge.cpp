@@ -25,6 +25,16 @@ QDateTime at(int dayOffset, int h = 0, int m = 0, int s = 0)
     return QDateTime(QDate::currentDate().addDays(dayOffset), QTime(h, m, s), Qt::UTC);
 }
 
+// count entries of the levels 0 to 3 in turn, aged firstAge days, then one day
+// older each up to days - 1 older, and round again.
+QList<AuditEntry> spread(int count, int firstAge, int days)
+{
+    QList<AuditEntry> entries;
+    for (int i = 0; i < count; ++i)
+        entries.append(AuditTestDb::entry(i % 4, at(firstAge - i % days)));
+    return entries;
+}
+
 // The ages the rules care about: first or last moments of days.
 const QList<std::pair<QString, QDateTime>> Ages = {
     {"tomorrow", at(1)},        {"today", at(0)}, {"6d", at(-6)},
@@ -251,11 +261,9 @@ private slots:
         QFETCH(int, rounds);
         TestEnvironment env;
         AuditTestDb db;
-        QList<AuditEntry> entries = {AuditTestDb::entry(0, at(0, 9)),
-                                     AuditTestDb::entry(2, at(-1))};
-        for (int i = 0; i < oldRows; ++i)
-            entries.append(AuditTestDb::entry(i % 4, at(-40 - i)));
-        QVERIFY(db.add(entries) && db.openShared());
+        QVERIFY(db.add(QList<AuditEntry>{AuditTestDb::entry(0, at(0, 9)), AuditTestDb::entry(2, at(-1))} +
+                       spread(oldRows, -40, 100)) &&
+                db.openShared());
         if (!viewLevels.isEmpty())
             loadView(viewLevels);
         QSignalSpy requeries(&AuditView::instance(), &AuditView::reset);
@@ -276,10 +284,7 @@ private slots:
     {
         TestEnvironment env;
         AuditTestDb db;
-        QList<AuditEntry> entries;
-        for (int i = 0; i < 5000; ++i)
-            entries.append(AuditTestDb::entry(i % 4, at(-40 - i % 50)));
-        QVERIFY(db.add(entries) && db.openShared());
+        QVERIFY(db.add(spread(5000, -40, 50)) && db.openShared());
         int ticks = 0;
         PurgeResult result;
         {
@@ -340,10 +345,9 @@ private slots:
     {
         TestEnvironment env;
         AuditTestDb db;
-        QList<AuditEntry> entries = {AuditTestDb::entry(4, at(-400), "late match")};
-        for (int i = 0; i < 500; ++i)
-            entries.append(AuditTestDb::entry(i % 4, at(-400 - i % 20)));
-        QVERIFY(db.add(entries) && db.openShared());
+        QVERIFY(db.add(QList<AuditEntry>{AuditTestDb::entry(4, at(-400), "late match")} +
+                       spread(500, -400, 20)) &&
+                db.openShared());
         Appender appender(db, 2000, true);
         appender.waitFor(100);
         // Between the report and its deletion, more are appended and one changed.
@@ -410,10 +414,7 @@ private slots:
         AuditTestDb db;
         if (!db.isServer())
             QSKIP("a database file has no connection to lose");
-        QList<AuditEntry> entries;
-        for (int i = 0; i < 200; ++i)
-            entries.append(AuditTestDb::entry(i % 4, at(-40 - i % 20)));
-        QVERIFY(db.add(entries) && db.openShared());
+        QVERIFY(db.add(spread(200, -40, 20)) && db.openShared());
         UnattendedMode = true;
         ClearRunFailure();
         // When the deletion comes, the server ends the program's session.
