@@ -97,8 +97,6 @@ private slots:
             "APP1");
         row("pair matched without regard to case", TwoRows, "save", "10|app1|0",
             {"10|*|2", "10|app1|0"}, "app1");
-        row("delete with a blank application deletes the * row", TwoRows, "delete", "10|  |0",
-            {"10|APP1|3"}, "*");
         row("delete takes the first of two rows of one pair", {"5|A|1", "5|A|2", "6|A|3"}, "delete",
             "5|A|0", {"5|A|2", "6|A|3"}, "A");
         row("delete of a missing pair changes nothing", TwoRows, "delete", "11|*|2", TwoRows, "*");
