@@ -47,14 +47,16 @@ private slots:
             "select * from \"audit\" where \"error\"::text like '%30%' and error::text NOT  LIKE "
             "'1%'");
         row("strings kept, Jet's double quotes",
-            "SELECT 1 WHERE [Details] = 'it''s [When] #1#' OR Path = \"a'b\"\"c\" AND y > #1/2/2003#",
+            "SELECT 1 WHERE [Details] = 'it''s [When] #1#' OR Path = \"a'b\"\"c\" AND y > "
+            "#1/2/2003#",
             "SELECT 1 WHERE \"details\" = 'it''s [When] #1#' OR Path = 'a''b\"c' AND y > TIMESTAMP "
             "'2003-01-02 00:00:00'",
             "SELECT 1 WHERE [Details] = 'it''s [When] #1#' OR Path = \"a'b\"\"c\" AND y > "
             "'2003-01-02 00:00:00'");
         row("DELETE inside a string stays", "SELECT 'DELETE Audit.* FROM Audit'",
             "SELECT 'DELETE Audit.* FROM Audit'");
-        row("marks", "SELECT [AutoIndex] FROM Audit WHERE [AutoIndex] IN (?,?) OR AutoIndex BETWEEN ? AND ?",
+        row("marks",
+            "SELECT [AutoIndex] FROM Audit WHERE [AutoIndex] IN (?,?) OR AutoIndex BETWEEN ? AND ?",
             "SELECT \"autoindex\" FROM Audit WHERE \"autoindex\" IN ($1,$2) OR AutoIndex BETWEEN "
             "$3 AND $4");
         row("subquery named", "SELECT AutoIndex FROM (SELECT * FROM Audit WHERE Level IN (1, 2))",

@@ -261,7 +261,8 @@ private slots:
         QFETCH(int, rounds);
         TestEnvironment env;
         AuditTestDb db;
-        QVERIFY(db.add(QList<AuditEntry>{AuditTestDb::entry(0, at(0, 9)), AuditTestDb::entry(2, at(-1))} +
+        QVERIFY(db.add(QList<AuditEntry>{AuditTestDb::entry(0, at(0, 9)),
+                                         AuditTestDb::entry(2, at(-1))} +
                        spread(oldRows, -40, 100)) &&
                 db.openShared());
         if (!viewLevels.isEmpty())
@@ -442,7 +443,8 @@ private slots:
         QTest::addColumn<QStringList>("kept");
         QTest::newRow("default 30") << "" << QStringList{"L0-2d", "L3-29d", "L4-90d"};
         QTest::newRow("7") << "7" << QStringList{"L0-2d", "L4-90d"};
-        QTest::newRow("not a number") << "abc" << QStringList{"L0-2d", "L2-30d", "L3-29d", "L4-90d"};
+        QTest::newRow("not a number")
+            << "abc" << QStringList{"L0-2d", "L2-30d", "L3-29d", "L4-90d"};
     }
 
     // Every level goes at start; a hand-edited AutoDeleteDays skips the purge,

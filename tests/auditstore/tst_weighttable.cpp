@@ -92,9 +92,10 @@ private slots:
                       const QString& record, const QStringList& after, const QString& application) {
             QTest::newRow(name) << rows << operation << record << after << application;
         };
-        row("save replaces the pair", TwoRows, "save", "10|APP1|1", {"10|*|2", "10|APP1|1"}, "APP1");
-        row("save adds a new pair", TwoRows, "save", "11|APP1|0", TwoRows + QStringList{"11|APP1|0"},
+        row("save replaces the pair", TwoRows, "save", "10|APP1|1", {"10|*|2", "10|APP1|1"},
             "APP1");
+        row("save adds a new pair", TwoRows, "save", "11|APP1|0",
+            TwoRows + QStringList{"11|APP1|0"}, "APP1");
         row("pair matched without regard to case", TwoRows, "save", "10|app1|0",
             {"10|*|2", "10|app1|0"}, "app1");
         row("delete takes the first of two rows of one pair", {"5|A|1", "5|A|2", "6|A|3"}, "delete",

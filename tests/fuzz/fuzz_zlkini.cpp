@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < others.size(); ++i) {
         const auto& [s, k] = others[i];
         FUZZ_CHECK((same(s, section) && same(k, key)) || readBack(s, k, 8192) == before[i],
-                   QStringLiteral("[%1] %2 changed by setting [%3] %4").arg(q(s), q(k), q(section), q(key)));
+                   QStringLiteral("[%1] %2 changed by setting [%3] %4")
+                       .arg(q(s), q(k), q(section), q(key)));
     }
 
     // A short buffer: a prefix of the value, not split inside a character.

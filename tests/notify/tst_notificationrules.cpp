@@ -176,7 +176,8 @@ private slots:
         QFETCH(int, exclude);
         QFETCH(int, threshold);
         auto bits = [](const RuleListSideState& s) {
-            return QString("%1%2%3%4%5").arg(s.entry).arg(s.add).arg(s.update).arg(s.remove).arg(s.list);
+            return QString("%1%2%3%4%5")
+                .arg(s.entry).arg(s.add).arg(s.update).arg(s.remove).arg(s.list);
         };
         const RuleListStates states = ListStates(include, exclude, threshold);
         QTEST(bits(states.include), "includeSide");

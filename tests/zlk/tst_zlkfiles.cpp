@@ -44,7 +44,8 @@ const QString Section = QStringLiteral("Audit Email");
 // One value of the rules' section held and committed, as a save of its own.
 bool save(const char* key, const char* value)
 {
-    return ZLKSetNotificationString("Audit Email", key, value) && ZLKSetNotificationString("", "", "");
+    return ZLKSetNotificationString("Audit Email", key, value) &&
+           ZLKSetNotificationString("", "", "");
 }
 
 } // namespace
@@ -418,7 +419,9 @@ print(len(seen), bad)
             QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
             const pid_t child = ::fork();
             if (child == 0)
-                ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && save("txtZip", "2") ? 0 : 1);
+                ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && save("txtZip", "2")
+                            ? 0
+                            : 1);
             int status = -1;
             QCOMPARE(::waitpid(child, &status, 0), child);
             QCOMPARE(status, 0);

@@ -75,13 +75,14 @@ private slots:
                                 << (expected.isNull() ? subject : expected) << recipient << to
                                 << (text.isNull() ? QString(body).replace("\r\n", "\n") : text);
         };
-            row("text that mentions <tags>", "s", "a <b>\n", "text/plain");
+        row("text that mentions <tags>", "s", "a <b>\n", "text/plain");
         row("long line, = signs, trailing blanks", "s",
             QString("Details=").repeated(200) + "  \nnext line\t\n", "text/plain");
         row("UTF-8 and CRLF", "s", "Größe: 5 ✓\r\nZeile 2\r\n", "text/plain");
         row("dot lines", "s", ".\n..\n.x\n", "text/plain");
         row("UTF-8 subject", "Prüfbericht – Fehler ✓", "b", "text/plain");
-        row("long UTF-8 subject", QString("Überwachung ").repeated(20).trimmed(), "b", "text/plain");
+        row("long UTF-8 subject", QString("Überwachung ").repeated(20).trimmed(), "b",
+            "text/plain");
         // A line break must not start a header of its own.
         row("header injection", "Report\r\nBcc: thief@example.com", "b", "text/plain", {}, {},
             "Report  Bcc: thief@example.com");
@@ -98,8 +99,8 @@ private slots:
             "<!DOCTYPE html><html lang=\"en\"><head><title>t</title><style>td{}</style></head>"
             "<body><table><tr><td>7</td><td dir=\"auto\">北京 &amp; שלום</td></tr>\n"
             "<tr><td>8</td><td>a<br>b &#x1F4E6;</td></tr></table></body></html>\n");
-        row("HTML with its text beside it", "Прüfbericht 北京 " + QString("x").repeated(100), html,
-            "multipart/alternative", {}, {}, {}, Recipient, Recipient,
+        row("HTML with its text beside it", "Прüfbericht 北京 " + QString("x").repeated(100),
+            html, "multipart/alternative", {}, {}, {}, Recipient, Recipient,
             QStringLiteral("7  北京 & שלום\n8  a b 📦\n"));
     }
 
