@@ -11,11 +11,7 @@
 
 namespace {
 
-const QLocale::Language languages[] = {QLocale::C, QLocale::English, QLocale::English,
-                                       QLocale::German, QLocale::French};
-const QLocale::Country countries[] = {QLocale::AnyCountry, QLocale::UnitedStates,
-                                      QLocale::UnitedKingdom, QLocale::Germany,
-                                      QLocale::France};
+const char* const locales[] = {"C", "en_US", "en_GB", "de_DE", "fr_FR"};
 const char* const intervals[] = {"d", "ww", "m", "q", "yyyy", "y", "w", "x", "D", "WW"};
 
 void checkLiteral(const uint8_t* data, size_t size)
@@ -81,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > 200)
         return -1;
-    const int locale = data[0] % std::size(languages);
-    QLocale::setDefault(QLocale(languages[locale], countries[locale]));
+    QLocale::setDefault(QLocale(QLatin1String(locales[data[0] % std::size(locales)])));
     if (data[1] & 1)
         checkLiteral(data + 2, size - 2);
     else

@@ -73,24 +73,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (section.empty() && key.empty() && value.empty())
         return 0;
+    const auto q = [](const std::string& text) { return QString::fromStdString(text); };
     const std::string stored = readBack(section, key, 8192);
     FUZZ_CHECK(stored == value, QStringLiteral("[%1] %2 = [%3] read back as [%4]")
-                                    .arg(QString::fromStdString(section), QString::fromStdString(key),
-                                         QString::fromStdString(value), QString::fromStdString(stored)));
+                                    .arg(q(section), q(key), q(value), q(stored)));
 
-    const auto lower = [](std::string t) {
-        for (char& c : t)
-            c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        return t;
+    // Names compare without regard to ASCII letter case.
+    const auto same = [](std::string a, std::string b) {
+        for (std::string* t : {&a, &b})
+            for (char& c : *t)
+                c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        return a == b;
     };
     for (size_t i = 0; i < others.size(); ++i) {
-        if (lower(others[i].first) == lower(section) && lower(others[i].second) == lower(key))
-            continue;
-        FUZZ_CHECK(readBack(others[i].first, others[i].second, 8192) == before[i],
+        const auto& [s, k] = others[i];
+        FUZZ_CHECK((same(s, section) && same(k, key)) || readBack(s, k, 8192) == before[i],
                    QStringLiteral("[%1] %2 changed by setting [%3] %4")
-                       .arg(QString::fromStdString(others[i].first),
-                            QString::fromStdString(others[i].second),
-                            QString::fromStdString(section), QString::fromStdString(key)));
+                       .arg(q(s), q(k), q(section), q(key)));
     }
 
     // A short buffer: a prefix of the value, not split inside a character.

@@ -3,32 +3,24 @@
 #include "AppState.h"
 #include "CommandLine.h"
 
+#include <QHash>
 #include <QVariant>
 
 namespace {
 
 const QString defaultRoot = QStringLiteral("/fuzz-root/");
 
+// The value a keyword sets.
 QString fieldOf(const ParsedLine& p, const QString& keyword)
 {
-    const RunOptions& o = p.options;
+    static const QHash<QString, QString RunOptions::*> fields = {
+        {"SORTBY1", &RunOptions::SortBy1}, {"SORTBY2", &RunOptions::SortBy2},
+        {"SORTBY3", &RunOptions::SortBy3}, {"SUBJECT", &RunOptions::Subject},
+        {"QUERY", &RunOptions::Query},     {"EMAIL", &RunOptions::Address},
+        {"FILE", &RunOptions::Address},    {"SPAN_START", &RunOptions::SpanStart}};
     if (keyword == QLatin1String("SYSTEM"))
         return p.installRoot;
-    if (keyword == QLatin1String("SORTBY1"))
-        return o.SortBy1;
-    if (keyword == QLatin1String("SORTBY2"))
-        return o.SortBy2;
-    if (keyword == QLatin1String("SORTBY3"))
-        return o.SortBy3;
-    if (keyword == QLatin1String("SUBJECT"))
-        return o.Subject;
-    if (keyword == QLatin1String("QUERY"))
-        return o.Query;
-    if (keyword == QLatin1String("EMAIL") || keyword == QLatin1String("FILE"))
-        return o.Address;
-    if (keyword == QLatin1String("SPAN_START"))
-        return o.SpanStart;
-    return o.SpanEnd;
+    return p.options.*fields.value(keyword, &RunOptions::SpanEnd);
 }
 
 // The value written bare, or else quoted, whichever reads back alone.

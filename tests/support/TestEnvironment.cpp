@@ -75,6 +75,14 @@ void TestEnvironment::setSetting(const QString& key, const QString& value)
     SaveSettingValue(key, value);
 }
 
+void TestEnvironment::setLevels(const QString& letters)
+{
+    const QString keys[] = {SettingKey::LevelStatus, SettingKey::LevelWarning,
+                            SettingKey::LevelError, SettingKey::LevelFatalError};
+    for (int i = 0; i < 4; ++i)
+        SaveSettingValue(keys[i], letters.contains(QLatin1Char("SWEF"[i])) ? "True" : "False");
+}
+
 QStringList TestEnvironment::messageTexts() const
 {
     QStringList texts;

@@ -24,6 +24,8 @@ public:
 
     // Settings of the program (SaveSettingValue rules: a blank value deletes).
     void setSetting(const QString& key, const QString& value);
+    // The four level settings from "SWEF" letters: status, warning, error, fatal.
+    static void setLevels(const QString& letters);
 
     QList<MessageRequest> messages() const { return m_messages; }
     QStringList messageTexts() const;

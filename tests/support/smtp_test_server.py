@@ -34,17 +34,13 @@ def parse_message(raw):
     result.update(content_type=msg.get_content_type(), body="", body_type="", body_charset="",
                   attachments=[], defects=[str(d) for part in msg.walk() for d in part.defects])
     for part in msg.walk():
-        if part.is_multipart():
-            continue
-        if part.get_content_disposition() == "attachment" or part.get_filename():
+        if not part.is_multipart() and (part.get_content_disposition() == "attachment"
+                                        or part.get_filename()):
             result["attachments"].append({
                 "filename": part.get_filename() or "",
                 "content_type": part.get_content_type(),
                 "data": base64.b64encode(part.get_payload(decode=True) or b"").decode(),
             })
-        elif not result["body_type"] and part.get_content_maintype() == "text":
-            result.update(body=part.get_content(), body_type=part.get_content_type(),
-                          body_charset=part.get_content_charset() or "")
     # Of alternatives, the one a mail client shows: HTML over plain text.
     shown = msg.get_body(preferencelist=("html", "plain"))
     if shown is not None and shown.get_content_maintype() == "text":
