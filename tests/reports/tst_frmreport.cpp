@@ -95,10 +95,8 @@ class TestFrmReport : public QObject
 private slots:
     void init();
     void cleanup();
-    void opensWithStoredValues_data();
-    void opensWithStoredValues();
-    void attachLimit_data();
-    void attachLimit();
+    void controlStates_data();
+    void controlStates();
     void validation_data();
     void validation();
     void spanDatesReadBackOnLocale();
@@ -133,66 +131,52 @@ void TestFrmReport::cleanup()
     env.reset();
 }
 
-void TestFrmReport::opensWithStoredValues_data()
+// The controls as the dialog opens over stored settings, and the attach limit as typed.
+void TestFrmReport::controlStates_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("stored"); // a null text leaves the key absent
+    QTest::addColumn<QString>("stored"); // key=value in the settings first; "" none
+    QTest::addColumn<QString>("typed");  // control=value typed then; "" none
+    QTest::addColumn<bool>("unattended");
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("message"); // "" none
 
-    const QString none, today = QDate::currentDate().toString(Qt::ISODate);
-    const QList<QStringList> rows = {
-        {"type absent", "ReportType", none, "optReportType0", "1"},
-        {"type 7", "ReportType", "7", "optReportType3", "1"},
-        {"type word", "ReportType", "full", "optReportType3", "1"},
-        {"to not a date", "ReportDaysTo", "soon", "DTPicker2", today},
-        {"format false", "HTMLFormat", "false", "optFormat1", "1"},
-        {"attach above limit", "ReportAttachAtSize", "5000", "txtAttach", "5000"},
-        {"second wrong case", "ReportSortBy2", "user", "cmbSecond", ""},
-        {"third not in grid", "ReportSortBy3", "TaskList", "cmbThird", ""},
+    auto row = [](const char* name, const QString& stored, const QString& typed, bool unattended,
+                  const QString& control, const QString& expected, const QString& message = {}) {
+        QTest::newRow(name) << stored << typed << unattended << control << expected << message;
     };
-    for (const QStringList& row : rows)
-        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << row[3] << row[4];
+    row("type absent", "", "", false, "optReportType0", "1");
+    row("type 7", "ReportType=7", "", false, "optReportType3", "1");
+    row("type word", "ReportType=full", "", false, "optReportType3", "1");
+    row("to not a date", "ReportDaysTo=soon", "", false, "DTPicker2",
+        QDate::currentDate().toString(Qt::ISODate));
+    row("format false", "HTMLFormat=false", "", false, "optFormat1", "1");
+    row("attach stored above limit", "ReportAttachAtSize=5000", "", false, "txtAttach", "5000");
+    row("second wrong case", "ReportSortBy2=user", "", false, "cmbSecond", "");
+    row("third not in grid", "ReportSortBy3=TaskList", "", false, "cmbThird", "");
+    row("attach typed above limit", "", "txtAttach=2500", false, "txtAttach", "2000",
+        "Attach report value must be less then 2000");
+    row("attach typed not numeric", "", "txtAttach=x3000", false, "txtAttach", "x3000");
+    row("attach typed unattended", "", "txtAttach=9000", true, "txtAttach", "2000");
 }
 
-void TestFrmReport::opensWithStoredValues()
+void TestFrmReport::controlStates()
 {
-    QFETCH(QString, key);
     QFETCH(QString, stored);
-    QFETCH(QString, control);
-
-    if (!stored.isNull())
-        env->setSetting(key, stored);
-    frmReport dialog;
-    QTEST(stateOf(&dialog, control), "expected");
-    QVERIFY(env->messages().isEmpty());
-}
-
-void TestFrmReport::attachLimit_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("unattended");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("messages");
-
-    QTest::newRow("2500") << "2500" << false << "2000" << 1;
-    QTest::newRow("not numeric") << "x3000" << false << "x3000" << 0;
-    QTest::newRow("unattended") << "9000" << true << "2000" << 0;
-}
-
-void TestFrmReport::attachLimit()
-{
     QFETCH(QString, typed);
     QFETCH(bool, unattended);
-    QFETCH(int, messages);
+    QFETCH(QString, control);
+    QFETCH(QString, message);
 
-    frmReport dialog;
+    if (!stored.isEmpty())
+        env->setSetting(stored.section('=', 0, 0), stored.section('=', 1));
     UnattendedMode = unattended;
-    setControl(&dialog, QStringLiteral("txtAttach"), typed);
-    QTEST(stateOf(&dialog, QStringLiteral("txtAttach")), "expected");
-    QCOMPARE(env->messageTexts(),
-             QStringList(messages, QStringLiteral("Attach report value must be less then 2000")));
-    if (messages)
+    frmReport dialog;
+    if (!typed.isEmpty())
+        setControls(&dialog, {typed});
+    QTEST(stateOf(&dialog, control), "expected");
+    QCOMPARE(env->messageTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty())
         QCOMPARE(env->messages()[0].caption, QStringLiteral("Validation Failure"));
 }
 
