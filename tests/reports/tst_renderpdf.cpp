@@ -248,14 +248,7 @@ void tst_RenderPdf::printerAndPreview()
     QVERIFY(ReportTestData::rendered(audit, true, &pages).startsWith("<!DOCTYPE"));
 
     // The preview: modal, maximised, all pages; rows that cannot be read are told once.
-    class Unreadable : public MemoryRowSource
-    {
-        bool start(QString* error) override
-        {
-            *error = QStringLiteral("database is locked");
-            return false;
-        }
-    } unreadable;
+    Rows unreadable(1, 0);
     audit.setCaption(QStringLiteral("Audit Report"));
     shown.clear();
     QString seen;
