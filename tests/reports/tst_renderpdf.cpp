@@ -95,28 +95,12 @@ ReportLayout bound(const QString& name, ReportRowSource* source, QStringList* sh
     return layout;
 }
 
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // pdfinfo says the file has that many Letter pages.
 bool letterPages(const QString& file, int pages)
 {
     const QString info = tool(QStringLiteral("pdfinfo"), {file});
     return info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(pages))) &&
            info.contains(QLatin1String("612 x 792 pts (letter)"));
-}
-
-// Entries "Entry1".. one a minute from 1 March 2003 08:00, at levels level(i).
-void seed(AuditTestDb& db, int count, const std::function<int(int)>& level)
-{
-    QVERIFY2(db.isValid(), qPrintable(db.errorString()));
-    const QDateTime start(QDate(2003, 3, 1), QTime(8, 0));
-    QList<AuditEntry> entries;
-    for (int i = 1; i <= count; ++i)
-        entries << AuditTestDb::entry(level(i), start.addSecs(i * 60), QString("Entry%1").arg(i));
-    QVERIFY(db.add(entries) && db.openShared());
 }
 
 } // namespace
@@ -332,7 +316,8 @@ void tst_RenderPdf::exportFailures()
     QVERIFY(!written);
     QCOMPARE(shown.size(), message.isEmpty() ? 0 : 1);
     QCOMPARE(shown.value(0).left(message.size()), message);
-    QCOMPARE(filesIn(m_dir->path()), older ? QStringList{target} : QStringList());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+             older ? QStringList{target} : QStringList());
     if (device)
         QVERIFY(QFileInfo(file).exists() && !QFileInfo(file).isFile());
     else
@@ -353,8 +338,12 @@ void tst_RenderPdf::sqlRows()
 {
     QFETCH(QString, formatKey);
     TestEnvironment env;
-    AuditTestDb db;
-    seed(db, 1200, [](int i) { return i % 4; });
+    AuditTestDb db; // "Entry1".. one a minute from 1 March 2003 08:00, at levels 1, 2, 3, 0..
+    QList<AuditEntry> entries;
+    const QDateTime start(QDate(2003, 3, 1), QTime(8, 0));
+    for (int i = 1; i <= 1200; ++i)
+        entries << AuditTestDb::entry(i % 4, start.addSecs(i * 60), QString("Entry%1").arg(i));
+    QVERIFY2(db.add(entries) && db.openShared(), qPrintable(db.errorString()));
     const QString select = QStringLiteral("SELECT Audit.* FROM Audit WHERE ((`Level` = 2)) AND "
                                           "`When` > #3/1/2003# ORDER BY [AutoIndex];");
     SqlRowSource rows(select);
