@@ -33,7 +33,6 @@ public:
     struct Slice
     {
         int page;
-        ReportBand::Kind kind;
         int originY;
         int sliceTop;
         int sliceBottom;
@@ -52,14 +51,14 @@ public:
     }
     bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) override
     {
-        Slice slice{current, band.band->kind, originY, sliceTop, sliceBottom, {}};
+        Slice slice{current, originY, sliceTop, sliceBottom, {}};
         for (const LaidOutElement& item : band.elements)
             for (int i = 0; i < item.lines.size(); ++i)
                 if (item.lineTop(i) >= sliceTop && item.lineTop(i) < sliceBottom)
                     slice.texts.append(item.lines.at(i));
-        if (slice.kind == ReportBand::Detail)
+        if (band.band->kind == ReportBand::Detail)
             details.append(slice);
-        else if (slice.kind == ReportBand::PageHeader)
+        else if (band.band->kind == ReportBand::PageHeader)
             pageTexts.append(slice.texts);
         return true;
     }

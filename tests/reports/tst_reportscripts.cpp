@@ -50,11 +50,6 @@ MemoryRowSource* rowsWith(const QList<QStringList>& names)
     return rows;
 }
 
-ReportLayout layoutWith(const QString& name, MemoryRowSource* rows)
-{
-    return bound(name, rows, 720, QStringLiteral("Audit Log Summary"));
-}
-
 // Columns a terminal gives the text, by the C library's own tables.
 int displayWidth(const QString& text)
 {
@@ -84,7 +79,7 @@ void tst_ReportScripts::textRowsEquallyWide()
     QFETCH(QString, layout);
     QFETCH(QString, anchor);
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
-    ReportLayout report = layoutWith(layout, rows.get());
+    ReportLayout report = bound(layout, rows.get(), 720, "Audit Log Summary");
     const QString text = rendered(report);
     for (const QStringList& n : Names)
         QVERIFY2(text.contains(n[2]), qPrintable(n[2])); // the value as stored
@@ -135,7 +130,7 @@ void tst_ReportScripts::pdfTextLayerAndInk()
     QStringList files;
     for (const QList<QStringList>& names : {Names, blanked}) {
         std::unique_ptr<MemoryRowSource> rows(rowsWith(names));
-        ReportLayout report = layoutWith(QStringLiteral("datareportAuditDetail"), rows.get());
+        ReportLayout report = bound("datareportAuditDetail", rows.get(), 720, "Audit Log Summary");
         files.append(dir.filePath(QStringLiteral("%1.pdf").arg(files.size())));
         QVERIFY(ReportRenderer(report).writePdf(files.last()));
     }
@@ -176,7 +171,7 @@ void tst_ReportScripts::pdfTextLayerAndInk()
 void tst_ReportScripts::htmlWithoutStyleSheet()
 {
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
-    ReportLayout report = layoutWith(QStringLiteral("dataReportSummary"), rows.get());
+    ReportLayout report = bound("dataReportSummary", rows.get(), 720, "Audit Log Summary");
     QString html = rendered(report, true);
     QVERIFY(html.contains(QLatin1String("<html lang=\"en\">")));
     QVERIFY(!html.contains(QLatin1String("overflow:hidden")));
