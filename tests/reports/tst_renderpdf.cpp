@@ -205,7 +205,7 @@ void tst_RenderPdf::placement()
     const double xMin = match.captured(1).toDouble();
     const double xMax = match.captured(3).toDouble();
     const double x = edge == "xMin" ? xMin : edge == "xMax" ? xMax : (xMin + xMax) / 2;
-    QVERIFY2(qAbs(x - points) < 0.5, qPrintable(QString::number(x)));
+    QVERIFY2(qAbs(x - points) < 0.3, qPrintable(QString::number(x)));
     QVERIFY(top < 0 || qAbs(match.captured(2).toDouble() - top) < 2.0);
 }
 

@@ -142,8 +142,6 @@ void tst_RenderText::blockLayouts()
     MemoryRowSource rows(Columns, {entry(7, "Stopped: disk full", "2003-03-02 14:05:07",
                                          "first line of details\nsecond line")});
     const QStringList lines = render(layout, rows).split(QLatin1Char('\n'));
-    QVERIFY(lines.first().trimmed().startsWith(QLatin1String("3/15/2003 2:05 PM")));
-    QVERIFY(lines.first().endsWith(QLatin1String("Page 1 of 1")));
     for (const QString& text : expected)
         QCOMPARE(lineWith(lines, text), text);
     QCOMPARE(lineWith(lines, "---"), QString(124, QLatin1Char('-'))); // the rule over a block
