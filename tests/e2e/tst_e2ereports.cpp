@@ -45,7 +45,7 @@ class tst_E2eReports : public QObject
 private slots:
     void initTestCase()
     {
-        m_server = std::make_unique<SmtpTestServer>(QStringList{"refused@example.org"});
+        m_server = std::make_unique<SmtpTestServer>();
         QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
     }
 
@@ -137,14 +137,13 @@ private slots:
                       const QString& expected) {
             QTest::newRow(name) << attach << zip << abort << subject << expected;
         };
-        row("one byte under attach: inline", 1, 1000, 1000, "", "inline");
-        row("exactly attach and abort: attached", 0, 1000, 0, "Nightly audit", "attached");
+        row("one byte under attach: inline", 1, 1000, 1000, "Nightly audit", "inline");
         row("one byte over abort: aborted", 0, 1000, -1, "", "aborted");
         row("exactly zip: zipped", -10, 0, 1000, "Zipped audit", "zipped");
     }
 
-    // The report mailed inline, attached, zipped or aborted by its size, from
-    // the sender with the subject given or the default one.
+    // Each size keyword reaches the mail (its boundaries are in tst_enginemail): the
+    // report mailed inline, zipped or aborted, with the subject given or the default one.
     void mailThresholds()
     {
         QFETCH(int, attachDelta);
@@ -176,16 +175,11 @@ private slots:
         QCOMPARE(m.envelopeTo, QStringList{QStringLiteral("ops@example.org")});
         QCOMPARE(m.subject,
                  subject.isEmpty() ? QStringLiteral("Velmora Audit Detail Report") : subject);
-        QCOMPARE(m.attachments.size(), expected == "attached" || expected == "zipped" ? 1 : 0);
+        QCOMPARE(m.attachments.size(), expected == "zipped" ? 1 : 0);
         QByteArray report = m.body.toUtf8();
         if (expected == "aborted")
             QCOMPARE(m.body.trimmed(),
                      QStringLiteral("Attachment aborted as it exceeded size limit"));
-        if (expected == "attached") {
-            QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.txt"));
-            report = m.attachments.first().data;
-            QCOMPARE(report.size(), size);
-        }
         if (expected == "zipped") {
             QCOMPARE(m.attachments.first().fileName, QStringLiteral("AuditDetailRpt.zip"));
             const QString zip = m_case->path("out/received.zip");
@@ -200,24 +194,6 @@ private slots:
         }
         QCOMPARE(folderContents(), QStringList());
         QCOMPARE(m_db->keys(), m_allKeys);
-    }
-
-    void htmlMail()
-    {
-        const int before = m_server->messages().size();
-        const ProgramRun r = run(Selection + QStringList{"/SUMMARY", "/NODETAIL", "/HTML", "/EMAIL",
-                                                         "ops@example.org", "/ATTACH_OVER",
-                                                         "10000000", "/ZIP_OVER", "20000000"});
-        QCOMPARE(r.errLines, QStringList());
-        QCOMPARE(r.status, 0);
-        QCOMPARE(m_server->messages().size(), before + 1);
-        const SmtpTestServer::Message m = m_server->messages().last();
-        QCOMPARE(m.subject, QStringLiteral("Velmora Audit Log Summary"));
-        QCOMPARE(m.contentType, QStringLiteral("multipart/alternative"));
-        QCOMPARE(m.bodyType, QStringLiteral("text/html"));
-        QCOMPARE(m.body.count(QStringLiteral("class=\"report-row\"")), 3);
-        QCOMPARE(descriptionsIn(m.body), Reported);
-        QCOMPARE(folderContents(), QStringList());
     }
 
     // /DELETE takes exactly the reported entries, after a mail or without a
@@ -248,15 +224,9 @@ private slots:
             {"/STATUS", "/SPAN_START", "1\\45\\2003", "/SPAN_END", "2\\1\\2003", "/DELETE", "/FILE",
              "report.txt"},
             "auditlog: '1/45/2003' is not a date", all);
-        row("unwritable output file",
-            Selection + QStringList{"/FILE", "/nonexistent folder/report.txt", "/DELETE"},
-            "auditlog: Audit Report Error ", all);
         // The print run's PDF (AUDITLOG_PRINT_TO_PDF) names the database here.
         row("printed over the database", Selection + QStringList{"/PRINT", "/DELETE"},
             "*is the audit database", all);
-        row("recipient refused",
-            Selection + QStringList{"/EMAIL", "refused@example.org", "/DELETE"},
-            "auditlog: The report could not be mailed to refused@example.org: ", all);
         row("bad query",
             Selection + QStringList{"/QUERY", "NoSuchColumn = 1", "/FILE", "report.txt", "/DELETE"},
             "auditlog: Audit Report Error ", all);

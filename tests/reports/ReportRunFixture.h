@@ -2,6 +2,7 @@
 
 #include "AuditDatabase.h"
 #include "AuditTestDb.h"
+#include "PrivateTempFolder.h"
 #include "ReportEngineHooks.h"
 #include "SmtpTestServer.h"
 #include "TestEnvironment.h"
@@ -17,9 +18,9 @@
 struct ReportRunFixture
 {
     // In initTestCase.
-    void startServer(const QStringList& rejectRecipients = {})
+    void startServer()
     {
-        server = std::make_unique<SmtpTestServer>(rejectRecipients);
+        server = std::make_unique<SmtpTestServer>();
         QVERIFY2(server->isRunning(), qPrintable(server->errorString()));
         previousFolder = QDir::currentPath();
     }
@@ -37,6 +38,13 @@ struct ReportRunFixture
         previousHooks = ReportEngineHooks::current();
         server->installAsMailServer();
         server->clearMessages();
+    }
+
+    // What a run left in the current folder and in its private one.
+    QStringList left() const
+    {
+        const auto all = QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden;
+        return QDir(folder).entryList(all) + QDir(PrivateTempFolder::path()).entryList(all);
     }
 
     // In cleanup.

@@ -27,12 +27,10 @@ QStringList descriptionsIn(const QString& text)
 
 } // namespace
 
-// Whole report runs on a real database: the print and preview hooks, the
-// failures that must leave every entry in place, the mail address, and row
-// values read as bytes printing as the same values read whole. (Runs
-// of the built program, with each destination, the deletion after a report
-// and the other failures, are in tst_e2ereports; a report-then-delete while
-// another program appends, in tst_purge.)
+// Whole report runs on a real database: the print and preview hooks, failures
+// that must leave every entry in place, the mail address, and row values read
+// as bytes printing as the same values read whole. (Runs of the built program
+// are in tst_e2ereports.)
 class tst_EngineRun : public QObject
 {
     Q_OBJECT
@@ -69,13 +67,6 @@ private slots:
     void bytesPrintAsValues();
 
 private:
-    // What the run left in the current folder and in its private one.
-    QStringList leftInFolder() const
-    {
-        return QDir(run.folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries) +
-               QDir(PrivateTempFolder::path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    }
-
     ReportRunFixture run;
     QString m_closedUrl; // nobody listens there
 };
@@ -158,7 +149,7 @@ void tst_EngineRun::failuresKeepEntries()
     QCOMPARE(run.server->messages().size(), 0);
     QVERIFY(!QFile::exists(run.env->filePath("report.txt")));
     QDir(PrivateTempFolder::path()).rmdir(QStringLiteral("AuditRpt.zip"));
-    QCOMPARE(leftInFolder(), QStringList());
+    QCOMPARE(run.left(), QStringList());
     const QString shown = unattended ? RunFailureReason() : run.env->messageTexts().join('\n');
     QVERIFY2(shown.startsWith(message), qPrintable(shown));
     QCOMPARE(run.env->messages().size(), unattended ? 0 : 1);
@@ -199,7 +190,7 @@ void tst_EngineRun::mailAddress()
              !recipient.isEmpty());
     QCOMPARE(prompts, typed.isNull() ? 0 : 1);
     QVERIFY(run.env->messages().isEmpty());
-    QCOMPARE(leftInFolder(), QStringList());
+    QCOMPARE(run.left(), QStringList());
     QCOMPARE(run.server->messages().size(), recipient.isEmpty() ? 0 : 1);
     QCOMPARE(run.server->messages().value(0).envelopeTo,
              recipient.isEmpty() ? QStringList() : QStringList{recipient});

@@ -172,54 +172,46 @@ void tst_FaultInjection::fullDisk()
         QSKIP("no private mount namespace here (needs root)");
     const QString demo = m_env->filePath("demo.mdb");
     QCOMPARE(ProgramRun::makeDemo({"--seed", "2", demo, "3000"}), 0);
-    const QVariantList before = AuditTestDb::values(demo, "SELECT AutoIndex FROM Audit");
+    QStringList all;
+    for (const QVariant& v : AuditTestDb::values(demo, "SELECT AutoIndex FROM Audit"))
+        all << v.toString();
     // The purge has rows to take: the demo entries span the last 30 days.
     QVERIFY(ProgramRun::writeSettings(m_env->filePath("config"),
                                       arguments.contains("/DELETE") ? "AutoDeleteDays=30000\n"
                                                                     : "AutoDeleteDays=1\n"));
 
     // The tmpfs gets the database with 40 KB to spare; the report goes elsewhere.
-    const QString root = m_env->filePath("small");
-    const QString disk = m_env->filePath("disk");
-    QVERIFY(QDir().mkpath(root) && QDir().mkpath(disk));
-    const QString report = disk + "/report.txt";
-    const QString script = QStringLiteral(
-        "mount -t tmpfs -o size=%1k none \"$0\" && mkdir -p \"$0/SYSTEM\" && "
-        "cp \"$1\" \"$0/SYSTEM/Audit.mdb\" && shift && \"$@\"")
-                               .arg(QFileInfo(demo).size() / 1024 + 40);
-    QProcess process;
-    process.setProcessEnvironment(ProgramRun::environment(m_env->filePath("config")));
-    process.setWorkingDirectory(disk);
     // The database is read back inside the namespace, before the tmpfs goes.
-    const QString dump = m_env->filePath("left.txt");
-    process.start("unshare", QStringList{"-m", "sh", "-c",
-                                         script + QStringLiteral("; s=$?; sqlite3 \"%1/SYSTEM/Audit.mdb\" "
-                                                                 "'PRAGMA integrity_check; SELECT AutoIndex FROM Audit' "
-                                                                 "> \"%2\"; exit $s")
-                                                      .arg(root, dump),
-                                         root, demo, AUDITLOG_EXE, "/SYSTEM", root, "/FILE", report}
-                                 + arguments);
-    QVERIFY(process.waitForFinished(120000));
-    const QString err = QString::fromUtf8(process.readAllStandardError());
+    const QString root = m_env->filePath("small"), disk = m_env->filePath("disk");
+    const QString report = disk + "/report.txt", dump = m_env->filePath("left.txt");
+    QVERIFY(QDir().mkpath(root) && QDir().mkpath(disk));
+    const QString script =
+        QStringLiteral("mount -t tmpfs -o size=%1k none \"$0\" && mkdir -p \"$0/SYSTEM\" && "
+                       "cp \"$1\" \"$0/SYSTEM/Audit.mdb\" && shift && \"$@\"; s=$?; "
+                       "sqlite3 \"$0/SYSTEM/Audit.mdb\" 'PRAGMA integrity_check; SELECT AutoIndex "
+                       "FROM Audit' > \"%2\"; exit $s")
+            .arg(QFileInfo(demo).size() / 1024 + 40)
+            .arg(dump);
+    const QStringList command{"unshare", "-m",         "sh",    "-c",    script, root,
+                              demo,      AUDITLOG_EXE, "/SYSTEM", root, "/FILE", report};
+    const ProgramRun r =
+        ProgramRun::of(command + arguments, ProgramRun::environment(m_env->filePath("config")), disk);
+    const QString err = r.errLines.join('\n');
     QStringList left = QString::fromUtf8(ProgramRun::readFile(dump)).split('\n', Qt::SkipEmptyParts);
     QVERIFY2(!left.isEmpty() && left.takeFirst() == "ok", qPrintable(err));
-    QStringList all;
-    for (const QVariant& v : before)
-        all << v.toString();
     // Whatever the status, nothing may be lost: all rows there, or the run
     // said it succeeded and the report holds what went.
     if (left != all) {
-        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(r.status, 0);
         const QSet<qint64> reported = ProgramRun::reportedKeys(report);
         for (const QString& key : all)
             if (!left.contains(key) && !arguments.contains("/FATAL"))
                 QVERIFY2(reported.contains(key.toLongLong()), qPrintable(key + " gone unreported"));
     } else {
-        QVERIFY2(process.exitCode() == 1 && !err.isEmpty(),
-                 qPrintable(QString::number(process.exitCode()) + err));
+        QVERIFY2(r.status == 1 && !err.isEmpty(), qPrintable(QString::number(r.status) + err));
     }
-    qInfo("status %d, %lld of %lld rows left: %s", process.exitCode(), qsizetype(left.size()),
-          qsizetype(all.size()), qPrintable(err.trimmed()));
+    qInfo("status %d, %lld of %lld rows left: %s", r.status, qsizetype(left.size()),
+          qsizetype(all.size()), qPrintable(err));
 }
 
 QTEST_MAIN(tst_FaultInjection)

@@ -1,23 +1,17 @@
 #include "AppState.h"
-#include "AuditTestDb.h"
 #include "ReportDialogRoutines.h"
+#include "ReportRunFixture.h"
 #include "ReportWindowHooks.h"
 #include "Settings.h"
-#include "SmtpTestServer.h"
 #include "SqlDate.h"
-#include "TestEnvironment.h"
+#include "WidgetDriver.h"
 #include "WidgetHooks.h"
-#include "ZlkApi.h"
 #include "frmEmailAddress.h"
 #include "frmReport.h"
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDir>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
-#include <QtTest>
 #include <optional>
 
 namespace {
@@ -90,11 +84,6 @@ QString stateOf(QWidget* dialog, const QString& name)
     return QStringLiteral("<no %1>").arg(name);
 }
 
-void click(QWidget* dialog, const QString& name)
-{
-    QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
-}
-
 const QString Defaults = QStringLiteral("sizes 1000,100000,500000 sort When,User,AutoIndex");
 
 } // namespace
@@ -106,10 +95,8 @@ class TestFrmReport : public QObject
 private slots:
     void init();
     void cleanup();
-    void opensWithStoredValues_data();
-    void opensWithStoredValues();
-    void attachLimit_data();
-    void attachLimit();
+    void controlStates_data();
+    void controlStates();
     void validation_data();
     void validation();
     void spanDatesReadBackOnLocale();
@@ -144,67 +131,52 @@ void TestFrmReport::cleanup()
     env.reset();
 }
 
-void TestFrmReport::opensWithStoredValues_data()
+// The controls as the dialog opens over stored settings, and the attach limit as typed.
+void TestFrmReport::controlStates_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("stored"); // a null text leaves the key absent
+    QTest::addColumn<QString>("stored"); // key=value in the settings first; "" none
+    QTest::addColumn<QString>("typed");  // control=value typed then; "" none
+    QTest::addColumn<bool>("unattended");
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("message"); // "" none
 
-    const QString none, today = QDate::currentDate().toString(Qt::ISODate);
-    const QList<QStringList> rows = {
-        {"type absent", "ReportType", none, "optReportType0", "1"},
-        {"type 7", "ReportType", "7", "optReportType3", "1"},
-        {"type word", "ReportType", "full", "optReportType3", "1"},
-        {"to not a date", "ReportDaysTo", "soon", "DTPicker2", today},
-        {"format false", "HTMLFormat", "false", "optFormat1", "1"},
-        {"attach above limit", "ReportAttachAtSize", "5000", "txtAttach", "5000"},
-        {"second wrong case", "ReportSortBy2", "user", "cmbSecond", ""},
-        {"third not in grid", "ReportSortBy3", "TaskList", "cmbThird", ""},
+    auto row = [](const char* name, const QString& stored, const QString& typed, bool unattended,
+                  const QString& control, const QString& expected, const QString& message = {}) {
+        QTest::newRow(name) << stored << typed << unattended << control << expected << message;
     };
-    for (const QStringList& row : rows)
-        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << row[3] << row[4];
+    row("type absent", "", "", false, "optReportType0", "1");
+    row("type 7", "ReportType=7", "", false, "optReportType3", "1");
+    row("type word", "ReportType=full", "", false, "optReportType3", "1");
+    row("to not a date", "ReportDaysTo=soon", "", false, "DTPicker2",
+        QDate::currentDate().toString(Qt::ISODate));
+    row("format false", "HTMLFormat=false", "", false, "optFormat1", "1");
+    row("attach stored above limit", "ReportAttachAtSize=5000", "", false, "txtAttach", "5000");
+    row("second wrong case", "ReportSortBy2=user", "", false, "cmbSecond", "");
+    row("third not in grid", "ReportSortBy3=TaskList", "", false, "cmbThird", "");
+    row("attach typed above limit", "", "txtAttach=2500", false, "txtAttach", "2000",
+        "Attach report value must be less then 2000");
+    row("attach typed not numeric", "", "txtAttach=x3000", false, "txtAttach", "x3000");
+    row("attach typed unattended", "", "txtAttach=9000", true, "txtAttach", "2000");
 }
 
-void TestFrmReport::opensWithStoredValues()
+void TestFrmReport::controlStates()
 {
-    QFETCH(QString, key);
     QFETCH(QString, stored);
-    QFETCH(QString, control);
-
-    if (!stored.isNull())
-        env->setSetting(key, stored);
-    frmReport dialog;
-    QTEST(stateOf(&dialog, control), "expected");
-    QCOMPARE(dialog.findChild<QComboBox*>(QStringLiteral("cmbThird"))->count(), 9);
-    QVERIFY(env->messages().isEmpty());
-}
-
-void TestFrmReport::attachLimit_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("unattended");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("messages");
-
-    QTest::newRow("2500") << "2500" << false << "2000" << 1;
-    QTest::newRow("not numeric") << "x3000" << false << "x3000" << 0;
-    QTest::newRow("unattended") << "9000" << true << "2000" << 0;
-}
-
-void TestFrmReport::attachLimit()
-{
     QFETCH(QString, typed);
     QFETCH(bool, unattended);
-    QFETCH(int, messages);
+    QFETCH(QString, control);
+    QFETCH(QString, message);
 
-    frmReport dialog;
+    if (!stored.isEmpty())
+        env->setSetting(stored.section('=', 0, 0), stored.section('=', 1));
     UnattendedMode = unattended;
-    setControl(&dialog, QStringLiteral("txtAttach"), typed);
-    QTEST(stateOf(&dialog, QStringLiteral("txtAttach")), "expected");
-    QCOMPARE(env->messageTexts(),
-             QStringList(messages, QStringLiteral("Attach report value must be less then 2000")));
-    if (messages)
+    frmReport dialog;
+    if (!typed.isEmpty())
+        setControls(&dialog, {typed});
+    QTEST(stateOf(&dialog, control), "expected");
+    QCOMPARE(env->messageTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty())
         QCOMPARE(env->messages()[0].caption, QStringLiteral("Validation Failure"));
 }
 
@@ -371,26 +343,20 @@ void TestFrmReport::savesOnEveryClose()
 // deleted and no report file left behind.
 void TestFrmReport::emailSendsTheReport()
 {
-    SmtpTestServer server;
-    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-    server.installAsMailServer();
-    Zlk::setSystemFolder(env->path());
+    ReportRunFixture run;
+    run.startServer();
+    const QDateTime when(QDate::currentDate().addDays(-2), QTime(8, 30));
+    run.begin({AuditTestDb::entry(2, when, "Mailbox VAN01 unreachable"),
+               AuditTestDb::entry(0, when, "Nightly translation done"),
+               AuditTestDb::entry(1, when, "Partner map outdated")});
+    auto end = qScopeGuard([&] { run.end(); });
     for (int type = 0; type < ReportTypeCount; ++type)
         SetDialogReportRoutine(type, {});
-    AuditTestDb db;
-    const QDateTime when(QDate::currentDate().addDays(-2), QTime(8, 30));
-    QVERIFY(db.add({AuditTestDb::entry(2, when, "Mailbox VAN01 unreachable"),
-                    AuditTestDb::entry(0, when, "Nightly translation done"),
-                    AuditTestDb::entry(1, when, "Partner map outdated")}));
-    QVERIFY(db.openShared());
-    const QString previousFolder = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(env->path())); // where the report files are written
-    auto restoreFolder = qScopeGuard([&] { QDir::setCurrent(previousFolder); });
 
     // Full Detail of errors and status messages of the last 7 days, as text.
-    env->setSetting(SettingKey::ReportType, QStringLiteral("1"));
-    env->setSetting(SettingKey::ReportDateSentOpt, QStringLiteral("2"));
-    env->setSetting(SettingKey::LevelWarning, QStringLiteral("False"));
+    run.env->setSetting(SettingKey::ReportType, QStringLiteral("1"));
+    run.env->setSetting(SettingKey::ReportDateSentOpt, QStringLiteral("2"));
+    run.env->setSetting(SettingKey::LevelWarning, QStringLiteral("False"));
     InstallReportWindowHooks();
     QStringList asked;
     SetModalHandler([&asked](QWidget* window) {
@@ -403,11 +369,11 @@ void TestFrmReport::emailSendsTheReport()
     dialog.show();
     click(&dialog, QStringLiteral("cmdEmail"));
 
-    QCOMPARE(env->messageTexts(), QStringList());
+    QCOMPARE(run.env->messageTexts(), QStringList());
     QCOMPARE(asked, QStringList{QStringLiteral("frmEmailAddress")});
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(server.messages().size(), 1);
-    const SmtpTestServer::Message mail = server.messages().first();
+    QCOMPARE(run.server->messages().size(), 1);
+    const SmtpTestServer::Message mail = run.server->messages().first();
     QCOMPARE(mail.envelopeTo, QStringList{QStringLiteral("ops@example.com")});
     QString report = mail.body; // inline or attached, depending on its size
     for (const SmtpTestServer::Attachment& attachment : mail.attachments)
@@ -416,8 +382,8 @@ void TestFrmReport::emailSendsTheReport()
                  report.contains("Nightly translation done") &&
                  !report.contains("Partner map outdated"),
              qPrintable(report));
-    QCOMPARE(db.count(), 3);
-    QCOMPARE(QDir(env->path()).entryList({"AuditDetailRpt.*"}, QDir::Files), QStringList());
+    QCOMPARE(run.db->count(), 3);
+    QCOMPARE(run.left(), QStringList());
 }
 
 // The e-mail address dialog the report routines reach through their hooks.
@@ -446,7 +412,6 @@ void TestFrmReport::addressDialog()
     frmEmailAddress dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Address"));
     auto* box = dialog.findChild<QLineEdit*>(QStringLiteral("txtEmailAddress"));
     QCOMPARE(box->text(), before);
     if (!typed.isNull()) {

@@ -16,15 +16,12 @@ class tst_Layout : public QObject
 private slots:
     void values_data();
     void values();
-    void localeForms_data();
-    void localeForms();
     void wrap_data();
     void wrap();
     void pageCount_data();
     void pageCount();
     void keepTogether_data();
     void keepTogether();
-    void canGrowPushesElementsBelow();
 };
 
 namespace {
@@ -36,7 +33,6 @@ public:
     struct Slice
     {
         int page;
-        ReportBand::Kind kind;
         int originY;
         int sliceTop;
         int sliceBottom;
@@ -55,14 +51,14 @@ public:
     }
     bool drawBand(const LaidOutBand& band, int originY, int sliceTop, int sliceBottom) override
     {
-        Slice slice{current, band.band->kind, originY, sliceTop, sliceBottom, {}};
+        Slice slice{current, originY, sliceTop, sliceBottom, {}};
         for (const LaidOutElement& item : band.elements)
             for (int i = 0; i < item.lines.size(); ++i)
                 if (item.lineTop(i) >= sliceTop && item.lineTop(i) < sliceBottom)
                     slice.texts.append(item.lines.at(i));
-        if (slice.kind == ReportBand::Detail)
+        if (band.band->kind == ReportBand::Detail)
             details.append(slice);
-        else if (slice.kind == ReportBand::PageHeader)
+        else if (band.band->kind == ReportBand::PageHeader)
             pageTexts.append(slice.texts);
         return true;
     }
@@ -98,55 +94,50 @@ RecordingSink paginate(const ReportLayout& layout, const ReportTextMetrics& metr
 
 void tst_Layout::values_data()
 {
+    QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("format"); // "(date)", "(time)": the page header's short forms
     QTest::addColumn<QString>("expected");
+    const QLocale us(QLocale::English, QLocale::UnitedStates), c = QLocale::c();
+    const QLocale de(QLocale::German, QLocale::Germany);
     const QString longDate = QStringLiteral("mm/dd/yyyy hh:nn AM/PM");
     const QString shortDate = QStringLiteral("m/d/yy h:nn AM/PM");
     const QVariant when("2003-03-05 14:07:09");
+    const QVariant time(QDateTime(QDate(2003, 3, 5), QTime(14, 7, 9)));
     // clang-format off
-    QTest::newRow("long date") << when << longDate << "03/05/2003 02:07 PM";
-    QTest::newRow("long date, after midnight") << QVariant("2003-11-30 00:05:00") << longDate << "11/30/2003 12:05 AM";
-    QTest::newRow("short date") << when << shortDate << "3/5/03 2:07 PM";
-    QTest::newRow("general date") << when << "General Date" << "3/5/2003 2:07:09 PM";
-    QTest::newRow("names and literals") << when << "dddd d mmmm yyyy \"at\" h\\h nn" << "Wednesday 5 March 2003 at 14h 07";
-    QTest::newRow("no date") << QVariant("yesterday") << longDate << "yesterday";
-    QTest::newRow("null date") << QVariant() << longDate << "";
-    QTest::newRow("yes from -1") << QVariant(-1) << "Yes/No" << "Yes";
-    QTest::newRow("no from False") << QVariant("False") << "Yes/No" << "No";
-    QTest::newRow("null yes/no") << QVariant() << "Yes/No" << "";
-    QTest::newRow("number") << QVariant(qlonglong(1234567)) << "" << "1234567";
+    QTest::newRow("long date") << us << when << longDate << "03/05/2003 02:07 PM";
+    QTest::newRow("long date, after midnight") << us << QVariant("2003-11-30 00:05:00") << longDate << "11/30/2003 12:05 AM";
+    QTest::newRow("short date") << us << when << shortDate << "3/5/03 2:07 PM";
+    QTest::newRow("general date") << us << when << "General Date" << "3/5/2003 2:07:09 PM";
+    QTest::newRow("names and literals") << us << when << "dddd d mmmm yyyy \"at\" h\\h nn" << "Wednesday 5 March 2003 at 14h 07";
+    QTest::newRow("no date") << us << QVariant("yesterday") << longDate << "yesterday";
+    QTest::newRow("null date") << us << QVariant() << longDate << "";
+    QTest::newRow("yes from -1") << us << QVariant(-1) << "Yes/No" << "Yes";
+    QTest::newRow("no from False") << us << QVariant("False") << "Yes/No" << "No";
+    QTest::newRow("null yes/no") << us << QVariant() << "Yes/No" << "";
+    QTest::newRow("number") << us << QVariant(qlonglong(1234567)) << "" << "1234567";
+    QTest::newRow("en_US header") << us << time << "(date)" << "3/5/2003";
+    QTest::newRow("en_US header time") << us << time << "(time)" << "2:07 PM";
+    QTest::newRow("C general date") << c << when << "General Date" << "3/5/2003 14:07:09";
+    QTest::newRow("C header") << c << time << "(date)" << "3/5/2003";
+    QTest::newRow("C header time") << c << time << "(time)" << "14:07:09";
+    QTest::newRow("de_DE general date") << de << when << "General Date" << "05.03.2003 14:07:09";
+    QTest::newRow("de_DE header") << de << time << "(date)" << "05.03.2003";
+    QTest::newRow("de_DE header time") << de << time << "(time)" << "14:07";
     // clang-format on
 }
 
 void tst_Layout::values()
 {
+    QFETCH(QLocale, locale);
     QFETCH(QVariant, value);
     QFETCH(QString, format);
-    const ReportValueFormatter formatter(QLocale(QLocale::English, QLocale::UnitedStates));
-    QTEST(formatter.format(value, format), "expected");
-}
-
-void tst_Layout::localeForms_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QString>("general"); // a When in the summary
-    QTest::addColumn<QString>("date");
-    QTest::addColumn<QString>("time");
-    // clang-format off
-    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "3/5/2003 2:07:09 PM" << "3/5/2003" << "2:07 PM";
-    QTest::newRow("C") << QLocale::c() << "3/5/2003 14:07:09" << "3/5/2003" << "14:07:09";
-    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "05.03.2003 14:07:09" << "05.03.2003" << "14:07";
-    // clang-format on
-}
-
-void tst_Layout::localeForms()
-{
-    QFETCH(QLocale, locale);
     const ReportValueFormatter formatter(locale);
-    QTEST(formatter.format(QVariant("2003-03-05 14:07:09"), "General Date"), "general");
-    QTEST(formatter.shortDate(QDate(2003, 3, 5)), "date");
-    QTEST(formatter.shortTime(QTime(14, 7, 9)), "time");
+    const QDateTime t = value.toDateTime();
+    QTEST(format == "(date)"   ? formatter.shortDate(t.date())
+          : format == "(time)" ? formatter.shortTime(t.time())
+                               : formatter.format(value, format),
+          "expected");
 }
 
 void tst_Layout::wrap_data()
@@ -268,37 +259,6 @@ void tst_Layout::keepTogether()
     QCOMPARE(pages, sink.details.last().page);
     if (!words.isEmpty())
         QCOMPARE(texts, words + QStringList{"operator"}); // every line once, whole
-}
-
-void tst_Layout::canGrowPushesElementsBelow()
-{
-    ReportBand band;
-    band.kind = ReportBand::Detail;
-    band.height = 600;
-    ReportElement grower = ReportElement::textBox("Grow", "Description", 160, 0, 800, 240);
-    grower.canGrow = true;
-    band.elements = {
-        grower,
-        ReportElement::textBox("Beside", "User", 1200, 0, 800, 240),
-        ReportElement::textBox("Below", "Path", 160, 240, 800, 240),
-        ReportElement::verticalLine("Rule", 80, 0, 480),
-        ReportElement::horizontalLine("Under", 80, 480, 1000),
-    };
-    const CharacterGridMetrics metrics;
-    BandLayoutEngine engine(band, metrics);
-    LaidOutBand laidOut;
-    // 10 columns wide: three lines.
-    engine.layout({"one two three four five", "beside", "below", "", ""}, &laidOut);
-    QCOMPARE(laidOut.elements.at(0).lines, (QStringList{"one two", "three four", "five"}));
-    QCOMPARE(laidOut.elements.at(1).top, 0);      // beside it: stays
-    QCOMPARE(laidOut.elements.at(2).top, 720);    // below it: moved by 480
-    QCOMPARE(laidOut.elements.at(3).height, 960); // the rule spans the grown rows
-    QCOMPARE(laidOut.elements.at(4).top, 960);
-    QCOMPARE(laidOut.height, 1080);
-
-    engine.layout({"short", "beside", "below", "", ""}, &laidOut);
-    QCOMPARE(laidOut.elements.at(2).top, 240);
-    QCOMPARE(laidOut.height, 600);
 }
 
 QTEST_GUILESS_MAIN(tst_Layout)

@@ -36,6 +36,7 @@ const QList<QStringList> Names{
     {"شركة التجارة العربية رفض", "الرياض", "محمد", "/srv/edi/in/طلب.x12"},
     {"חברת משלוחים בע\"מ נדחה", "תל אביב", "דוד", "/srv/edi/in/הזמנה.x12"},
     {"Cafe\u0301 Zu\u0308rich Ünïcödé ß", "Mu\u0308nchen", "Jose\u0301", "/srv/edi/ñ.x12"},
+    {"Sent (ACME) \\ 100% done", "Translator", "operator", "/edi/in"}, // a PDF string's escapes
     {"Shipment 📦 sent ✅", "Dock 🚚", "ops 👍", "/srv/edi/out/📦.x12"},
 };
 
@@ -47,11 +48,6 @@ MemoryRowSource* rowsWith(const QList<QStringList>& names)
         rows->addRow({index++, 2, 3024, n[0], n[1], "2003-03-02 14:05:07", n[2], "Details", n[3], 0,
                       "Retried", "Inbound"});
     return rows;
-}
-
-ReportLayout layoutWith(const QString& name, MemoryRowSource* rows)
-{
-    return bound(name, rows, 720, QStringLiteral("Audit Log Summary"));
 }
 
 // Columns a terminal gives the text, by the C library's own tables.
@@ -83,7 +79,7 @@ void tst_ReportScripts::textRowsEquallyWide()
     QFETCH(QString, layout);
     QFETCH(QString, anchor);
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
-    ReportLayout report = layoutWith(layout, rows.get());
+    ReportLayout report = bound(layout, rows.get(), 720, "Audit Log Summary");
     const QString text = rendered(report);
     for (const QStringList& n : Names)
         QVERIFY2(text.contains(n[2]), qPrintable(n[2])); // the value as stored
@@ -103,7 +99,7 @@ void tst_ReportScripts::textRowsEquallyWide()
 void tst_ReportScripts::cjkLinesGrowTheirBox()
 {
     // A Description of two lines of ideographs in the summary's detail band:
-    // lines spaced by the ideographs' face, the row and its rules as tall.
+    // lines spaced by the ideographs' face, the box as tall.
     const ReportLayout layout = ReportLayouts::byName(QStringLiteral("dataReportSummary"));
     const ReportBand& band = layout.band(ReportBand::Detail);
     QList<QString> texts(band.elements.size());
@@ -121,12 +117,6 @@ void tst_ReportScripts::cjkLinesGrowTheirBox()
     QCOMPARE(item.lines.size(), 2);
     QVERIFY(item.lineHeight > metrics.lineHeight(item.element->font));
     QCOMPARE(item.height, 2 * item.lineHeight);
-    for (const LaidOutElement& e : out.elements) {
-        if (e.element->kind == ReportElementKind::HorizontalLine)
-            QVERIFY(e.top >= item.bottom());
-        else if (e.element->kind == ReportElementKind::VerticalLine)
-            QVERIFY(e.bottom() >= item.bottom());
-    }
 }
 
 void tst_ReportScripts::pdfTextLayerAndInk()
@@ -140,7 +130,7 @@ void tst_ReportScripts::pdfTextLayerAndInk()
     QStringList files;
     for (const QList<QStringList>& names : {Names, blanked}) {
         std::unique_ptr<MemoryRowSource> rows(rowsWith(names));
-        ReportLayout report = layoutWith(QStringLiteral("datareportAuditDetail"), rows.get());
+        ReportLayout report = bound("datareportAuditDetail", rows.get(), 720, "Audit Log Summary");
         files.append(dir.filePath(QStringLiteral("%1.pdf").arg(files.size())));
         QVERIFY(ReportRenderer(report).writePdf(files.last()));
     }
@@ -157,7 +147,7 @@ void tst_ReportScripts::pdfTextLayerAndInk()
                     ? QString(c).normalized(QString::NormalizationForm_KC)
                     : QString(c);
     read = read.normalized(QString::NormalizationForm_C);
-    for (const QStringList& n : Names.mid(0, 5)) {
+    for (const QStringList& n : Names.mid(0, Names.size() - 1)) {
         for (const QString& value : n)
             QVERIFY2(read.contains(value.normalized(QString::NormalizationForm_C)),
                      qPrintable(value));
@@ -167,12 +157,21 @@ void tst_ReportScripts::pdfTextLayerAndInk()
         tool(QStringLiteral("pdftoppm"), {"-r", "50", "-gray", "-f", "1", "-l", "1", file, file + ".img"});
     const QByteArray ink = ProgramRun::readFile(files[0] + ".img-1.pgm");
     QVERIFY(!ink.isEmpty() && ink != ProgramRun::readFile(files[1] + ".img-1.pgm"));
+    // Each face is embedded as a subset, not whole: six faces in all here.
+    const QString fonts = tool(QStringLiteral("pdffonts"), {files[0]});
+    for (const char* face : {"LiberationSans-Regular", "DroidSansFallback", "Symbola"}) {
+        QVERIFY2(
+            fonts.contains(QRegularExpression(
+                QStringLiteral("\\n[A-Z]{6}\\+%1\\S* +CID TrueType +\\S+ +yes yes yes").arg(face))),
+            qPrintable(fonts));
+    }
+    QVERIFY(QFileInfo(files[0]).size() < 192 * 1024); // the whole Latin face alone is 136 KiB
 }
 
 void tst_ReportScripts::htmlWithoutStyleSheet()
 {
     std::unique_ptr<MemoryRowSource> rows(rowsWith(Names));
-    ReportLayout report = layoutWith(QStringLiteral("dataReportSummary"), rows.get());
+    ReportLayout report = bound("dataReportSummary", rows.get(), 720, "Audit Log Summary");
     QString html = rendered(report, true);
     QVERIFY(html.contains(QLatin1String("<html lang=\"en\">")));
     QVERIFY(!html.contains(QLatin1String("overflow:hidden")));
