@@ -90,8 +90,11 @@ void tst_CrashKill::killAtRandom()
         const QString root = m_folder.filePath(QStringLiteral("run%1").arg(n));
         const QString db = root + "/SYSTEM/Audit.mdb", report = root + "/report.txt";
         QVERIFY(QDir().mkpath(root + "/SYSTEM") && QFile::copy(m_template, db));
+        // A killed run's private temporary folder stays in the run's own folder.
+        QProcessEnvironment runEnv = env;
+        runEnv.insert("TMPDIR", root);
         QProcess process;
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(runEnv);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(AUDITLOG_EXE, QStringList{"/SYSTEM", root, "/FILE", report} + arguments);
         QVERIFY(process.waitForStarted());
