@@ -62,20 +62,6 @@ std::optional<std::string_view> sectionName(std::string_view line)
     return trimmed(line.substr(1, close - 1));
 }
 
-bool writeAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool IniFile::load(const std::string& path, std::string& error)
@@ -175,7 +161,7 @@ bool IniFile::save(const std::string& path, std::string& error) const
         ::unlink(temporary.c_str());
         return rewriteInPlace(target, content, error);
     }
-    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
         error = "cannot write " + target + ": " + errnoText(written ? errno : writeErrno);
@@ -199,7 +185,7 @@ bool IniFile::rewriteInPlace(const std::string& target, const std::string& conte
         error = "cannot write " + target + ": " + errnoText(errno);
         return false;
     }
-    const bool written = writeAll(fd, content) && ::ftruncate(fd, off_t(content.size())) == 0 &&
+    const bool written = writeAll(fd, content.data(), content.size()) && ::ftruncate(fd, off_t(content.size())) == 0 &&
                          ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {

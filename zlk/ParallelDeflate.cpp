@@ -66,20 +66,6 @@ ssize_t readFull(int in, std::vector<unsigned char>& buffer)
     return ssize_t(done);
 }
 
-bool writeFull(int out, const std::vector<unsigned char>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(out, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool ParallelDeflate::compress(int in, int out, int level, Result& result, std::string& error)
@@ -130,7 +116,7 @@ bool ParallelDeflate::compress(int in, int out, int level, Result& result, std::
                 error = "cannot compress the file";
                 return false;
             }
-            if (!writeFull(out, piece.out)) {
+            if (!writeAll(out, piece.out.data(), piece.out.size())) {
                 error = "cannot write the compressed file: " + errnoText(errno);
                 return false;
             }

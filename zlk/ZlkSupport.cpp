@@ -1,7 +1,9 @@
 #include "ZlkSupport.h"
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 
 namespace zlk {
 
@@ -55,6 +57,21 @@ size_t writeText(char* buffer, size_t bufferSize, std::string_view text)
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
     return length;
+}
+
+bool writeAll(int fd, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
 }
 
 std::string errnoText(int error)

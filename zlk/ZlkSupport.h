@@ -23,6 +23,10 @@ size_t writeText(char* buffer, size_t bufferSize, std::string_view text);
 // strerror() for errno, safe to call from several threads.
 std::string errnoText(int error);
 
+// Writes all size bytes to fd (again after an interruption); false with errno
+// set when that fails.
+bool writeAll(int fd, const void* data, size_t size);
+
 // The text of a C string argument; a null pointer counts as empty.
 inline std::string_view argument(const char* text)
 {
