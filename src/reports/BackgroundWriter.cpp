@@ -36,15 +36,19 @@ BackgroundWriter::~BackgroundWriter()
     m_thread.join();
 }
 
-bool BackgroundWriter::write(QByteArray& block)
+bool BackgroundWriter::write(QByteArray& block, bool waitForIt)
 {
     if (m_failed)
         return false;
-    static const bool ab = qEnvironmentVariableIsSet("AB_SYNC");
-    if (ab) {
-        const AuditError e = m_writeBlock(block);
-        if (e.isError()) { m_error = e; m_failed = true; }
-        block.resize(0);
+    if (waitForIt && !m_thread.joinable()) {
+        // Output of one block: written here, no thread needed.
+        const AuditError failure = m_writeBlock(block);
+        block.resize(0); // keeps its capacity
+        if (failure.isError()) {
+            std::lock_guard lock(m_mutex);
+            m_error = failure;
+            m_failed = true;
+        }
         return !m_failed;
     }
     if (!m_thread.joinable())

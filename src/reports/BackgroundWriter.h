@@ -32,15 +32,15 @@ public:
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
     // Queues block for writing and leaves an empty buffer in its place (with
-    // room, where one came back). False once a write has failed.
-    bool write(QByteArray& block);
+    // room, where one came back). With waitForIt (the caller waits for it
+    // next) a block before which nothing was queued is written at once on
+    // this thread. False once a write has failed.
+    bool write(QByteArray& block, bool waitForIt = false);
     // Returns once every queued block is written; false when a write failed.
     bool wait();
     // Why the first failed write failed.
     AuditError error() const;
     bool failed() const { return m_failed; }
-    // Whether a block has been queued (the thread runs).
-    bool started() const { return m_thread.joinable(); }
 
 private:
     void run();

@@ -1,11 +1,5 @@
 #include "ReportStreamWriter.h"
 
-#include "ReportOutputError.h"
-
-#include <QIODevice>
-
-#include <cerrno>
-
 namespace {
 
 // Large enough that handing a block to the writing thread costs little.
@@ -31,7 +25,7 @@ void narrow(char* __restrict bytes, QStringView ascii)
 
 } // namespace
 
-ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_device(device), m_writer(device)
+ReportStreamWriter::ReportStreamWriter(QIODevice* device) : m_writer(device)
 {
     m_buffer.reserve(BlockSize + 4096);
 }
@@ -69,21 +63,9 @@ bool ReportStreamWriter::flush(bool force)
         return false;
     if (!force && m_buffer.size() < BlockSize)
         return m_writer.failed() ? failed() : true;
-    if (force && !m_writer.started()) {
-        // All the output fits in one block: written here, no thread needed.
-        errno = 0;
-        const qint64 written = m_buffer.isEmpty() ? 0 : m_device->write(m_buffer);
-        if (written != m_buffer.size()) {
-            m_error = ReportOutputError::ofWrite(m_device, errno);
-            return false;
-        }
-        m_written += written;
-        m_buffer.resize(0); // keeps its capacity
-        return true;
-    }
     m_written += m_buffer.size();
     if (!m_buffer.isEmpty())
-        m_writer.write(m_buffer);
+        m_writer.write(m_buffer, force);
     if ((force && !m_writer.wait()) || m_writer.failed())
         return failed();
     return true;

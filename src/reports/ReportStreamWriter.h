@@ -54,7 +54,6 @@ private:
     // Takes the background writer's failure; false.
     bool failed();
 
-    QIODevice* m_device;
     QByteArray m_buffer;
     BackgroundWriter m_writer;
     qint64 m_written = 0;
