@@ -142,6 +142,9 @@ private slots:
         QVERIFY(S_ISDIR(info.st_mode));
         QCOMPARE(info.st_mode & 07777, mode_t(0700));
         QCOMPARE(info.st_uid, ::geteuid());
+        // Removed under a long run (a cleaner of old temporary files): made again.
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(QFileInfo(PrivateTempFolder::path()).isDir());
     }
 
     void databaseFiles_data()
