@@ -15,9 +15,10 @@ namespace zlk {
 
 namespace {
 
-constexpr size_t MaxLine = 76;              // characters of an encoded line, without CRLF
-constexpr size_t MaxHeaderLine = 78;        // characters of a header line, without CRLF
-constexpr size_t AttachmentChunk = 57 * 64; // whole base64 lines per read
+constexpr size_t MaxLine = 76;                       // characters of an encoded line, without CRLF
+constexpr size_t MaxHeaderLine = 78;                 // characters of a header line, without CRLF
+constexpr size_t LineBytes = MaxLine / 4 * 3;        // bytes of a whole base64 line
+constexpr size_t AttachmentChunk = LineBytes * 1024; // whole lines per read
 
 const char Base64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -144,8 +145,8 @@ bool isPlainAddress(std::string_view address)
 
 MimeMessage::~MimeMessage()
 {
-    if (m_attachment)
-        std::fclose(m_attachment);
+    if (m_attachmentFile)
+        std::fclose(m_attachmentFile);
 }
 
 bool MimeMessage::parseAddresses(std::string_view text, std::vector<std::string>& addresses,
@@ -273,29 +274,38 @@ std::string MimeMessage::quotedPrintable(std::string_view text)
     return result;
 }
 
-std::string MimeMessage::base64(std::string_view data)
+namespace {
+
+void appendBase64(std::string& out, std::string_view data)
 {
-    std::string result;
-    result.reserve((data.size() + 2) / 3 * 4);
+    const size_t at = out.size();
+    out.resize(at + (data.size() + 2) / 3 * 4);
+    char* to = out.data() + at;
+    const auto* from = reinterpret_cast<const unsigned char*>(data.data());
     size_t i = 0;
     for (; i + 2 < data.size(); i += 3) {
-        const unsigned v = unsigned(static_cast<unsigned char>(data[i])) << 16 |
-                           unsigned(static_cast<unsigned char>(data[i + 1])) << 8 |
-                           static_cast<unsigned char>(data[i + 2]);
-        result += Base64Digits[v >> 18 & 63];
-        result += Base64Digits[v >> 12 & 63];
-        result += Base64Digits[v >> 6 & 63];
-        result += Base64Digits[v & 63];
+        const unsigned v = unsigned(from[i]) << 16 | unsigned(from[i + 1]) << 8 | from[i + 2];
+        *to++ = Base64Digits[v >> 18 & 63];
+        *to++ = Base64Digits[v >> 12 & 63];
+        *to++ = Base64Digits[v >> 6 & 63];
+        *to++ = Base64Digits[v & 63];
     }
     if (i < data.size()) {
         const bool two = i + 1 < data.size();
-        const unsigned v = unsigned(static_cast<unsigned char>(data[i])) << 16 |
-                           (two ? unsigned(static_cast<unsigned char>(data[i + 1])) << 8 : 0u);
-        result += Base64Digits[v >> 18 & 63];
-        result += Base64Digits[v >> 12 & 63];
-        result += two ? Base64Digits[v >> 6 & 63] : '=';
-        result += '=';
+        const unsigned v = unsigned(from[i]) << 16 | (two ? unsigned(from[i + 1]) << 8 : 0u);
+        *to++ = Base64Digits[v >> 18 & 63];
+        *to++ = Base64Digits[v >> 12 & 63];
+        *to++ = two ? Base64Digits[v >> 6 & 63] : '=';
+        *to++ = '=';
     }
+}
+
+} // namespace
+
+std::string MimeMessage::base64(std::string_view data)
+{
+    std::string result;
+    appendBase64(result, data);
     return result;
 }
 
@@ -338,15 +348,26 @@ std::string MimeMessage::dateText(std::time_t time)
 
 bool MimeMessage::prepare(const Content& content, std::string& error)
 {
-    if (!content.attachmentPath.empty()) {
-        m_attachmentPath = content.attachmentPath;
-        m_attachment = std::fopen(content.attachmentPath.c_str(), "rbe");
+    m_attachmentPath = content.attachmentPath;
+    m_attachment = content.attachmentReader;
+    if (!m_attachment && !content.attachmentPath.empty()) {
+        m_attachmentFile = std::fopen(content.attachmentPath.c_str(), "rbe");
         struct stat info;
-        if (!m_attachment || ::fstat(fileno(m_attachment), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (!m_attachmentFile || ::fstat(fileno(m_attachmentFile), &info) != 0 ||
+            !S_ISREG(info.st_mode)) {
             error = "cannot read the attachment " + content.attachmentPath + ": " +
-                    (m_attachment ? std::string("not a regular file") : errnoText(errno));
+                    (m_attachmentFile ? std::string("not a regular file") : errnoText(errno));
             return false;
         }
+        m_attachment = [this](char* buffer, size_t size, std::string& failure) -> long {
+            const size_t n = std::fread(buffer, 1, size, m_attachmentFile);
+            if (n == 0 && std::ferror(m_attachmentFile)) {
+                failure =
+                    "cannot read the attachment " + m_attachmentPath + ": " + errnoText(errno);
+                return -1;
+            }
+            return long(n);
+        };
     }
 
     // Headers carry domains in their ASCII form: the server may not take
@@ -434,18 +455,27 @@ bool MimeMessage::fill()
         m_pending.swap(m_tail);
         return !m_pending.empty();
     }
+    // A whole chunk unless the attachment ends: base64 lines stay whole.
     std::string chunk(AttachmentChunk, '\0');
-    const size_t n = std::fread(chunk.data(), 1, chunk.size(), m_attachment);
-    if (n < chunk.size() && std::ferror(m_attachment)) {
-        m_readError = "cannot read the attachment " + m_attachmentPath + ": " + errnoText(errno);
-        return false;
+    size_t n = 0;
+    bool ended = false;
+    while (n < chunk.size() && !ended) {
+        const long got = m_attachment(chunk.data() + n, chunk.size() - n, m_readError);
+        if (got < 0 || failed()) {
+            if (m_readError.empty())
+                m_readError = "cannot read the attachment " + m_attachmentPath;
+            return false;
+        }
+        ended = got == 0;
+        n += size_t(got);
     }
-    chunk.resize(n);
-    const std::string encoded = base64(chunk);
-    for (size_t i = 0; i < encoded.size(); i += MaxLine)
-        m_pending += encoded.substr(i, MaxLine) + "\r\n";
-    if (n < AttachmentChunk) { // end of file
-        std::fclose(m_attachment);
+    const std::string_view data(chunk.data(), n);
+    m_pending.reserve((n + LineBytes - 1) / LineBytes * (MaxLine + 2) + m_tail.size());
+    for (size_t i = 0; i < n; i += LineBytes) {
+        appendBase64(m_pending, data.substr(i, LineBytes));
+        m_pending += "\r\n";
+    }
+    if (ended) {
         m_attachment = nullptr;
         m_pending += m_tail;
         m_tail.clear();

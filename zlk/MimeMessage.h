@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,9 @@ namespace zlk {
 // The body goes as text/plain or, when it starts with "<", as text/html with
 // its plain text beside it (multipart/alternative), in UTF-8 and
 // quoted-printable (so long lines survive); an attachment makes the
-// message multipart/mixed and is read from its file and base64-encoded while
-// the message is sent, so its size does not matter to memory.
+// message multipart/mixed and is read (from its file or its reader) and
+// base64-encoded while the message is sent, so its size does not matter to
+// memory.
 class MimeMessage
 {
 public:
@@ -25,7 +27,10 @@ public:
         std::vector<std::string> recipients;
         std::string subject;
         std::string body;
-        std::string attachmentPath; // empty: no attachment
+        std::string attachmentPath; // empty: no attachment, unless a reader is set
+        // An attachment made while it is sent, named by attachmentPath's base
+        // name: the count of bytes placed (0 at the end), or -1 with error set.
+        std::function<long(char* buffer, size_t size, std::string& error)> attachmentReader;
     };
 
     MimeMessage() = default;
@@ -65,7 +70,8 @@ private:
 
     std::string m_pending; // bytes ready to go out
     size_t m_pendingOffset = 0;
-    std::FILE* m_attachment = nullptr;
+    std::FILE* m_attachmentFile = nullptr;
+    std::function<long(char*, size_t, std::string&)> m_attachment; // until its end
     std::string m_attachmentPath;
     std::string m_tail; // after the attachment
     std::string m_readError;

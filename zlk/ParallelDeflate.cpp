@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 #include <zlib.h>
 
 namespace zlk {
@@ -16,118 +15,144 @@ namespace {
 constexpr size_t PieceSize = 1024 * 1024;
 constexpr size_t Window = 32 * 1024;
 
-struct Piece
+} // namespace
+
+struct ParallelDeflate::Job
 {
     std::vector<unsigned char> in;
+    std::vector<unsigned char> dictionary;
     std::vector<unsigned char> out;
     uint32_t crc = 0;
+    bool last = false;
     bool ok = true;
+    std::thread worker;
+
+    // Deflates in with the bytes before it as dictionary; the last piece of
+    // the stream ends it, every other ends on a byte boundary (a sync flush).
+    void run(int level)
+    {
+        crc = uint32_t(crc32(0, in.data(), uInt(in.size())));
+        z_stream stream = {};
+        if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            ok = false;
+            return;
+        }
+        if (!dictionary.empty())
+            deflateSetDictionary(&stream, dictionary.data(), uInt(dictionary.size()));
+        out.resize(deflateBound(&stream, uLong(in.size())) + 16);
+        stream.next_in = in.data();
+        stream.avail_in = uInt(in.size());
+        stream.next_out = out.data();
+        stream.avail_out = uInt(out.size());
+        const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+        ok = (last ? status == Z_STREAM_END : status == Z_OK) && stream.avail_in == 0 &&
+             stream.avail_out > 0;
+        out.resize(out.size() - stream.avail_out);
+        deflateEnd(&stream);
+    }
 };
 
-// Deflates piece with the bytes before it as dictionary; the last piece of the
-// stream ends it, every other ends on a byte boundary (a sync flush).
-void deflatePiece(Piece& piece, const unsigned char* dictionary, size_t dictionarySize, int level,
-                  bool last)
+ParallelDeflate::ParallelDeflate(Read read, int level)
+    : m_read(std::move(read)), m_level(level),
+      m_threads(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4))
 {
-    piece.crc = uint32_t(crc32(0, piece.in.data(), uInt(piece.in.size())));
-    z_stream stream = {};
-    if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        piece.ok = false;
-        return;
-    }
-    if (dictionarySize > 0)
-        deflateSetDictionary(&stream, dictionary, uInt(dictionarySize));
-    piece.out.resize(deflateBound(&stream, uLong(piece.in.size())) + 16);
-    stream.next_in = piece.in.data();
-    stream.avail_in = uInt(piece.in.size());
-    stream.next_out = piece.out.data();
-    stream.avail_out = uInt(piece.out.size());
-    const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    piece.ok = (last ? status == Z_STREAM_END : status == Z_OK) && stream.avail_in == 0 &&
-               stream.avail_out > 0;
-    piece.out.resize(piece.out.size() - stream.avail_out);
-    deflateEnd(&stream);
 }
 
-// Fills buffer from in up to its size; the bytes read, or -1.
-ssize_t readFull(int in, std::vector<unsigned char>& buffer)
+ParallelDeflate::~ParallelDeflate()
 {
-    size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::read(in, buffer.data() + done, buffer.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return ssize_t(done);
+    for (const auto& job : m_jobs)
+        job->worker.join();
 }
 
-} // namespace
+bool ParallelDeflate::fail(const std::string& text)
+{
+    m_error = text;
+    m_ended = true;
+    return false;
+}
+
+// Starts pieces until as many are being compressed as there are threads. One
+// piece is read ahead, so that the last one is known to be the last.
+bool ParallelDeflate::startJobs()
+{
+    auto fill = [this](std::vector<unsigned char>& piece) {
+        piece.resize(PieceSize);
+        size_t done = 0;
+        while (done < piece.size()) {
+            const ssize_t n = m_read(piece.data() + done, piece.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            done += size_t(n);
+        }
+        piece.resize(done);
+        return true;
+    };
+    if (!m_started) {
+        m_started = true;
+        if (!fill(m_ahead))
+            return fail("cannot read the file to compress: " + errnoText(errno));
+    }
+    while (!m_inputEnded && m_jobs.size() < m_threads) {
+        auto job = std::make_unique<Job>();
+        job->in.swap(m_ahead);
+        job->dictionary = m_window;
+        if (job->in.size() >= Window)
+            m_window.assign(job->in.end() - std::ptrdiff_t(Window), job->in.end());
+        else
+            m_window.insert(m_window.end(), job->in.begin(), job->in.end());
+        if (m_window.size() > Window)
+            m_window.erase(m_window.begin(), m_window.end() - std::ptrdiff_t(Window));
+        // An input without bytes is one empty final block.
+        if (!job->in.empty() && !fill(m_ahead))
+            return fail("cannot read the file to compress: " + errnoText(errno));
+        job->last = job->in.empty() || m_ahead.empty();
+        m_inputEnded = job->last;
+        Job* started = job.get();
+        job->worker = std::thread([started, level = m_level] { started->run(level); });
+        m_jobs.push_back(std::move(job));
+    }
+    return true;
+}
+
+bool ParallelDeflate::next(std::vector<unsigned char>& out)
+{
+    if (m_ended || !startJobs())
+        return false;
+    if (m_jobs.empty()) {
+        m_ended = true;
+        return false;
+    }
+    const std::unique_ptr<Job> job = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    job->worker.join();
+    if (!job->ok)
+        return fail("cannot compress the file");
+    m_result.crc = uint32_t(crc32_combine(m_result.crc, job->crc, z_off_t(job->in.size())));
+    m_result.size += job->in.size();
+    m_result.compressedSize += job->out.size();
+    out.swap(job->out);
+    // The next pieces compress while the caller uses this one.
+    return startJobs();
+}
 
 bool ParallelDeflate::compress(int in, int out, int level, Result& result, std::string& error)
 {
-    result = {};
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
-    std::vector<Piece> pieces(threads);
-    std::vector<unsigned char> dictionary;
-    // One piece read ahead tells whether the pieces in hand end the file.
-    std::vector<unsigned char> next(PieceSize);
-    ssize_t nextSize = readFull(in, next);
-    bool ended = false;
-    while (!ended) {
-        size_t count = 0;
-        while (count < threads && nextSize > 0) {
-            next.resize(size_t(nextSize));
-            pieces[count].in.swap(next);
-            ++count;
-            next.resize(PieceSize);
-            nextSize = readFull(in, next);
-        }
-        if (nextSize < 0) {
-            error = "cannot read the file to compress: " + errnoText(errno);
+    ParallelDeflate deflate(
+        [in](unsigned char* data, size_t size) { return ::read(in, data, size); }, level);
+    std::vector<unsigned char> part;
+    while (deflate.next(part)) {
+        if (!writeAll(out, part.data(), part.size())) {
+            error = "cannot write the compressed file: " + errnoText(errno);
             return false;
         }
-        ended = nextSize == 0;
-        // A file without bytes is one empty final block.
-        if (count == 0)
-            pieces[count++].in.clear();
-        std::vector<std::thread> workers;
-        for (size_t i = 0; i < count; ++i) {
-            const std::vector<unsigned char>& before = i == 0 ? dictionary : pieces[i - 1].in;
-            const size_t size = std::min(before.size(), Window);
-            const unsigned char* window = before.data() + before.size() - size;
-            const bool last = ended && i + 1 == count;
-            if (i + 1 == count)
-                deflatePiece(pieces[i], window, size, level, last);
-            else
-                workers.emplace_back([&pieces, i, window, size, level, last] {
-                    deflatePiece(pieces[i], window, size, level, last);
-                });
-        }
-        for (std::thread& worker : workers)
-            worker.join();
-        for (size_t i = 0; i < count; ++i) {
-            const Piece& piece = pieces[i];
-            if (!piece.ok) {
-                error = "cannot compress the file";
-                return false;
-            }
-            if (!writeAll(out, piece.out.data(), piece.out.size())) {
-                error = "cannot write the compressed file: " + errnoText(errno);
-                return false;
-            }
-            result.crc = uint32_t(crc32_combine(result.crc, piece.crc, z_off_t(piece.in.size())));
-            result.size += piece.in.size();
-            result.compressedSize += piece.out.size();
-        }
-        const std::vector<unsigned char>& last = pieces[count - 1].in;
-        dictionary.assign(last.end() - std::ptrdiff_t(std::min(last.size(), Window)), last.end());
     }
-    return true;
+    error = deflate.error();
+    result = deflate.result();
+    return error.empty();
 }
 
 } // namespace zlk

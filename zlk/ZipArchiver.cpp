@@ -88,9 +88,9 @@ bool deflateBeside(int in, const std::string& archive, Deflated& deflated, std::
         return false;
     }
     ::unlink(name.c_str());
-    // Deflate's fastest level: a report's repetitive text still shrinks to a
-    // few percent of its size, in a fraction of the default level's time.
-    return ParallelDeflate::compress(in, deflated.fd, 1, deflated.result, error);
+    // Level 3: on a report's repetitive text as fast as the fastest level and
+    // a quarter smaller, in a fraction of the default level's time.
+    return ParallelDeflate::compress(in, deflated.fd, 3, deflated.result, error);
 }
 
 } // namespace

@@ -80,6 +80,28 @@ bool sendEmail(const QString& senderName, const QString& recipient, const QStrin
     return result != 0;
 }
 
+bool sendZipped(const QString& senderName, const QString& recipient, const QString& subject,
+                const QString& archiveName, const QString& entryName, const QDateTime& entryTime,
+                const std::function<qint64(char* data, qint64 size)>& read, QString* error)
+{
+    const auto reader = [](void* context, char* buffer, int64_t size) -> int64_t {
+        return (*static_cast<const std::function<qint64(char*, qint64)>*>(context))(buffer, size);
+    };
+    const int32_t result =
+        zlk_send_zipped(senderName.toUtf8().constData(), recipient.toUtf8().constData(),
+                        subject.toUtf8().constData(), archiveName.toUtf8().constData(),
+                        entryName.toUtf8().constData(), entryTime.toSecsSinceEpoch(), reader,
+                        const_cast<std::function<qint64(char*, qint64)>*>(&read));
+    if (error)
+        *error = lastError();
+    return result != 0;
+}
+
+qint64 zipSizeBound(qint64 size, const QString& entryName)
+{
+    return zlk_zip_size_bound(size, entryName.toUtf8().constData());
+}
+
 QString getNotificationString(const QString& section, const QString& key,
                               const QString& defaultValue)
 {

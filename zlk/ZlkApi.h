@@ -1,7 +1,9 @@
 #ifndef ZLKAPI_H
 #define ZLKAPI_H
 
+#include <QDateTime>
 #include <QString>
+#include <functional>
 
 // The program's only door to the zlk library. Each call fills the C buffers
 // with blanks, calls the export and cleans the result the way every caller
@@ -27,6 +29,17 @@ int readFile(const QString& file, int byteCount, QString& data, QString& error);
 // attachment is not empty, that file. True when the server accepted it.
 bool sendEmail(const QString& senderName, const QString& recipient, const QString& subject,
                const QString& body, const QString& attachment, QString* error = nullptr);
+
+// Mails, with an empty body, an archive named archiveName holding one file,
+// entryName, made while it is sent from the bytes read gives in order (their
+// count, 0 at the end, -1 on a failure). A failure ends the transfer before the
+// message is complete. True when the server accepted it.
+bool sendZipped(const QString& senderName, const QString& recipient, const QString& subject,
+                const QString& archiveName, const QString& entryName, const QDateTime& entryTime,
+                const std::function<qint64(char* data, qint64 size)>& read,
+                QString* error = nullptr);
+// The largest archive sendZipped can make of a file of size bytes.
+qint64 zipSizeBound(qint64 size, const QString& entryName);
 
 // The notification store in zlk.ini. A missing value reads as defaultValue;
 // leading blanks of a stored value are lost, trailing ones kept.

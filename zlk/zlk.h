@@ -96,6 +96,18 @@ int32_t ZLKBitwiseAND(int32_t value, int32_t mask);
 /* Linux additions. The folder that holds zlk.ini (the installation's SYSTEM
  * folder); until set, the current directory. */
 void zlk_set_system_folder(const char* folder);
+/* Mails, with an empty body, a .zip archive named archiveName (its base name
+ * shows) that holds one file, entryName, modified at entryTime (seconds since
+ * 1970). The archive is made while the message is sent, from the bytes
+ * read(context, buffer, size) places in order: their count, 0 at the end, -1
+ * on a failure. A failure, or an archive that reaches 4 GiB, ends the
+ * transfer before the message is complete, so that the server delivers
+ * nothing. Otherwise as ZLKSendEmail; zlk_last_error() tells why it failed. */
+int32_t zlk_send_zipped(const char* senderName, const char* recipient, const char* subject,
+                        const char* archiveName, const char* entryName, int64_t entryTime,
+                        int64_t (*read)(void* context, char* buffer, int64_t size), void* context);
+/* The largest archive zlk_send_zipped can make of a file of size bytes. */
+int64_t zlk_zip_size_bound(int64_t size, const char* entryName);
 /* The reason of the last failed call of this thread (ZLKSendEmail,
  * ZLKSetNotificationString, ZLKZipFile, ZLKReadFile), or "" after a success. */
 const char* zlk_last_error(void);
