@@ -2,6 +2,7 @@
 
 #include "BackgroundWriter.h"
 #include "OutputPatches.h"
+#include "PatchedReader.h"
 #include "ReportRenderer.h"
 
 #include <QDeadlineTimer>
@@ -123,86 +124,35 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     // The copy goes through a buffer and leaves in large writes: a report has
     // a patch on every page, and a write (or kernel copy) per patch costs more
     // than the copy itself.
-    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
-    const int from = sourceFile && sourceFile->flush() ? sourceFile->handle() : -1;
-    if (from < 0)
-        source.seek(0);
-    // Reads up to size bytes of the source from at (pread on a file, so no
-    // seek is needed to skip a patched range); -1 on an error.
-    auto readAt = [&](qint64 at, char* into, qint64 size) -> qint64 {
-        if (from >= 0) {
-            for (;;) {
-                const ssize_t n = ::pread(from, into, size_t(size), off_t(at));
-                if (n >= 0 || errno != EINTR)
-                    return n;
-            }
-        }
-        return source.pos() == at || source.seek(at) ? source.read(into, size) : -1;
-    };
-    QByteArray buffer(CopyChunk * 2, Qt::Uninitialized);
-    qint64 used = 0;
+    PatchedReader reader(source, patches);
+    QByteArray buffer(CopyChunk, Qt::Uninitialized);
     qint64 total = 0;
-    qint64 position = 0; // in the source
     int code = 0;
     bool ok = true;
-    qint64 patchAt = 0;
-    qint64 patchLength = 0;
-    QByteArray patch;
-    bool patching = false;
-    bool patchFailed = false;
-    // The next patch; a patch that cannot be made stops the copy at once.
-    auto takePatch = [&] {
-        patching = patches && patches->nextPatch(&patchAt, &patchLength, &patch);
-        patchFailed = !patching && patches && patches->patchError().isError();
-        ok = ok && !patchFailed;
-    };
     // The target is written on a second thread while the next block is read.
     BackgroundWriter writer([fd, &target](QByteArrayView block) {
         int failure = 0;
         return writeAll(fd, block.data(), block.size(), failure) ? AuditError()
                                                                  : writeError(target, failure);
     });
-    auto drain = [&] {
-        total += used;
-        buffer.resize(used);
-        ok = ok && writer.write(buffer);
-        buffer.resize(CopyChunk * 2);
-        used = 0;
-    };
-    takePatch();
-    bool ended = false;
-    while (ok && !ended) {
-        if (used >= CopyChunk)
-            drain();
-        if (!ok)
+    for (;;) {
+        buffer.resize(CopyChunk);
+        const qint64 n = reader.read(buffer.data(), CopyChunk);
+        if (n <= 0) {
+            ok = n == 0;
             break;
-        if (patching && position == patchAt) {
-            if (used + patch.size() > buffer.size())
-                buffer.resize(used + patch.size());
-            std::memcpy(buffer.data() + used, patch.constData(), size_t(patch.size()));
-            used += patch.size();
-            position += patchLength;
-            takePatch();
-            continue;
         }
-        const qint64 room = buffer.size() - used;
-        const qint64 want = patching ? std::min(room, patchAt - position) : room;
-        const qint64 n = readAt(position, buffer.data() + used, want);
-        if (n < 0 || (n == 0 && patching)) {
-            ok = false;
-            code = n < 0 && from >= 0 ? errno : EIO;
-        } else if (n == 0) {
-            ended = true;
-        } else {
-            used += n;
-            position += n;
-        }
+        total += n;
+        buffer.resize(n);
+        if (!writer.write(buffer))
+            break;
     }
-    if (ok)
-        drain();
+    const bool patchFailed = reader.patchFailed();
+    if (!ok && !patchFailed)
+        code = reader.errorCode();
     if (!writer.wait() || patchFailed) {
         ::close(fd);
-        error = patchFailed ? patches->patchError() : writer.error();
+        error = patchFailed ? reader.error() : writer.error();
         return false;
     }
     if (ok && regular && (::ftruncate(fd, total) != 0 || (sync && ::fsync(fd) != 0))) {

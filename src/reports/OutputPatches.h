@@ -17,4 +17,6 @@ public:
     // bytes. False when there is none left, or on a failure (error() says).
     virtual bool nextPatch(qint64* offset, qint64* length, QByteArray* bytes) = 0;
     virtual AuditError patchError() const = 0;
+    // Starts the replacements again from the first; false when they cannot be.
+    virtual bool rewindPatches() { return false; }
 };

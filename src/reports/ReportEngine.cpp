@@ -25,6 +25,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 const ReportEngine::Kind ReportEngine::Summary{QStringLiteral("Audit Log Summary"),
                                                QStringLiteral("dataReportSummary"),
@@ -267,7 +268,18 @@ bool ReportEngine::exportTo(ReportLayout& layout, const QString& formatKey, cons
 {
     ReportRenderer renderer(layout);
     renderer.setSyncOutput(sync);
-    const bool written = renderer.exportReport(formatKey, file);
+    return exported(renderer, renderer.exportReport(formatKey, file));
+}
+
+bool ReportEngine::exportTo(ReportLayout& layout, ReportFormat format,
+                            const ReportRenderer::Delivery& deliver)
+{
+    ReportRenderer renderer(layout);
+    return exported(renderer, renderer.exportReport(format, deliver));
+}
+
+bool ReportEngine::exported(const ReportRenderer& renderer, bool written)
+{
     letEventsRun();
     if (renderer.cancelled()) {
         m_cancelled = true;
@@ -352,35 +364,34 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
         return false;
     }
 
-    if (!exportTo(layout, html ? FormatKeyHtml : FormatKeyText, reportFile, false)) {
-        QFile::remove(reportFile);
-        return false;
-    }
-
+    // Mailed from the finished render, which goes into reportFile only when
+    // it is not zipped on the way.
     const QString subject =
         m_request.Subject.isEmpty() ? QStringLiteral("Velmora ") + m_kind.title : m_request.Subject;
-    QString address = m_request.Address;
-    if (address.isEmpty()) {
-        if (UnattendedMode) {
-            address = MailToAddress;
-        } else if (const auto& ask = ReportEngineHooks::current().askMailAddress) {
-            cursor.normal();
-            ask();
-            cursor.busy();
-            address = MailToAddress;
-        }
-    }
-    if (address.isEmpty()) {
+    std::optional<ReportMailer::Outcome> outcome;
+    QString failure;
+    const bool rendered =
+        exportTo(layout, html ? ReportFormat::Html : ReportFormat::Text,
+                 [&](QFileDevice& file, OutputPatches& patches) {
+                     const QString address = mailAddress(cursor);
+                     if (address.isEmpty())
+                         return true;
+                     ReportMailer mailer(address, subject, m_request.AttachAtSize,
+                                         m_request.ZipAtSize, m_request.AbortAttachAtSize);
+                     outcome = mailer.send(file, patches, reportFile, archiveFile, html);
+                     failure = mailer.failureText();
+                     return true;
+                 });
+    QFile::remove(reportFile);
+    if (!rendered)
+        return false;
+    if (!outcome) {
         // The operator gave no address: end quietly, nothing mailed or deleted.
-        QFile::remove(reportFile);
         if (UnattendedMode)
             NoteRunFailure(QStringLiteral("No mail address was given: nothing was mailed."));
         return false;
     }
-
-    ReportMailer mailer(address, subject, m_request.AttachAtSize, m_request.ZipAtSize,
-                        m_request.AbortAttachAtSize);
-    switch (mailer.send(reportFile, archiveFile, html)) {
+    switch (*outcome) {
     case ReportMailer::Outcome::Sent:
         return true;
     case ReportMailer::Outcome::NothingToReport:
@@ -389,10 +400,26 @@ bool ReportEngine::mail(ReportLayout& layout, WaitCursor& cursor)
     case ReportMailer::Outcome::ZipFailed:
     case ReportMailer::Outcome::ReadFailed:
     case ReportMailer::Outcome::SendFailed:
-        fail(mailer.failureText());
+    case ReportMailer::Outcome::WriteFailed:
+        fail(failure);
         return false;
     }
     return false;
+}
+
+QString ReportEngine::mailAddress(WaitCursor& cursor)
+{
+    if (!m_request.Address.isEmpty())
+        return m_request.Address;
+    if (!UnattendedMode) {
+        const auto& ask = ReportEngineHooks::current().askMailAddress;
+        if (!ask)
+            return {};
+        cursor.normal();
+        ask();
+        cursor.busy();
+    }
+    return MailToAddress;
 }
 
 void ReportEngine::deleteReported(const QString& where, qint64 highest,

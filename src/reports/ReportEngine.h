@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportCondition.h"
+#include "ReportRenderer.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -97,6 +98,9 @@ private:
     bool readHighestIndex(qint64& highest);
     // sync: whether the file is synced to disk (needed only before a deletion).
     bool exportTo(ReportLayout& layout, const QString& formatKey, const QString& file, bool sync);
+    bool exportTo(ReportLayout& layout, ReportFormat format,
+                  const ReportRenderer::Delivery& deliver);
+    bool exported(const ReportRenderer& renderer, bool written);
     // Whether file is the audit database (or one of its files); such a report
     // target is refused with the run's error.
     bool refusedAsTarget(const QString& file);
@@ -105,6 +109,9 @@ private:
     bool cancelledBy(const ReportLayout& layout);
     class WaitCursor;
     bool mail(ReportLayout& layout, WaitCursor& cursor);
+    // The address to mail to: the run's, or the one the operator is asked for
+    // ("" when none is given).
+    QString mailAddress(WaitCursor& cursor);
     void deleteReported(const QString& where, qint64 highest, const QList<qint64>& keysRead);
     void fail(const QString& text);
 

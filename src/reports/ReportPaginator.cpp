@@ -167,6 +167,16 @@ bool ReportPaginator::nextPatch(qint64* offset, qint64* length, QByteArray* byte
     return true;
 }
 
+bool ReportPaginator::rewindPatches()
+{
+    if (!m_standInStore)
+        return true;
+    if (m_standInStore->rewind())
+        return true;
+    m_error = m_standInStore->error();
+    return false;
+}
+
 void ReportPaginator::layOutDeferred(LaidOutPageStore::Record& record, LaidOutBand* band)
 {
     m_page = record.page;

@@ -45,6 +45,7 @@ public:
 
     bool nextPatch(qint64* offset, qint64* length, QByteArray* bytes) override;
     AuditError patchError() const override { return m_error; }
+    bool rewindPatches() override;
 
     // Lays the rows out onto pages and draws them on the sink, reading the
     // rows once. Every ReportProgress::RowsPerStep rows it tells the layout's

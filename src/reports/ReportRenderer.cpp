@@ -41,6 +41,16 @@ bool ReportRenderer::exportReport(const QString& formatKey, const QString& fileN
 
 bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 {
+    return exportReport(format, [this, &fileName](QFileDevice& file, OutputPatches& patches) {
+        AuditError error;
+        if (OutputFile::copyInto(file, fileName, error, &patches, m_syncOutput))
+            return true;
+        return fail(error.number, error.description);
+    });
+}
+
+bool ReportRenderer::exportReport(ReportFormat format, const Delivery& deliver)
+{
     // Rendered whole into a private temporary file first: a failed or cancelled
     // render leaves the named file untouched.
     QTemporaryFile file;
@@ -53,17 +63,17 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
         HtmlPageSink sink(&file, m_layout);
         ReportPaginator paginator(m_layout, metrics);
         paginator.setStandIns(true);
-        return render(paginator, sink, m_layout) && deliver(file, fileName, paginator);
+        return render(paginator, sink, m_layout) && finish(file) && deliver(file, paginator);
     }
     const ReportLayout grid = CharacterGridMetrics::snapLayout(m_layout);
     const CharacterGridMetrics metrics;
     TextPageSink sink(&file, grid);
     ReportPaginator paginator(grid, metrics);
     paginator.setStandIns(true);
-    return render(paginator, sink, grid, true) && deliver(file, fileName, paginator);
+    return render(paginator, sink, grid, true) && finish(file) && deliver(file, paginator);
 }
 
-bool ReportRenderer::deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches)
+bool ReportRenderer::finish(QFileDevice& file)
 {
     errno = 0;
     // A text of a selection without rows is empty.
@@ -71,9 +81,6 @@ bool ReportRenderer::deliver(QFileDevice& file, const QString& fileName, OutputP
         const AuditError error = ReportOutputError::ofWrite(&file, errno);
         return fail(error.number, error.description);
     }
-    AuditError error;
-    if (!OutputFile::copyInto(file, fileName, error, &patches, m_syncOutput))
-        return fail(error.number, error.description);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "AuditError.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 class OutputPatches;
@@ -60,6 +61,10 @@ public:
 
     bool exportReport(const QString& formatKey, const QString& fileName);
     bool exportReport(ReportFormat format, const QString& fileName);
+    // The finished render and its patches, to be read (PatchedReader) or
+    // copied: true when delivered. A delivery that fails says why itself.
+    using Delivery = std::function<bool(QFileDevice& rendered, OutputPatches& patches)>;
+    bool exportReport(ReportFormat format, const Delivery& deliver);
     // Whether an export syncs the named file to disk before it returns (off
     // by default: needed where entries are deleted once they are reported).
     void setSyncOutput(bool sync) { m_syncOutput = sync; }
@@ -84,7 +89,7 @@ public:
 private:
     bool render(ReportPaginator& paginator, ReportPageSink& sink, const ReportLayout& layout,
                 bool nothingWithoutRows = false);
-    bool deliver(QFileDevice& file, const QString& fileName, OutputPatches& patches);
+    bool finish(QFileDevice& file);
     bool fail(int number, const QString& description);
     // Opens a private temporary file to render into.
     bool openRenderFile(class QTemporaryFile& file);
