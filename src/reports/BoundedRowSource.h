@@ -25,7 +25,7 @@ public:
     {
         m_rows.setRowFormatter(std::move(formatter));
     }
-    const QList<QString>* formattedRow() const override { return m_rows.formattedRow(); }
+    QList<QString>* formattedRow() override { return m_rows.formattedRow(); }
     // Passes the columns on, with AutoIndex, which the bound needs.
     void setFieldsToRead(const QStringList& fields) override;
 

@@ -33,7 +33,7 @@ void PrefetchRowSource::setRowFormatter(RowFormatter formatter)
     m_rowFormatter = std::move(formatter);
 }
 
-const QList<QString>* PrefetchRowSource::formattedRow() const
+QList<QString>* PrefetchRowSource::formattedRow()
 {
     if (!m_rowFormatter || !m_current || m_row < 0 || m_row >= m_current->rows)
         return nullptr;

@@ -39,7 +39,7 @@ public:
     void setFieldsToRead(const QStringList& fields) override;
     void holdReading(bool held) override;
     void setRowFormatter(RowFormatter formatter) override;
-    const QList<QString>* formattedRow() const override;
+    QList<QString>* formattedRow() override;
 
 private:
     struct Cell

@@ -420,7 +420,7 @@ void ReportPaginator::fieldTexts(const ReportRowSource& row, const ReportValueFo
 void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) const
 {
     const ReportBand& band = m_layout.band(ReportBand::Detail);
-    const QList<QString>* ready = source.formattedRow();
+    QList<QString>* ready = source.formattedRow();
     texts->resize(band.elements.size());
     for (qsizetype i = 0; i < band.elements.size(); ++i) {
         const ReportElement& e = band.elements.at(i);
@@ -431,7 +431,7 @@ void ReportPaginator::rowTexts(ReportRowSource& source, QList<QString>* texts) c
                 text = substitute(e.text);
         } else if (e.kind == ReportElementKind::Field) {
             if (ready)
-                text = ready->at(i);
+                text.swap((*ready)[i]);
             else
                 m_formatter.formatField(source, e.field, e.format, text);
         } else {

@@ -55,5 +55,7 @@ public:
     // reading runs. A source that wraps another should pass this on.
     virtual void setRowFormatter(RowFormatter formatter) { Q_UNUSED(formatter); }
     // The current row's texts made by the row formatter; null without one.
-    virtual const QList<QString>* formattedRow() const { return nullptr; }
+    // The caller may take them (swap them out): the strings it leaves are
+    // reused for a later row, so that neither thread allocates for the other.
+    virtual QList<QString>* formattedRow() { return nullptr; }
 };
