@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config ccache clang libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
-    libcurl4-openssl-dev libzip-dev zlib1g-dev libsqlite3-dev libidn2-dev
+    libcurl4-openssl-dev libzip-dev zlib1g-dev libisal-dev libsqlite3-dev libidn2-dev
     fonts-liberation fonts-droid-fallback fonts-symbola
     python3-aiosmtpd poppler-utils unzip sqlite3 time openssl
     dpkg-dev file lintian desktop-file-utils man-db

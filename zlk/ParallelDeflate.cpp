@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <thread>
 #include <unistd.h>
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 namespace zlk {
@@ -29,31 +30,57 @@ struct ParallelDeflate::Job
 
     // Deflates in with the bytes before it as dictionary; the last piece of
     // the stream ends it, every other ends on a byte boundary (a sync flush).
-    void run(int level)
+    void run(Method method)
     {
         crc = uint32_t(crc32(0, in.data(), uInt(in.size())));
+        out.resize(in.size() + in.size() / 8 + 1024); // more than either library's bound
+        const size_t room = method == Method::Faster ? deflateFaster() : deflateSmaller();
+        ok = ok && room > 0;
+        out.resize(out.size() - room);
+    }
+
+    // Both return the room left in out (none: failed).
+    size_t deflateSmaller()
+    {
         z_stream stream = {};
-        if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            ok = false;
-            return;
-        }
+        if (deflateInit2(&stream, 3, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            return 0;
         if (!dictionary.empty())
             deflateSetDictionary(&stream, dictionary.data(), uInt(dictionary.size()));
-        out.resize(deflateBound(&stream, uLong(in.size())) + 16);
         stream.next_in = in.data();
         stream.avail_in = uInt(in.size());
         stream.next_out = out.data();
         stream.avail_out = uInt(out.size());
         const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-        ok = (last ? status == Z_STREAM_END : status == Z_OK) && stream.avail_in == 0 &&
-             stream.avail_out > 0;
-        out.resize(out.size() - stream.avail_out);
+        ok = (last ? status == Z_STREAM_END : status == Z_OK) && stream.avail_in == 0;
         deflateEnd(&stream);
+        return stream.avail_out;
+    }
+
+    size_t deflateFaster()
+    {
+        std::vector<uint8_t> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
+        isal_zstream stream;
+        isal_deflate_init(&stream);
+        stream.level = 1;
+        stream.level_buf = levelBuffer.data();
+        stream.level_buf_size = uint32_t(levelBuffer.size());
+        if (!dictionary.empty() &&
+            isal_deflate_set_dict(&stream, dictionary.data(), uint32_t(dictionary.size())) != COMP_OK)
+            return 0;
+        stream.next_in = in.data();
+        stream.avail_in = uint32_t(in.size());
+        stream.next_out = out.data();
+        stream.avail_out = uint32_t(out.size());
+        stream.end_of_stream = last;
+        stream.flush = SYNC_FLUSH;
+        ok = isal_deflate(&stream) == COMP_OK && stream.avail_in == 0;
+        return stream.avail_out;
     }
 };
 
-ParallelDeflate::ParallelDeflate(Read read, int level)
-    : m_read(std::move(read)), m_level(level),
+ParallelDeflate::ParallelDeflate(Read read, Method method)
+    : m_read(std::move(read)), m_method(method),
       m_threads(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4))
 {
 }
@@ -112,7 +139,7 @@ bool ParallelDeflate::startJobs()
         job->last = job->in.empty() || m_ahead.empty();
         m_inputEnded = job->last;
         Job* started = job.get();
-        job->worker = std::thread([started, level = m_level] { started->run(level); });
+        job->worker = std::thread([started, method = m_method] { started->run(method); });
         m_jobs.push_back(std::move(job));
     }
     return true;
@@ -139,10 +166,10 @@ bool ParallelDeflate::next(std::vector<unsigned char>& out)
     return startJobs();
 }
 
-bool ParallelDeflate::compress(int in, int out, int level, Result& result, std::string& error)
+bool ParallelDeflate::compress(int in, int out, Method method, Result& result, std::string& error)
 {
     ParallelDeflate deflate(
-        [in](unsigned char* data, size_t size) { return ::read(in, data, size); }, level);
+        [in](unsigned char* data, size_t size) { return ::read(in, data, size); }, method);
     std::vector<unsigned char> part;
     while (deflate.next(part)) {
         if (!writeAll(out, part.data(), part.size())) {

@@ -27,11 +27,20 @@ public:
         uint32_t crc = 0;            // CRC-32 of the bytes read
     };
 
+    // Smaller: zlib's level 3, on report text as fast as its fastest level
+    // and a quarter smaller. Faster: ISA-L's level 1, four times as fast with
+    // output the size of zlib's fastest level.
+    enum class Method
+    {
+        Smaller,
+        Faster
+    };
+
     // Places the next bytes of the input at data (at most size): their count,
     // 0 at the end of the input, -1 on a failure (with errno set).
     using Read = std::function<ssize_t(unsigned char* data, size_t size)>;
 
-    ParallelDeflate(Read read, int level);
+    ParallelDeflate(Read read, Method method);
     ~ParallelDeflate(); // waits for the pieces still being compressed
     ParallelDeflate(const ParallelDeflate&) = delete;
     ParallelDeflate& operator=(const ParallelDeflate&) = delete;
@@ -45,7 +54,7 @@ public:
 
     // Deflates the file open as in, to its end, into the file open as out.
     // False with error filled on failure.
-    static bool compress(int in, int out, int level, Result& result, std::string& error);
+    static bool compress(int in, int out, Method method, Result& result, std::string& error);
 
 private:
     struct Job;
@@ -53,7 +62,7 @@ private:
     bool fail(const std::string& text);
 
     Read m_read;
-    int m_level;
+    Method m_method;
     size_t m_threads;
     std::deque<std::unique_ptr<Job>> m_jobs;
     std::vector<unsigned char> m_ahead;  // the piece after the last one started

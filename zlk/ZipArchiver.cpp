@@ -88,9 +88,10 @@ bool deflateBeside(int in, const std::string& archive, Deflated& deflated, std::
         return false;
     }
     ::unlink(name.c_str());
-    // Level 3: on a report's repetitive text as fast as the fastest level and
-    // a quarter smaller, in a fraction of the default level's time.
-    return ParallelDeflate::compress(in, deflated.fd, 3, deflated.result, error);
+    // The smaller output: an archive made as a file is checked against the
+    // abort size before it is sent.
+    return ParallelDeflate::compress(in, deflated.fd, ParallelDeflate::Method::Smaller,
+                                     deflated.result, error);
 }
 
 } // namespace

@@ -34,8 +34,8 @@ void put32(std::vector<unsigned char>& out, uint32_t value)
 } // namespace
 
 ZipStream::ZipStream(const std::string& entryName, std::time_t modified, ParallelDeflate::Read read,
-                     int level)
-    : m_name(entryName), m_deflate(std::move(read), level)
+                     ParallelDeflate::Method method)
+    : m_name(entryName), m_deflate(std::move(read), method)
 {
     m_flags = SizesAfterData;
     if (std::any_of(m_name.begin(), m_name.end(), [](char c) { return c & 0x80; }))

@@ -19,7 +19,7 @@ class ZipStream
 {
 public:
     ZipStream(const std::string& entryName, std::time_t modified, ParallelDeflate::Read read,
-              int level);
+              ParallelDeflate::Method method);
 
     // Copies the next bytes of the archive to buffer: their count, 0 at the
     // end of the archive or after a failure (failed() then says so).

@@ -112,7 +112,7 @@ private slots:
                 at += n;
                 return ssize_t(n);
             },
-            3);
+            zlk::ParallelDeflate::Method::Faster);
         QByteArray zipped;
         char buffer[70000];
         for (size_t n; (n = zip.read(buffer, sizeof buffer)) > 0;)
