@@ -280,6 +280,12 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("%1 exists; use --force to replace it or --append to "
                                          "add to it")
                               .arg(path));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        std::fprintf(stderr, "makedemo: %s: the folder %s does not exist (make it first)\n",
+                     qPrintable(path), qPrintable(folder));
+        return 1;
+    }
     // A new file is made under a name of its own and renamed into place when
     // complete: a run that fails or is killed leaves no half-made database at
     // the path, and --force keeps the old one until the new one is there.

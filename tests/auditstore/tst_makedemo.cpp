@@ -62,16 +62,25 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments"); // %DB: the database path
         QTest::addColumn<int>("status");
-        QTest::newRow("no path") << QStringList{} << 2;
-        QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2;
-        QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1;
-        QTest::newRow("no days") << QStringList{"%DB", "--days", "0"} << 2;
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no path") << QStringList{} << 2 << "usage: makedemo {PATH";
+        QTest::newRow("force and append") << QStringList{"%DB", "--force", "--append"} << 2
+                                          << "--append";
+        QTest::newRow("folder missing") << QStringList{"%DB/none/Audit.mdb"} << 1
+                                        << "/none does not exist";
+        QTest::newRow("no days") << QStringList{"%DB", "--days", "0"} << 2 << "days";
     }
 
     void badArguments()
     {
         QFETCH(QStringList, arguments);
-        QTEST(ProgramRun::makeDemo(arguments.replaceInStrings("%DB", m_path)), "status");
+        QFETCH(QString, says);
+        const ProgramRun run =
+            ProgramRun::of(QStringList{QStringLiteral(MAKEDEMO_EXE)} +
+                               arguments.replaceInStrings("%DB", m_path),
+                           QProcessEnvironment::systemEnvironment(), m_dir->path());
+        QTEST(run.status, "status");
+        QVERIFY2(run.errLines.join('\n').contains(says), qPrintable(run.errLines.join('\n')));
         QVERIFY(!QFile::exists(m_path));
     }
 
