@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -96,7 +97,77 @@ struct Bounds
     bool autoIndex = false;
     bool when = false;
     QList<qsizetype> levelRanges; // where each range term on Level starts
+    QList<qsizetype> levelChoice; // where each Level of a choice of levels starts
+    QList<int> levels;            // the levels of that choice
 };
+
+// s[begin, end) without blanks or parentheses around all of it.
+std::pair<qsizetype, qsizetype> unwrapped(const QString& s, qsizetype begin, qsizetype end)
+{
+    for (;;) {
+        begin = skipBlanks(s, begin, end);
+        while (end > begin && s.at(end - 1).isSpace())
+            --end;
+        if (begin >= end || s.at(begin) != QLatin1Char('(') || stepOver(s, begin, end) != end)
+            return {begin, end};
+        ++begin;
+        --end;
+    }
+}
+
+// A choice of levels, s[begin, end) being Level equalities joined by OR
+// ("(Level = 0) OR (Level = 2)"): kept in bounds; any other choice is not.
+void levelChoice(const QString& s, qsizetype begin, qsizetype end, Bounds& bounds)
+{
+    QList<qsizetype> columns;
+    QList<int> levels;
+    auto take = [&](qsizetype from, qsizetype to) {
+        std::tie(from, to) = unwrapped(s, from, to);
+        const Column column = columnAt(s, from, to);
+        if (!isColumn(column, QLatin1String("Level")))
+            return false;
+        qsizetype i = skipBlanks(s, column.end, to);
+        if (i >= to || s.at(i) != QLatin1Char('='))
+            return false;
+        i += i + 1 < to && s.at(i + 1) == QLatin1Char('=') ? 2 : 1;
+        bool number = false;
+        levels.append(QStringView(s).mid(i, to - i).trimmed().toInt(&number));
+        columns.append(from);
+        return number;
+    };
+    qsizetype termStart = begin;
+    for (qsizetype i = begin; i < end;) {
+        if (wordAt(s, i, QLatin1String("AND")))
+            return;
+        if (wordAt(s, i, QLatin1String("OR"))) {
+            if (!take(termStart, i))
+                return;
+            termStart = i + 2;
+            i += 2;
+            continue;
+        }
+        i = stepOver(s, i, end);
+    }
+    if (!take(termStart, end))
+        return;
+    // Two choices of levels choose the levels both name.
+    if (!bounds.levelChoice.isEmpty())
+        levels.removeIf([&](int level) { return !bounds.levels.contains(level); });
+    bounds.levelChoice += columns;
+    bounds.levels = levels;
+}
+
+// Where the first key of the ORDER BY at i starts; n when there is none.
+qsizetype firstOrderKey(const QString& s, qsizetype i, qsizetype n)
+{
+    if (i >= n || !wordAt(s, i, QLatin1String("ORDER")))
+        return n;
+    const qsizetype by = skipBlanks(s, i + 5, n);
+    return wordAt(s, by, QLatin1String("BY")) ? skipBlanks(s, by + 2, n) : n;
+}
+
+// The levels a report of every level names.
+constexpr int EveryLevel[] = {0, 1, 2, 3};
 
 // One term that is no AND of others: a bound it sets, if any.
 void classify(const QString& s, qsizetype begin, qsizetype end, Bounds& bounds)
@@ -146,8 +217,11 @@ void collect(const QString& s, qsizetype begin, qsizetype end, Bounds& bounds)
     qsizetype termStart = begin;
     bool inBetween = false;
     for (qsizetype i = begin; i < end;) {
-        if (wordAt(s, i, QLatin1String("OR")))
-            return; // a choice of terms bounds nothing here
+        if (wordAt(s, i, QLatin1String("OR"))) {
+            // A choice of terms bounds nothing; a choice of levels is noted.
+            levelChoice(s, begin, end, bounds);
+            return;
+        }
         if (wordAt(s, i, QLatin1String("BETWEEN")))
             inBetween = true;
         if (wordAt(s, i, QLatin1String("AND"))) {
@@ -218,18 +292,20 @@ QString apply(const QString& sqlite)
 
     // Insertions, made from the end so that earlier positions stay valid.
     QList<std::pair<qsizetype, QString>> edits;
+    const qsizetype key = firstOrderKey(sqlite, whereEnd, n);
     if (bounds.autoIndex) {
         edits.append({table.end, QStringLiteral(" NOT INDEXED")});
     } else if (bounds.when) {
         for (qsizetype at : bounds.levelRanges)
             edits.append({at, QStringLiteral("+")});
-        if (whereEnd < n && wordAt(sqlite, whereEnd, QLatin1String("ORDER"))) {
-            const qsizetype by = skipBlanks(sqlite, whereEnd + 5, n);
-            const qsizetype key = skipBlanks(sqlite, by + 2, n);
-            if (wordAt(sqlite, by, QLatin1String("BY")) &&
-                isColumn(columnAt(sqlite, key, n), QLatin1String("AutoIndex")))
-                edits.append({key, QStringLiteral("+")});
-        }
+        if (isColumn(columnAt(sqlite, key, n), QLatin1String("AutoIndex")))
+            edits.append({key, QStringLiteral("+")});
+    } else if ((isColumn(columnAt(sqlite, key, n), QLatin1String("When")) ||
+                isColumn(columnAt(sqlite, key, n), QLatin1String("AutoIndex"))) &&
+               std::all_of(std::begin(EveryLevel), std::end(EveryLevel),
+                           [&](int level) { return bounds.levels.contains(level); })) {
+        for (qsizetype at : bounds.levelChoice)
+            edits.append({at, QStringLiteral("+")});
     }
     std::sort(edits.begin(), edits.end(),
               [](const auto& a, const auto& b) { return a.first > b.first; });

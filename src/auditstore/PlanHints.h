@@ -14,7 +14,13 @@
 //   gets a unary plus, so the (Level, When) index is not walked over every
 //   level, and an ORDER BY that starts with AutoIndex gets one too, so the
 //   When index is searched and its rows sorted rather than the whole table
-//   walked in key order.
+//   walked in key order;
+// - otherwise a choice of every level (Level = 0 OR ... Level = 3) and an
+//   ORDER BY that starts with [When] or AutoIndex: each Level gets a unary
+//   plus, so the When index (only entries of the same time then sorted) or
+//   the table is walked in order, rather than the (Level, When) index read
+//   level by level and every row sorted (into temporary files) before the
+//   first one comes.
 //
 // A statement of another shape (no WHERE, an alias, a FROM of a sub-query,
 // an index clause of its own) comes back unchanged.

@@ -179,6 +179,38 @@ private slots:
                                                   QRegularExpression::escape(column))),
                  qPrintable(text));
     }
+
+    // A report of any age on a file without statistics: of every level, the
+    // rows come in order from the When index (only entries of the same time
+    // sorted) or from the table itself; of fewer levels, the (Level, When)
+    // index finds them.
+    void anyAgePlans_data()
+    {
+        QTest::addColumn<bool>("everyLevel");
+        QTest::addColumn<QString>("sortBy");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("every level, by time")
+            << true << "When"
+            << "SCAN Audit USING INDEX Audit_When | USE TEMP B-TREE FOR RIGHT PART OF ORDER BY";
+        QTest::newRow("every level, by key") << true << "" << "SCAN Audit";
+        QTest::newRow("two levels, by time") << false << "When" << "Audit_Level_When";
+    }
+
+    void anyAgePlans()
+    {
+        if (analyzed.isServer())
+            QSKIP("the server plans from its own statistics");
+        QFETCH(bool, everyLevel);
+        QFETCH(QString, sortBy);
+        QFETCH(QString, expected);
+        ReportCondition c{everyLevel, everyLevel, true, true, 0, 7, "", "", ""};
+        const QString text =
+            plan(plain.path(), ReportCondition::selectText(c.where(today), sortBy,
+                                                          sortBy.isEmpty() ? "" : "User", ""))
+                .join(" | ");
+        QVERIFY2(text.contains(expected) && (!everyLevel || !text.contains("TEMP B-TREE FOR ORDER")),
+                 qPrintable(text));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_QueryPlans)
