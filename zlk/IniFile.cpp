@@ -161,7 +161,8 @@ bool IniFile::save(const std::string& path, std::string& error) const
         ::unlink(temporary.c_str());
         return rewriteInPlace(target, content, error);
     }
-    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+    const bool written =
+        ::fchmod(fd, mode) == 0 && writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
         error = "cannot write " + target + ": " + errnoText(written ? errno : writeErrno);
@@ -185,8 +186,8 @@ bool IniFile::rewriteInPlace(const std::string& target, const std::string& conte
         error = "cannot write " + target + ": " + errnoText(errno);
         return false;
     }
-    const bool written = writeAll(fd, content.data(), content.size()) && ::ftruncate(fd, off_t(content.size())) == 0 &&
-                         ::fsync(fd) == 0;
+    const bool written = writeAll(fd, content.data(), content.size()) &&
+                         ::ftruncate(fd, off_t(content.size())) == 0 && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
         error = "cannot write " + target + ": " + errnoText(written ? errno : writeErrno);

@@ -84,14 +84,16 @@ bool sendZipped(const QString& senderName, const QString& recipient, const QStri
                 const QString& archiveName, const QString& entryName, const QDateTime& entryTime,
                 const std::function<qint64(char* data, qint64 size)>& read, QString* error)
 {
+    // The C call takes its reader's state as a plain pointer.
+    std::function<qint64(char*, qint64)> reading = read;
     const auto reader = [](void* context, char* buffer, int64_t size) -> int64_t {
-        return (*static_cast<const std::function<qint64(char*, qint64)>*>(context))(buffer, size);
+        return (*static_cast<std::function<qint64(char*, qint64)>*>(context))(buffer, size);
     };
     const int32_t result =
         zlk_send_zipped(senderName.toUtf8().constData(), recipient.toUtf8().constData(),
                         subject.toUtf8().constData(), archiveName.toUtf8().constData(),
                         entryName.toUtf8().constData(), entryTime.toSecsSinceEpoch(), reader,
-                        const_cast<std::function<qint64(char*, qint64)>*>(&read));
+                        &reading);
     if (error)
         *error = lastError();
     return result != 0;

@@ -50,6 +50,8 @@ void removeOnSignals(const QString& folder)
     const QByteArray path = QFile::encodeName(folder);
     if (path.size() >= qsizetype(sizeof folderPath))
         return;
+    // A signal while the path changes finds no folder to remove.
+    folderMade = 0;
     std::memcpy(folderPath, path.constData(), size_t(path.size()) + 1);
     folderMade = 1;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
