@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <thread>
 #include <unistd.h>
+#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
@@ -27,39 +28,53 @@ struct ParallelDeflate::Job
     bool last = false;
     bool ok = true;
     std::thread worker;
+    // Kept from piece to piece: a job is used again once its piece is handed
+    // out, so that no piece has to fault in fresh buffers and state.
+    std::vector<uint8_t> levelBuffer;
+    z_stream zlib = {};
+    bool zlibReady = false;
+
+    ~Job()
+    {
+        if (zlibReady)
+            deflateEnd(&zlib);
+    }
 
     // Deflates in with the bytes before it as dictionary; the last piece of
     // the stream ends it, every other ends on a byte boundary (a sync flush).
     void run(Method method)
     {
-        crc = uint32_t(crc32(0, in.data(), uInt(in.size())));
+        crc = crc32_gzip_refl(0, in.data(), in.size());
         out.resize(in.size() + in.size() / 8 + 1024); // more than either library's bound
         const size_t room = method == Method::Faster ? deflateFaster() : deflateSmaller();
-        ok = ok && room > 0;
+        ok = room > 0;
         out.resize(out.size() - room);
     }
 
     // Both return the room left in out (none: failed).
     size_t deflateSmaller()
     {
-        z_stream stream = {};
-        if (deflateInit2(&stream, 3, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        if (!zlibReady) {
+            if (deflateInit2(&zlib, 3, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+                return 0;
+            zlibReady = true;
+        } else if (deflateReset(&zlib) != Z_OK) {
             return 0;
+        }
         if (!dictionary.empty())
-            deflateSetDictionary(&stream, dictionary.data(), uInt(dictionary.size()));
-        stream.next_in = in.data();
-        stream.avail_in = uInt(in.size());
-        stream.next_out = out.data();
-        stream.avail_out = uInt(out.size());
-        const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-        ok = (last ? status == Z_STREAM_END : status == Z_OK) && stream.avail_in == 0;
-        deflateEnd(&stream);
-        return stream.avail_out;
+            deflateSetDictionary(&zlib, dictionary.data(), uInt(dictionary.size()));
+        zlib.next_in = in.data();
+        zlib.avail_in = uInt(in.size());
+        zlib.next_out = out.data();
+        zlib.avail_out = uInt(out.size());
+        const int status = deflate(&zlib, last ? Z_FINISH : Z_SYNC_FLUSH);
+        const bool done = (last ? status == Z_STREAM_END : status == Z_OK) && zlib.avail_in == 0;
+        return done ? zlib.avail_out : 0;
     }
 
     size_t deflateFaster()
     {
-        std::vector<uint8_t> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
+        levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
         isal_zstream stream;
         isal_deflate_init(&stream);
         stream.level = 1;
@@ -74,8 +89,8 @@ struct ParallelDeflate::Job
         stream.avail_out = uint32_t(out.size());
         stream.end_of_stream = last;
         stream.flush = SYNC_FLUSH;
-        ok = isal_deflate(&stream) == COMP_OK && stream.avail_in == 0;
-        return stream.avail_out;
+        const bool done = isal_deflate(&stream) == COMP_OK && stream.avail_in == 0;
+        return done ? stream.avail_out : 0;
     }
 };
 
@@ -124,7 +139,13 @@ bool ParallelDeflate::startJobs()
             return fail("cannot read the file to compress: " + errnoText(errno));
     }
     while (!m_inputEnded && m_jobs.size() < m_threads) {
-        auto job = std::make_unique<Job>();
+        std::unique_ptr<Job> job;
+        if (m_spare.empty()) {
+            job = std::make_unique<Job>();
+        } else {
+            job = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
         job->in.swap(m_ahead);
         job->dictionary = m_window;
         if (job->in.size() >= Window)
@@ -153,7 +174,7 @@ bool ParallelDeflate::next(std::vector<unsigned char>& out)
         m_ended = true;
         return false;
     }
-    const std::unique_ptr<Job> job = std::move(m_jobs.front());
+    std::unique_ptr<Job> job = std::move(m_jobs.front());
     m_jobs.pop_front();
     job->worker.join();
     if (!job->ok)
@@ -162,6 +183,7 @@ bool ParallelDeflate::next(std::vector<unsigned char>& out)
     m_result.size += job->in.size();
     m_result.compressedSize += job->out.size();
     out.swap(job->out);
+    m_spare.push_back(std::move(job));
     // The next pieces compress while the caller uses this one.
     return startJobs();
 }

@@ -65,6 +65,7 @@ private:
     Method m_method;
     size_t m_threads;
     std::deque<std::unique_ptr<Job>> m_jobs;
+    std::vector<std::unique_ptr<Job>> m_spare; // jobs whose pieces were handed out
     std::vector<unsigned char> m_ahead;  // the piece after the last one started
     std::vector<unsigned char> m_window; // the last 32 KiB handed to a piece
     bool m_started = false;
