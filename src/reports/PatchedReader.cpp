@@ -50,6 +50,8 @@ bool PatchedReader::takePatch()
 {
     m_patchSent = 0;
     m_patching = m_patches && m_patches->nextPatch(&m_patchAt, &m_patchLength, &m_patch);
+    if (m_patching && m_patch.size() != m_patchLength)
+        m_sameLengths = false;
     if (!m_patching && m_patches && m_patches->patchError().isError()) {
         m_error = m_patches->patchError();
         m_code = EIO;
@@ -60,17 +62,34 @@ bool PatchedReader::takePatch()
 }
 
 // Up to size bytes of the source from at (pread on a file, so that skipping a
-// patched range needs no seek); -1 on an error.
+// patched range needs no seek); -1 on an error. Where patches change lengths,
+// the short stretches between them come from a window read ahead.
 qint64 PatchedReader::readAt(qint64 at, char* into, qint64 size)
 {
-    if (m_fd >= 0) {
-        for (;;) {
-            const ssize_t n = ::pread(m_fd, into, size_t(size), off_t(at));
-            if (n >= 0 || errno != EINTR)
-                return n;
-        }
+    if (m_fd < 0)
+        return m_source.pos() == at || m_source.seek(at) ? m_source.read(into, size) : -1;
+    if (m_sameLengths || size >= WindowSize)
+        return preadAll(at, into, size);
+    if (at < m_windowAt || at >= m_windowAt + m_window.size()) {
+        m_window.resize(WindowSize);
+        const qint64 n = preadAll(at, m_window.data(), WindowSize);
+        m_window.resize(std::max<qint64>(n, 0));
+        m_windowAt = at;
+        if (n <= 0)
+            return n;
     }
-    return m_source.pos() == at || m_source.seek(at) ? m_source.read(into, size) : -1;
+    const qint64 n = std::min(size, m_windowAt + m_window.size() - at);
+    std::memcpy(into, m_window.constData() + (at - m_windowAt), size_t(n));
+    return n;
+}
+
+qint64 PatchedReader::preadAll(qint64 at, char* into, qint64 size)
+{
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, into, size_t(size), off_t(at));
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
 }
 
 qint64 PatchedReader::read(char* data, qint64 size)
@@ -98,15 +117,35 @@ qint64 PatchedReader::read(char* data, qint64 size)
                 return -1;
             continue;
         }
-        const qint64 want =
-            m_patching ? std::min(size - used, m_patchAt - m_position) : size - used;
+        // While every patch keeps the length it replaces, one read goes
+        // straight through the patches and they are laid over the bytes read:
+        // a report has one on every page, and a read per page costs more than
+        // the copy.
+        const qint64 want = m_patching && !m_sameLengths
+                                ? std::min(size - used, m_patchAt - m_position)
+                                : size - used;
         const qint64 n = readAt(m_position, data + used, want);
         if (n < 0 || (n == 0 && m_patching))
             return fail(n < 0 && m_fd >= 0 ? errno : EIO);
         if (n == 0)
             break;
-        used += n;
-        m_position += n;
+        qint64 end = m_position + n;
+        qint64 floor = m_position;
+        while (m_patching && m_patchAt < end) {
+            if (m_patchAt < floor)
+                return fail(EIO);
+            if (m_patch.size() != m_patchLength || m_patchAt + m_patchLength > end) {
+                end = m_patchAt; // made by the branch above
+                break;
+            }
+            std::memcpy(data + used + (m_patchAt - m_position), m_patch.constData(),
+                        size_t(m_patch.size()));
+            floor = m_patchAt + m_patchLength;
+            if (!takePatch())
+                return -1;
+        }
+        used += end - m_position;
+        m_position = end;
     }
     return used;
 }

@@ -31,6 +31,7 @@ public:
 private:
     bool takePatch();
     qint64 readAt(qint64 at, char* into, qint64 size);
+    qint64 preadAll(qint64 at, char* into, qint64 size);
     qint64 fail(int code);
 
     QIODevice& m_source;
@@ -38,6 +39,10 @@ private:
     int m_fd = -1;
     qint64 m_position = 0; // in the source
     bool m_patching = false;
+    bool m_sameLengths = true; // no patch so far has changed the length
+    static constexpr qint64 WindowSize = 256 * 1024;
+    QByteArray m_window; // the source from m_windowAt
+    qint64 m_windowAt = 0;
     qint64 m_patchAt = 0;
     qint64 m_patchLength = 0;
     QByteArray m_patch;
