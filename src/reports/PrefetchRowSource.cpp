@@ -6,6 +6,10 @@ namespace {
 // count, and enough slack that neither thread waits on the other often.
 constexpr int BatchRows = 256;
 constexpr int Batches = 6;
+// Batches waiting for the consumer from which the reader formats the rows of
+// the next: fewer, and the reader is the slower side, so it leaves them to
+// the consumer.
+constexpr size_t FormatAhead = 2;
 
 } // namespace
 
@@ -35,7 +39,8 @@ void PrefetchRowSource::setRowFormatter(RowFormatter formatter)
 
 QList<QString>* PrefetchRowSource::formattedRow()
 {
-    if (!m_rowFormatter || !m_current || m_row < 0 || m_row >= m_current->rows)
+    if (!m_rowFormatter || !m_current || !m_current->formatted || m_row < 0 ||
+        m_row >= m_current->rows)
         return nullptr;
     return &m_current->texts[size_t(m_row)];
 }
@@ -72,6 +77,7 @@ void PrefetchRowSource::read()
             m_parked = false;
             batch = m_free.back();
             m_free.pop_back();
+            batch->formatted = m_rowFormatter && m_full.size() >= FormatAhead;
         }
         batch->cells.clear();
         batch->bytes.resize(0);
@@ -113,7 +119,7 @@ void PrefetchRowSource::copyRow(Batch& batch)
         }
         batch.cells.push_back(cell);
     }
-    if (m_rowFormatter) {
+    if (batch.formatted) {
         if (batch.texts.size() <= size_t(batch.rows))
             batch.texts.resize(size_t(batch.rows) + 1);
         m_rowFormatter(m_rows, &batch.texts[size_t(batch.rows)]);

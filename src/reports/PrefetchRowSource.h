@@ -54,6 +54,7 @@ private:
         QByteArray bytes;
         QList<QVariant> others;
         std::vector<QList<QString>> texts; // the row formatter's, by row
+        bool formatted = false;            // texts made (or left to the consumer)
         int rows = 0;
         bool end = false; // the source has no more rows (or failed)
     };

@@ -54,7 +54,8 @@ public:
     // formattedRow() gives them; other sources ignore it. Only while no
     // reading runs. A source that wraps another should pass this on.
     virtual void setRowFormatter(RowFormatter formatter) { Q_UNUSED(formatter); }
-    // The current row's texts made by the row formatter; null without one.
+    // The current row's texts made by the row formatter; null without one,
+    // or where the reader left them to the caller (it was the slower side).
     // The caller may take them (swap them out): the strings it leaves are
     // reused for a later row, so that neither thread allocates for the other.
     virtual QList<QString>* formattedRow() { return nullptr; }

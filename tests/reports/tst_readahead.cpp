@@ -97,10 +97,17 @@ private slots:
         for (int pass = 0; pass < 2; ++pass) { // a preview's repaint reads again
             QVERIFY(direct.start(nullptr) && ahead.start(nullptr));
             int read = 0;
+            int formatted = 0;
             while (direct.next()) {
                 QVERIFY(ahead.next());
                 QCOMPARE(rowText(ahead, fields), rowText(direct, fields));
-                QCOMPARE(ahead.formattedRow()->value(0), rowText(direct, fields));
+                // Made by the reader once it is ahead; left to the consumer before.
+                if (const QList<QString>* texts = ahead.formattedRow()) {
+                    QCOMPARE(texts->value(0), rowText(direct, fields));
+                    ++formatted;
+                }
+                if (read == 0)
+                    QThread::msleep(50); // a slow consumer: the reader gets ahead
                 // Held just after a batch was given back, when the reader has room.
                 if (++read % 256 == 1) {
                     ahead.holdReading(true);
@@ -112,6 +119,8 @@ private slots:
             }
             QVERIFY(!ahead.next());
             QCOMPARE(ahead.lastError(), direct.lastError());
+            if (read > 2000)
+                QVERIFY(formatted > 0 && formatted < read);
         }
         QVERIFY(!below.readWhileHeld);
     }
