@@ -13,6 +13,7 @@
 #include <QIODevice>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -26,6 +27,8 @@ namespace {
 constexpr int FifoReaderWaitMs = 30000;
 // The size of the writes a copy is made of.
 constexpr qint64 CopyChunk = 1024 * 1024;
+// How much of a released source is read before its pages are given back.
+constexpr qint64 ReleaseStep = 4 * CopyChunk;
 
 QString reason(int code)
 {
@@ -105,7 +108,7 @@ private:
 namespace OutputFile {
 
 bool copyInto(QIODevice& source, const QString& target, AuditError& error, OutputPatches* patches,
-              bool sync)
+              bool sync, bool releaseSource)
 {
     IgnoreSigpipe ignore;
     int fd = openTarget(target, error);
@@ -129,11 +132,31 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     qint64 total = 0;
     int code = 0;
     bool ok = true;
+    // A released render gives back the pages already read as the copy goes,
+    // on the writing thread: freeing them all when the render is closed took
+    // the reading thread 5 % of an HTML report's time.
+    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
+    struct stat sourceInfo = {};
+    const int sourceFd = releaseSource && sourceFile && sourceFile->handle() >= 0 &&
+                                 ::fstat(sourceFile->handle(), &sourceInfo) == 0 &&
+                                 S_ISREG(sourceInfo.st_mode)
+                             ? sourceFile->handle()
+                             : -1;
+    std::atomic<qint64> readUpTo = 0;
+    qint64 released = 0;
     // The target is written on a second thread while the next block is read.
-    BackgroundWriter writer([fd, &target](QByteArrayView block) {
+    BackgroundWriter writer([fd, &target, sourceFd, &readUpTo, &released](QByteArrayView block) {
         int failure = 0;
-        return writeAll(fd, block.data(), block.size(), failure) ? AuditError()
-                                                                 : writeError(target, failure);
+        if (!writeAll(fd, block.data(), block.size(), failure))
+            return writeError(target, failure);
+        const qint64 upTo = readUpTo.load(std::memory_order_relaxed) / ReleaseStep * ReleaseStep;
+        if (sourceFd >= 0 && upTo > released) {
+            // Not given back (a file system without holes): freed at the close.
+            ::fallocate(sourceFd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, released,
+                        upTo - released);
+            released = upTo;
+        }
+        return AuditError();
     });
     for (;;) {
         buffer.resize(CopyChunk);
@@ -144,6 +167,7 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
         }
         total += n;
         buffer.resize(n);
+        readUpTo.store(reader.sourcePosition(), std::memory_order_relaxed);
         if (!writer.write(buffer))
             break;
     }

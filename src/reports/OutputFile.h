@@ -19,9 +19,12 @@ namespace OutputFile {
 // so an appending redirection stays appending. A regular file is cut to the
 // new length and synced (unless sync is false: a file that only this run
 // reads again). Patches, when given, replace their byte ranges on the way.
-// False with error filled on failure.
+// With releaseSource, a source that is a regular file is a render made for
+// this copy alone: the pages already copied are given back on the way (the
+// file keeps its length, its copied bytes read as zeros). False with error
+// filled on failure.
 bool copyInto(QIODevice& source, const QString& target, AuditError& error,
-              OutputPatches* patches = nullptr, bool sync = true);
+              OutputPatches* patches = nullptr, bool sync = true, bool releaseSource = false);
 
 // Whether target is the database file or one of its companion files
 // (-wal, -shm, -journal), by name or as the same file under another name.

@@ -23,6 +23,8 @@ public:
     AuditError error() const { return m_error; }
     int errorCode() const { return m_code; }
     bool patchFailed() const { return m_patchFailed; }
+    // How far the source has been read and is not needed again.
+    qint64 sourcePosition() const { return m_position; }
 
     // The length of the source with its patches made. The patches are walked
     // and then rewound; -1 when they cannot be (error() says why).

@@ -81,7 +81,7 @@ ReportMailer::Outcome ReportMailer::send(QIODevice& rendered, OutputPatches& pat
         QFile::remove(archiveFile);
         return outcome;
     }
-    if (length < 0 || !OutputFile::copyInto(rendered, reportFile, error, &patches, false)) {
+    if (length < 0 || !OutputFile::copyInto(rendered, reportFile, error, &patches, false, true)) {
         QFile::remove(reportFile);
         m_failureText = QStringLiteral("Error %1 - %2").arg(error.number).arg(error.description);
         return Outcome::WriteFailed;

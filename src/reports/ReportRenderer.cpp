@@ -43,7 +43,7 @@ bool ReportRenderer::exportReport(ReportFormat format, const QString& fileName)
 {
     return exportReport(format, [this, &fileName](QFileDevice& file, OutputPatches& patches) {
         AuditError error;
-        if (OutputFile::copyInto(file, fileName, error, &patches, m_syncOutput))
+        if (OutputFile::copyInto(file, fileName, error, &patches, m_syncOutput, true))
             return true;
         return fail(error.number, error.description);
     });
@@ -177,7 +177,7 @@ bool ReportRenderer::writePdf(const QString& fileName)
         AuditError error;
         if (!rendered.flush())
             error = ReportOutputError::ofWrite(&rendered, errno);
-        else if (OutputFile::copyInto(rendered, fileName, error))
+        else if (OutputFile::copyInto(rendered, fileName, error, nullptr, true, true))
             return true;
         return fail(error.number, error.description);
     }
