@@ -2,6 +2,7 @@
 
 #include "GridCellText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -38,7 +39,7 @@ char folded(char c)
 
 CellMatcher::CellMatcher(const QString& text, bool matchCase, bool wholeCell)
     : m_text(text.trimmed()), m_matchCase(matchCase), m_wholeCell(wholeCell),
-      m_hasBlank(m_text.contains(QLatin1Char(' ')))
+      m_hasBlank(std::any_of(m_text.cbegin(), m_text.cend(), [](QChar c) { return c.isSpace(); }))
 {
     bool ascii = true;
     for (const QChar c : std::as_const(m_text))
@@ -65,11 +66,15 @@ bool CellMatcher::matchesStored(QByteArrayView utf8) const
     if (m_text.isEmpty())
         return false;
     if (!m_ascii.isNull() && isAscii(utf8)) {
-        // A line break shown as a blank matters only where a blank is looked for
-        // (or, in a whole cell, anywhere between the blanks round it).
+        // A line break shown as a blank matters only where a blank is looked
+        // for: a search text without one matches the stored bytes as it
+        // matches the line shown (a whole cell with a break inside is equal
+        // to it neither way; breaks at the ends are trimmed both ways).
+        if (!m_hasBlank)
+            return matchesAscii(utf8);
         const bool lineBreak = std::memchr(utf8.data(), '\n', static_cast<size_t>(utf8.size())) ||
                                std::memchr(utf8.data(), '\r', static_cast<size_t>(utf8.size()));
-        if (!lineBreak || (!m_hasBlank && !m_wholeCell))
+        if (!lineBreak)
             return matchesAscii(utf8);
     }
     return matches(GridCellText::oneLine(QString::fromUtf8(utf8)));

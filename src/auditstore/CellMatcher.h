@@ -19,6 +19,8 @@ public:
     bool isEmpty() const { return m_text.isEmpty(); }
     QString text() const { return m_text; }
     bool matchCase() const { return m_matchCase; }
+    bool wholeCell() const { return m_wholeCell; }
+    bool hasBlank() const { return m_hasBlank; }
 
     // The rule on the text the grid shows.
     bool matches(QStringView shown) const;
@@ -32,5 +34,5 @@ private:
     QByteArray m_ascii; // the search text when it is ASCII (folded unless matchCase)
     bool m_matchCase;
     bool m_wholeCell;
-    bool m_hasBlank;
+    bool m_hasBlank; // any white space, a line break too
 };

@@ -113,11 +113,21 @@ bool ViewSearch::whenMatches(QByteArrayView stored)
         return false;
     auto day = m_dates.find(date.toJulianDay());
     if (day == m_dates.end())
-        day = m_dates.insert(date.toJulianDay(), m_cellText.dateText(date));
+        day = m_dates.insert(date.toJulianDay(), shownPart(m_cellText.dateText(date)));
     auto second = m_times.find(time.msecsSinceStartOfDay() / 1000);
     if (second == m_times.end())
-        second = m_times.insert(time.msecsSinceStartOfDay() / 1000, m_cellText.timeText(time));
-    return m_matcher.matches(QString(*day + QLatin1Char(' ') + *second));
+        second = m_times.insert(time.msecsSinceStartOfDay() / 1000,
+                                shownPart(m_cellText.timeText(time)));
+    // A search text without blanks is in the date or in the time, never across
+    // the blank between them, and a whole cell is never one of them alone.
+    if (!m_matcher.hasBlank() && day->solid && second->solid)
+        return !m_matcher.wholeCell() && (day->hit || second->hit);
+    return m_matcher.matches(QString(day->text + QLatin1Char(' ') + second->text));
+}
+
+ViewSearch::ShownPart ViewSearch::shownPart(const QString& text) const
+{
+    return {text, m_matcher.matches(text), !text.trimmed().isEmpty()};
 }
 
 int ViewSearch::hitColumn(const EntryCells& entry)

@@ -73,9 +73,17 @@ private:
     GridCellText m_cellText;
     std::array<bool, 4> m_levelHits{};
     bool m_datesPossible = false;
-    // Shown dates by day and times by second: a million entries share them.
-    QHash<qint64, QString> m_dates;
-    QHash<int, QString> m_times;
+    // Shown dates by day and times by second, and whether each is a hit on
+    // its own: a million entries share them.
+    struct ShownPart
+    {
+        QString text;
+        bool hit = false;
+        bool solid = false; // not blank
+    };
+    ShownPart shownPart(const QString& text) const;
+    QHash<qint64, ShownPart> m_dates;
+    QHash<int, ShownPart> m_times;
     std::unique_ptr<EntrySliceReader> m_reader;
     State m_state = State::Searching;
     int m_first = 0; // the row after the active one

@@ -123,6 +123,44 @@ private slots:
         QVERIFY(find->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
+    // A When is searched as shown, "date time": a text without blanks in one
+    // of the two parts, never as a whole cell; with a blank across both.
+    void findInWhen_data()
+    {
+        QTest::addColumn<QString>("part"); // of the second row's When as shown
+        QTest::addColumn<bool>("wholeCell");
+        QTest::addColumn<int>("hit");
+        QTest::newRow("whole cell: all of it") << "all" << true << 1;
+        QTest::newRow("whole cell: the date alone") << "date" << true << -1;
+        QTest::newRow("the date") << "date" << false << 1;
+        QTest::newRow("minutes and seconds") << "mm:ss" << false << 1;
+        QTest::newRow("across the blank") << "date hour" << false << 1;
+    }
+
+    void findInWhen()
+    {
+        QFETCH(QString, part);
+        QFETCH(bool, wholeCell);
+        QFETCH(int, hit);
+        ViewerFixture f;
+        frmView* viewer = openWithRows(f, 3, {});
+        QVERIFY(viewer);
+        const QString when = viewer->model()->index(1, GridCellText::WhenColumn).data().toString();
+        const QString date = when.section(' ', 0, 0);
+        const QString time = when.section(' ', 1);
+        const QString text = part == "all"     ? when
+                             : part == "date"  ? date
+                             : part == "mm:ss" ? time.mid(time.indexOf(':') + 1, 5)
+                                               : when.left(when.indexOf(':'));
+        QVERIFY2(!date.isEmpty() && text.size() >= 5, qPrintable(when));
+        frmFind* find = frmFind::showFor(viewer);
+        child<QLineEdit>(find, "txt_Find")->setText(text);
+        child<QCheckBox>(find, "chk_WholeWord")->setChecked(wholeCell);
+        click(find, "cmd_Find");
+        QCOMPARE(viewer->grid()->currentIndex().row(), hit < 0 ? 0 : hit);
+        QCOMPARE(f.env.messageTexts(), hit < 0 ? QStringList{"Finished searching"} : QStringList());
+    }
+
     void findButtonAndRepeat()
     {
         ViewerFixture f;
@@ -360,9 +398,10 @@ private slots:
     void bytesAgreeWithShownText_data()
     {
         QTest::addColumn<QString>("cell");
-        for (const QString cell : {"Error in file", "  ERR\t", "err", "two\r\nlines",
-                                   "two\nlines\r", "\tline one\n", "Überweisung an ERR",
-                                   "Kelvin \u212A", "", "eRr eRR"}) {
+        for (const QString cell :
+             {"Error in file", "  ERR\t", "err", "two\r\nlines", "two\nlines\r", "\tline one\n",
+              "Überweisung an ERR", "Kelvin \u212A", "", "eRr eRR", "\r\nerr", "err\r\n",
+              "err\nerr"}) {
             const QString name = QString(cell).replace('\n', "\\n").replace('\r', "\\r");
             QTest::newRow(qPrintable(name)) << cell;
         }
@@ -372,8 +411,9 @@ private slots:
     {
         QFETCH(QString, cell);
         const QString shown = GridCellText::oneLine(cell);
-        for (const QString text : {"err", "ERR", " err ", "two lines", "line one", "o l", "k",
-                                   "überweisung", "Error in file", "rr e"}) {
+        for (const QString text :
+             {"err", "ERR", " err ", "two lines", "line one", "o l", "k", "überweisung",
+              "Error in file", "rr e", "lines", "err\terr", "err\nerr"}) {
             for (int flags = 0; flags < 4; ++flags) {
                 const CellMatcher matcher(text, flags & 1, flags & 2);
                 QVERIFY2(matcher.matchesStored(cell.toUtf8()) == matcher.matches(shown),
