@@ -135,7 +135,7 @@ qint64 PatchedReader::read(char* data, qint64 size)
             if (m_patchAt < floor)
                 return fail(EIO);
             if (m_patch.size() != m_patchLength || m_patchAt + m_patchLength > end) {
-                end = m_patchAt; // made by the branch above
+                end = m_patchAt; // the patch branch makes it next
                 break;
             }
             std::memcpy(data + used + (m_patchAt - m_position), m_patch.constData(),
