@@ -123,6 +123,18 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
         fd = ::dup(STDOUT_FILENO);
     }
     const bool regular = S_ISREG(info.st_mode) && !isStdout;
+    // A name for the source itself (/proc/self/fd/N of the render) would be
+    // written while it is read.
+    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
+    struct stat sourceInfo = {};
+    const bool sourceIsFile = sourceFile && sourceFile->handle() >= 0 &&
+                              ::fstat(sourceFile->handle(), &sourceInfo) == 0;
+    if (sourceIsFile && sameFile(info, sourceInfo)) {
+        ::close(fd);
+        error = {ReportErrorNumber::FileAccess,
+                 QStringLiteral("Cannot write %1: it is the report being made").arg(target)};
+        return false;
+    }
 
     // The copy goes through a buffer and leaves in large writes: a report has
     // a patch on every page, and a write (or kernel copy) per patch costs more
@@ -135,11 +147,7 @@ bool copyInto(QIODevice& source, const QString& target, AuditError& error, Outpu
     // A released render gives back the pages already read as the copy goes,
     // on the writing thread: freeing them all when the render is closed took
     // the reading thread 5 % of an HTML report's time.
-    auto* sourceFile = qobject_cast<QFileDevice*>(&source);
-    struct stat sourceInfo = {};
-    const int sourceFd = releaseSource && sourceFile && sourceFile->handle() >= 0 &&
-                                 ::fstat(sourceFile->handle(), &sourceInfo) == 0 &&
-                                 S_ISREG(sourceInfo.st_mode)
+    const int sourceFd = releaseSource && sourceIsFile && S_ISREG(sourceInfo.st_mode)
                              ? sourceFile->handle()
                              : -1;
     std::atomic<qint64> readUpTo = 0;

@@ -72,6 +72,7 @@ private slots:
         QTest::newRow("pipe nobody reads any more") << "closed pipe" << "Broken pipe";
         QTest::newRow("folder") << "folder" << "Is a directory";
         QTest::newRow("missing folder") << "missing" << "Cannot create";
+        QTest::newRow("the source itself") << "source" << "it is the report being made";
     }
 
     void failures()
@@ -86,12 +87,19 @@ private slots:
             ::close(ends[0]);
             target = QStringLiteral("/proc/self/fd/%1").arg(ends[1]);
         }
-        QBuffer source;
-        source.setData(QByteArray(100000, 'r'));
-        QVERIFY(source.open(QIODevice::ReadOnly));
+        QBuffer buffer;
+        buffer.setData(QByteArray(100000, 'r'));
+        QFile file(dir.filePath("render"));
+        QIODevice& source = kind == "source" ? static_cast<QIODevice&>(file) : buffer;
+        QVERIFY(source.open(QIODevice::ReadWrite) && source.write(QByteArray(100000, 'r')) &&
+                source.seek(0));
+        if (kind == "source")
+            target = QStringLiteral("/proc/self/fd/%1").arg(file.handle());
         AuditError failure;
-        QVERIFY(!OutputFile::copyInto(source, target, failure));
+        QVERIFY(!OutputFile::copyInto(source, target, failure, nullptr, true, true));
         QVERIFY2(failure.description.contains(error), qPrintable(failure.description));
+        if (kind == "source")
+            QCOMPARE(file.size(), 100000); // left as it was
         if (ends[1] >= 0)
             ::close(ends[1]);
     }
