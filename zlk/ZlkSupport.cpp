@@ -67,8 +67,11 @@ bool writeAll(int fd, const void* data, size_t size)
         const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO; // nothing written and no reason given
             return false;
+        }
         done += size_t(n);
     }
     return true;
